@@ -1,0 +1,76 @@
+# Cross build: Vexlo.dll, the reference host, the Wine tests and the 32-bit benchmarks.
+enable_language(RC)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+set(VEXLO_WARNINGS -Wall -Wextra -Wno-cast-function-type)
+set(VEXLO_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0600 NOMINMAX WIN32_LEAN_AND_MEAN)
+
+# Artwork is generated from a kept script, so the pictures can be redrawn and reviewed as code.
+set(VEXLO_ART_DIR ${CMAKE_BINARY_DIR}/art)
+set(VEXLO_ART_FILES banner.bmp logo.bmp vexlo.ico)
+list(TRANSFORM VEXLO_ART_FILES PREPEND ${VEXLO_ART_DIR}/ OUTPUT_VARIABLE VEXLO_ART_OUTPUTS)
+add_custom_command(
+  OUTPUT ${VEXLO_ART_OUTPUTS}
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/src/resources/make_artwork.py ${VEXLO_ART_DIR}
+  DEPENDS ${CMAKE_SOURCE_DIR}/src/resources/make_artwork.py
+  COMMENT "Drawing the library's artwork")
+add_custom_target(vexlo_art DEPENDS ${VEXLO_ART_OUTPUTS})
+
+include(src/win32.cmake)
+
+add_library(vexlo_portable STATIC ${VEXLO_PORTABLE_SOURCES})
+target_include_directories(vexlo_portable PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR})
+target_compile_options(vexlo_portable PRIVATE ${VEXLO_WARNINGS} -O2 -ffunction-sections -fdata-sections)
+
+add_library(Vexlo SHARED ${VEXLO_WIN32_SOURCES}
+            src/resources/Vexlo.rc src/frame/Vexlo.def)
+add_dependencies(Vexlo vexlo_art)
+set_target_properties(Vexlo PROPERTIES PREFIX "" OUTPUT_NAME Vexlo)
+target_include_directories(Vexlo PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR})
+target_compile_options(Vexlo PRIVATE ${VEXLO_WARNINGS} -Os -ffunction-sections -fdata-sections)
+set_source_files_properties(src/resources/Vexlo.rc PROPERTIES
+  COMPILE_FLAGS "-I${VEXLO_ART_DIR} -I${CMAKE_SOURCE_DIR}/src"
+  OBJECT_DEPENDS "${VEXLO_ART_OUTPUTS}")
+target_link_options(Vexlo PRIVATE ${VEXLO_STATIC_RUNTIME} -Wl,--enable-stdcall-fixup
+                    -Wl,--gc-sections -s)
+target_link_libraries(Vexlo PRIVATE vexlo_portable user32 gdi32 advapi32 shell32 ole32 msimg32 comctl32)
+
+# The reference host plays the main program: it loads the DLL at run time like the product does.
+add_executable(VexloHost host/main.cpp host/screenshot.cpp)
+target_include_directories(VexloHost PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR})
+target_compile_options(VexloHost PRIVATE ${VEXLO_WARNINGS} -O2)
+target_link_options(VexloHost PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
+target_link_libraries(VexloHost PRIVATE vexlo_portable user32 gdi32 advapi32)
+
+# An empty DLL from the same toolchain: the yardstick for the load-cost benchmark.
+add_library(VexloEmpty SHARED bench/empty_dll.c)
+set_target_properties(VexloEmpty PROPERTIES PREFIX "")
+target_link_options(VexloEmpty PRIVATE -static -static-libgcc -s)
+
+# GoogleTest cross-built from Debian's sources, statically.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB VEXLO_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/test_*.cpp)
+add_executable(vexlo_wine_tests ${VEXLO_WINE_TESTS} tests/wine/harness.cpp)
+target_include_directories(vexlo_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/wine)
+target_link_libraries(vexlo_wine_tests PRIVATE vexlo_portable gtest_main shlwapi user32 gdi32 advapi32 shell32 ole32)
+target_link_options(vexlo_wine_tests PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
+add_dependencies(vexlo_wine_tests Vexlo VexloHost)
+# One process per test case keeps windows, registry and shared blocks of one case from leaking
+# into the next; the source scan needs no Wine at build time.
+include(GoogleTest)
+gtest_add_tests(TARGET vexlo_wine_tests TEST_PREFIX "wine." SOURCES ${VEXLO_WINE_TESTS})
+
+file(GLOB VEXLO_BENCHES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/bench_*.cpp
+     ${CMAKE_SOURCE_DIR}/bench/wine/bench_*.cpp)
+foreach(src IN LISTS VEXLO_BENCHES)
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE vexlo_portable)
+  target_compile_options(${name} PRIVATE -O2)
+  target_link_options(${name} PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
+endforeach()

@@ -1,0 +1,50 @@
+# Sourced by the scripts that run Windows programs: starts a private Xvfb and a Wine
+# prefix of our own under the build tree, and stops exactly those again on exit.
+# Needs VEXLO_BUILD_ROOT (the build/ folder).
+
+vexlo_wine_start() {
+  export WINEPREFIX="${VEXLO_BUILD_ROOT}/wineprefix"
+  export WINEARCH=win32
+  export WINEDEBUG=-all
+  # No Mono or Gecko installers: nothing here needs them, and they would ask to download.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+
+  local n
+  for n in $(seq 91 160); do
+    if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then break; fi
+  done
+  Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  VEXLO_XVFB_PID=$!
+  export DISPLAY=":${n}"
+  trap vexlo_wine_stop EXIT
+  local i
+  for i in $(seq 1 100); do
+    if xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then break; fi
+    sleep 0.1
+  done
+
+  if [ ! -f "${WINEPREFIX}/system.reg" ]; then
+    echo "wine: creating prefix ${WINEPREFIX}"
+    wineboot -i >/dev/null 2>&1 || true
+  fi
+  # One virtual desktop holds every window: no window manager is needed, so hiding a
+  # window does not wait for one, and the screen DC shows what the windows paint.
+  if ! grep -q '"Desktop"="Default"' "${WINEPREFIX}/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 || true
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1 || true
+    # The desktop is chosen when the prefix's session starts: start it again.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+  fi
+  # A persistent server keeps every test process from paying for its start.
+  wineserver -p >/dev/null 2>&1 || true
+}
+
+vexlo_wine_stop() {
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  if [ -n "${VEXLO_XVFB_PID:-}" ]; then
+    kill "${VEXLO_XVFB_PID}" 2>/dev/null || true
+    wait "${VEXLO_XVFB_PID}" 2>/dev/null || true
+    VEXLO_XVFB_PID=""
+  fi
+}

@@ -1,0 +1,27 @@
+#include <windows.h>
+
+#include "frame/module.h"
+#include "frame/startup.h"
+#include "ui/form.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        vexlo::module::SetInstance(instance);
+        // No work of our own for thread attach and detach.
+        DisableThreadLibraryCalls(instance);
+        return vexlo::startup::Attach() ? TRUE : FALSE;
+    case DLL_PROCESS_DETACH:
+        // At process exit (reserved != null) other threads are gone and the system
+        // reclaims mappings and memory; only an explicit unload needs the shut-down.
+        if (reserved == nullptr) {
+            vexlo::startup::Detach();
+            // Window classes outlive a DLL that registered them; a later load at another
+            // address must not find ours pointing into freed code.
+            vexlo::ui::ReleaseFormResources();
+        }
+        return TRUE;
+    default:
+        return TRUE;
+    }
+}

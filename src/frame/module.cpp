@@ -1,0 +1,23 @@
+#include "frame/module.h"
+
+namespace vexlo::module {
+
+namespace {
+HINSTANCE g_instance = nullptr;
+UINT g_iconRequest = 0;
+HWND g_owner = nullptr;
+Hooks g_hooks;
+}  // namespace
+
+HINSTANCE Instance() { return g_instance; }
+void SetInstance(HINSTANCE instance) { g_instance = instance; }
+
+UINT IconRequestMessage() { return g_iconRequest; }
+void RegisterIconRequestMessage() { g_iconRequest = RegisterWindowMessageA("WM_GETICONS"); }
+
+HWND OwnerWindow() { return g_owner; }
+void SetOwnerWindow(HWND owner) { g_owner = owner; }
+
+Hooks& StoredHooks() { return g_hooks; }
+
+}  // namespace vexlo::module

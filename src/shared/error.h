@@ -1,0 +1,26 @@
+#pragma once
+// The library's one error type. It carries a user-facing text; boundaries (exports,
+// hooks, COM methods, form event handlers) catch it and never let it reach a caller.
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace vexlo {
+
+class Error : public std::runtime_error {
+public:
+    explicit Error(const std::string& text) : std::runtime_error(text) {}
+};
+
+// Replaces the first "%s" of a message pattern with a value; the patterns are fixed
+// texts of the library, so only the one placeholder kind is needed.
+std::string FormatMessageText(std::string_view pattern, std::string_view value);
+
+[[noreturn]] void RaiseFormatted(std::string_view pattern, std::string_view value);
+
+// Registry failures, with the value name in place of %s.
+inline constexpr std::string_view kFailedToSetData = "Failed to set data for '%s'";
+inline constexpr std::string_view kFailedToGetData = "Failed to get data for '%s'";
+inline constexpr std::string_view kInvalidDataType = "Invalid data type for '%s'";
+
+}  // namespace vexlo

@@ -1,0 +1,27 @@
+#include "shared/lastuser.h"
+
+#include "shared/registry.h"
+
+namespace vexlo {
+
+namespace {
+constexpr const char* kLastUser = "LastUser";
+}
+
+std::string GetLastUser() {
+    try {
+        const RegKey key = RegKey::Open(HKEY_CURRENT_USER, kProductKey);
+        if (!key) return {};
+        return key.ReadString(kLastUser);
+    } catch (...) {
+        return {};
+    }
+}
+
+void SetLastUser(const std::string& name) {
+    const RegKey key = RegKey::OpenOrCreate(HKEY_CURRENT_USER, kProductKey);
+    if (!key) return;
+    key.WriteString(kLastUser, name);
+}
+
+}  // namespace vexlo

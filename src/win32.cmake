@@ -1,0 +1,13 @@
+# Sources of the DLL that use Win32, by subsystem.
+set(VEXLO_WIN32_SOURCES
+  src/frame/dllmain.cpp
+  src/frame/startup.cpp
+  src/frame/module.cpp
+  src/frame/exports.cpp
+  src/shared/registry.cpp
+  src/shared/lastuser.cpp
+  src/shared/win_text.cpp
+  src/ui/form.cpp
+  src/ui/keyboard.cpp
+  src/dialogs/frmLogon.cpp
+)

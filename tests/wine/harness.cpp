@@ -1,0 +1,265 @@
+#include "harness.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+#include <thread>
+
+// Pushes the arguments, calls, and measures the stack pointer before and after.
+// uint32_t vexlo_call_stdcall(void* fn, const uint32_t* args, int count, int32_t* delta)
+asm(R"(
+    .text
+    .globl _vexlo_call_stdcall
+_vexlo_call_stdcall:
+    pushl %ebp
+    movl %esp, %ebp
+    pushl %ebx
+    pushl %esi
+    pushl %edi
+    movl 12(%ebp), %esi
+    movl 16(%ebp), %ecx
+    movl %esp, %edi
+1:  testl %ecx, %ecx
+    jz 2f
+    decl %ecx
+    pushl (%esi,%ecx,4)
+    jmp 1b
+2:  call *8(%ebp)
+    movl %esp, %ecx
+    subl %edi, %ecx
+    movl %edi, %esp
+    movl 20(%ebp), %edx
+    movl %ecx, (%edx)
+    popl %edi
+    popl %esi
+    popl %ebx
+    popl %ebp
+    ret
+)");
+extern "C" std::uint32_t vexlo_call_stdcall(void* fn, const std::uint32_t* args, int count,
+                                            std::int32_t* delta);
+
+namespace harness {
+
+std::string ExeDir() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s(path);
+    return s.substr(0, s.find_last_of("\\/") + 1);
+}
+
+HMODULE Vexlo() {
+    static HMODULE dll = LoadLibraryA((ExeDir() + "Vexlo.dll").c_str());
+    return dll;
+}
+
+StdcallResult CallStdcall(const char* exportName, std::initializer_list<std::uint32_t> args) {
+    void* fn = reinterpret_cast<void*>(GetProcAddress(Vexlo(), exportName));
+    if (!fn) return {0, 0x7fffffff};
+    std::vector<std::uint32_t> a(args);
+    StdcallResult r{};
+    r.value = vexlo_call_stdcall(fn, a.data(), static_cast<int>(a.size()), &r.stackDelta);
+    return r;
+}
+
+std::vector<BYTE> Short(const std::string& s) {
+    std::vector<BYTE> buf(256, 0);
+    const size_t n = s.size() > 255 ? 255 : s.size();
+    buf[0] = static_cast<BYTE>(n);
+    std::memcpy(buf.data() + 1, s.data(), n);
+    return buf;
+}
+
+std::string FromShort(const BYTE* buf) { return std::string(reinterpret_cast<const char*>(buf + 1), buf[0]); }
+
+Recorder::Recorder() {
+    static const char* kClass = "HarnessRecorder";
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kClass;
+    RegisterClassA(&wc);
+    wnd_ = CreateWindowA(kClass, "recorder", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                         wc.hInstance, nullptr);
+    SetWindowLongPtrA(wnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+Recorder::~Recorder() { DestroyWindow(wnd_); }
+
+LRESULT CALLBACK Recorder::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<Recorder*>(GetWindowLongPtrA(wnd, GWLP_USERDATA));
+    if (self && msg >= WM_USER && msg < 0xC000) {
+        std::lock_guard<std::mutex> lock(self->mu_);
+        self->log_.push_back({msg, wp, lp});
+        return 0;
+    }
+    return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+std::vector<Recorder::Message> Recorder::Messages() const {
+    std::lock_guard<std::mutex> lock(mu_);
+    return log_;
+}
+
+size_t Recorder::Count(UINT msg) const {
+    std::lock_guard<std::mutex> lock(mu_);
+    size_t n = 0;
+    for (const auto& m : log_) n += m.msg == msg;
+    return n;
+}
+
+bool Recorder::WaitFor(UINT msg, DWORD timeoutMs) const {
+    return WaitUntil([&] { return Count(msg) > 0; }, timeoutMs);
+}
+
+bool Drive(const std::function<void()>& drive, DWORD timeoutMs) {
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread driver([&] {
+        drive();
+        SetEvent(done);
+    });
+    const DWORD start = GetTickCount();
+    bool finished = false;
+    while (GetTickCount() - start < timeoutMs) {
+        const DWORD w = MsgWaitForMultipleObjects(1, &done, FALSE, 50, QS_ALLINPUT);
+        if (w == WAIT_OBJECT_0) {
+            finished = true;
+            break;
+        }
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    if (!finished) {
+        // Keep pumping so a driver blocked in a SendMessage can end.
+        while (WaitForSingleObject(done, 0) != WAIT_OBJECT_0) Pump(50);
+    }
+    driver.join();
+    CloseHandle(done);
+    Pump(50);
+    return finished;
+}
+
+void Pump(DWORD ms) {
+    const DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(5);
+    } while (GetTickCount() - start < ms);
+}
+
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!cond()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+namespace {
+struct FindArgs {
+    const char* cls;
+    HWND found;
+};
+BOOL CALLBACK FindProc(HWND wnd, LPARAM lp) {
+    auto* a = reinterpret_cast<FindArgs*>(lp);
+    char cls[128] = {};
+    GetClassNameA(wnd, cls, sizeof cls);
+    if (IsWindowVisible(wnd) && std::strcmp(cls, a->cls) == 0) {
+        a->found = wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+HWND FindThreadWindow(DWORD threadId, const char* className) {
+    FindArgs a{className, nullptr};
+    EnumThreadWindows(threadId, FindProc, reinterpret_cast<LPARAM>(&a));
+    return a.found;
+}
+
+std::string Text(HWND wnd) {
+    char buf[1024] = {};
+    // WM_GETTEXT works across threads, also for controls of another thread.
+    SendMessageA(wnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
+RECT ChildRect(HWND child) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+RECT ClientRect(HWND wnd) {
+    RECT r;
+    GetClientRect(wnd, &r);
+    return r;
+}
+
+HWND FocusOf(DWORD threadId) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(threadId, &info) ? info.hwndFocus : nullptr;
+}
+
+void PostKey(HWND target, UINT vk, bool alt) {
+    const UINT scan = MapVirtualKeyA(vk, 0);
+    LPARAM lp = 1 | (static_cast<LPARAM>(scan) << 16);
+    if (alt) lp |= 1 << 29;
+    const UINT down = alt ? WM_SYSKEYDOWN : WM_KEYDOWN, up = alt ? WM_SYSKEYUP : WM_KEYUP;
+    PostMessageA(target, down, vk, lp);
+    if (vk == VK_RETURN || vk == VK_ESCAPE) PostMessageA(target, alt ? WM_SYSCHAR : WM_CHAR, vk == VK_RETURN ? '\r' : 27, lp);
+    PostMessageA(target, up, vk, lp | (1u << 30) | (1u << 31));
+}
+
+MessageBoxSeen AnswerMessageBox(DWORD threadId, DWORD timeoutMs) {
+    MessageBoxSeen seen;
+    HWND box = nullptr;
+    if (!WaitUntil([&] { return (box = FindThreadWindow(threadId, "#32770")) != nullptr; }, timeoutMs))
+        return seen;
+    seen.shown = true;
+    seen.title = Text(box);
+    seen.text = Text(GetDlgItem(box, 0xFFFF));
+    // The icon is a static control showing the system's warning icon.
+    HWND iconCtl = GetDlgItem(box, 0x14);
+    if (iconCtl) {
+        const HICON shown = reinterpret_cast<HICON>(SendMessageA(iconCtl, STM_GETICON, 0, 0));
+        seen.hasWarningIcon = shown && shown == LoadIcon(nullptr, IDI_WARNING);
+    }
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    WaitUntil([&] { return !IsWindow(box); }, timeoutMs);
+    return seen;
+}
+
+void DeleteProductKey() { SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Brindlecote"); }
+
+void SetLastUser(const std::string& name) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Brindlecote\\Quillmere", 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "LastUser", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                       static_cast<DWORD>(name.size() + 1));
+        RegCloseKey(key);
+    }
+}
+
+std::string ReadLastUser(bool* exists) {
+    char buf[512] = {};
+    DWORD size = sizeof buf, type = 0;
+    const LONG rc = RegGetValueA(HKEY_CURRENT_USER, "Software\\Brindlecote\\Quillmere", "LastUser",
+                                 RRF_RT_ANY, &type, buf, &size);
+    if (exists) *exists = rc == ERROR_SUCCESS;
+    return rc == ERROR_SUCCESS ? std::string(buf) : std::string();
+}
+
+}  // namespace harness

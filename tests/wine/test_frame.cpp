@@ -1,0 +1,90 @@
+// The library as a loader and a caller see it: its export table, its imports, its
+// calling convention and what loading does to the process.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "harness.h"
+
+namespace {
+
+const BYTE* Rva(HMODULE m, DWORD rva) { return reinterpret_cast<const BYTE*>(m) + rva; }
+
+const IMAGE_NT_HEADERS* Headers(HMODULE m) {
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(m);
+    return reinterpret_cast<const IMAGE_NT_HEADERS*>(Rva(m, dos->e_lfanew));
+}
+
+// Name -> ordinal of every export by name, and the module name recorded in the table.
+std::map<std::string, WORD> Exports(HMODULE m, std::string* moduleName) {
+    const auto& dir = Headers(m)->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    auto exp = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(Rva(m, dir.VirtualAddress));
+    *moduleName = reinterpret_cast<const char*>(Rva(m, exp->Name));
+    auto names = reinterpret_cast<const DWORD*>(Rva(m, exp->AddressOfNames));
+    auto ords = reinterpret_cast<const WORD*>(Rva(m, exp->AddressOfNameOrdinals));
+    std::map<std::string, WORD> out;
+    for (DWORD i = 0; i < exp->NumberOfNames; ++i)
+        out[reinterpret_cast<const char*>(Rva(m, names[i]))] = static_cast<WORD>(exp->Base + ords[i]);
+    return out;
+}
+
+std::set<std::string> Imports(HMODULE m) {
+    const auto& dir = Headers(m)->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    std::set<std::string> out;
+    for (auto d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(Rva(m, dir.VirtualAddress));
+         d->Name; ++d) {
+        std::string name = reinterpret_cast<const char*>(Rva(m, d->Name));
+        for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        out.insert(name);
+    }
+    return out;
+}
+
+}  // namespace
+
+// Each export joins this table when its module is built; the names are undecorated and
+// nothing else is exported.
+TEST(ExportTable, NamesAndOrdinalsExactly) {
+    HMODULE dll = harness::Vexlo();
+    ASSERT_NE(dll, nullptr);
+    std::string moduleName;
+    const auto exports = Exports(dll, &moduleName);
+    EXPECT_EQ(moduleName, "Vexlo.dll");
+    const std::map<std::string, WORD> expected = {
+        {"Logon", 10},
+    };
+    EXPECT_EQ(exports, expected);
+    for (const auto& [name, ordinal] : expected)
+        EXPECT_EQ(GetProcAddress(dll, MAKEINTRESOURCEA(ordinal)), GetProcAddress(dll, name.c_str()))
+            << name;
+}
+
+TEST(ExportTable, ImportsOnlySystemLibraries) {
+    // Self-contained: no compiler runtime DLL has to travel with it.
+    const std::set<std::string> allowed = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL",
+                                           "ADVAPI32.DLL", "SHELL32.DLL", "OLE32.DLL",
+                                           "MSVCRT.DLL",   "MSIMG32.DLL", "COMCTL32.DLL",
+                                           "OLEAUT32.DLL", "NETAPI32.DLL", "PSAPI.DLL"};
+    for (const std::string& name : Imports(harness::Vexlo())) EXPECT_TRUE(allowed.count(name)) << name;
+}
+
+TEST(Loading, LoadsUnloadsAndLoadsAgain) {
+    // A second load after a full unload must start cleanly (window classes, font).
+    const std::string path = harness::ExeDir() + "Vexlo.dll";
+    for (int round = 0; round < 3; ++round) {
+        HMODULE m = LoadLibraryA(path.c_str());
+        ASSERT_NE(m, nullptr) << "round " << round;
+        auto logon = reinterpret_cast<HWND(WINAPI*)(HWND, HICON, const BYTE*, const BYTE*, LONG)>(
+            reinterpret_cast<void*>(GetProcAddress(m, "Logon")));
+        ASSERT_NE(logon, nullptr);
+        const auto u = harness::Short("a"), p = harness::Short("b");
+        HWND wnd = logon(nullptr, nullptr, u.data(), p.data(), 1);
+        EXPECT_NE(wnd, nullptr) << "round " << round;
+        DestroyWindow(wnd);
+        harness::Pump(20);
+        EXPECT_TRUE(FreeLibrary(m));
+    }
+}

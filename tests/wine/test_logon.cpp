@@ -1,0 +1,327 @@
+// The logon prompt through the real export: layout, the credential rules, the messages
+// posted to the notify window, "LastUser", and keyboard handling on a host's plain loop.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "dialogs/logon_ids.h"
+#include "harness.h"
+
+namespace {
+
+namespace id = vexlo::logon_ids;
+using harness::Recorder;
+
+constexpr UINT kAccepted = WM_USER + 7;
+constexpr UINT kCancelled = WM_USER + 6;
+constexpr const char* kWrongText =
+    "The password is incorrect.\rPlease enter the correct password.\rMake sure Caps Lock is not on";
+
+HWND CallLogon(HWND notify, const char* user, const char* pass, LONG tag, HICON icon = nullptr) {
+    auto logon = harness::Proc<HWND(WINAPI*)(HWND, HICON, const BYTE*, const BYTE*, LONG)>("Logon");
+    const auto u = harness::Short(user), p = harness::Short(pass);
+    return logon(notify, icon, u.data(), p.data(), tag);
+}
+
+void Type(HWND wnd, int control, const char* text) {
+    SendMessageA(GetDlgItem(wnd, control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+// Presses OK from the driver thread; posted because the click may open a modal box.
+void PressOk(HWND wnd) { PostMessageA(GetDlgItem(wnd, id::btOk), BM_CLICK, 0, 0); }
+
+class LogonTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        harness::DeleteProductKey();
+        uiThread = GetCurrentThreadId();
+    }
+    void TearDown() override {
+        for (HWND w : windows)
+            if (IsWindow(w)) DestroyWindow(w);
+        harness::Pump(20);
+    }
+    HWND Open(const char* user, const char* pass, LONG tag, HWND notify = nullptr) {
+        HWND w = CallLogon(notify ? notify : recorder.hwnd(), user, pass, tag);
+        windows.push_back(w);
+        return w;
+    }
+    // Types the credentials, presses OK and answers a warning box if one comes.
+    harness::MessageBoxSeen TryLogon(HWND wnd, const char* user, const char* pass) {
+        return TryLogon(wnd, user, pass, recorder);
+    }
+    harness::MessageBoxSeen TryLogon(HWND wnd, const char* user, const char* pass,
+                                     const Recorder& recorder) {
+        harness::MessageBoxSeen seen;
+        harness::Drive([&] {
+            Type(wnd, id::eName, user);
+            Type(wnd, id::ePass, pass);
+            const size_t before = recorder.Count(kAccepted);
+            PressOk(wnd);
+            // Either the warning box appears or the success message arrives.
+            harness::WaitUntil([&] {
+                return recorder.Count(kAccepted) > before ||
+                       harness::FindThreadWindow(uiThread, "#32770") != nullptr;
+            });
+            if (recorder.Count(kAccepted) == before) seen = harness::AnswerMessageBox(uiThread);
+        });
+        return seen;
+    }
+
+    DWORD uiThread = 0;
+    Recorder recorder;
+    std::vector<HWND> windows;
+};
+
+TEST_F(LogonTest, WindowMatchesLayout) {
+    harness::SetLastUser("Alice");
+    HWND wnd = Open("alice", "pw", 1);
+    ASSERT_NE(wnd, nullptr);
+    EXPECT_TRUE(IsWindowVisible(wnd));
+    EXPECT_EQ(GetForegroundWindow(), wnd);
+    EXPECT_EQ(harness::Text(wnd), "Quillmere Logon");
+    char cls[64] = {};
+    GetClassNameA(wnd, cls, sizeof cls);
+    EXPECT_STREQ(cls, "TVexloLogonWnd");
+
+    const RECT client = harness::ClientRect(wnd);
+    EXPECT_EQ(client.right, 411);
+    EXPECT_EQ(client.bottom, 237);
+    const LONG style = GetWindowLongA(wnd, GWL_STYLE);
+    EXPECT_TRUE(style & WS_CAPTION);
+    EXPECT_FALSE(style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+
+    struct Expected {
+        int id;
+        int left, top, width, height;
+        const char* text;
+    };
+    const Expected controls[] = {
+        {id::eName, 88, 128, 289, 21, "Alice"},  {id::ePass, 88, 160, 289, 21, ""},
+        {id::btOk, 128, 200, 75, 25, "OK"},      {id::btCancel, 208, 200, 75, 25, "Cancel"},
+        // Labels are sized to their text in the font at hand: only their place is fixed.
+        {id::Label1, 88, 80, -1, -1,
+         "This Desktop requires separate Authentication.\r\nPlease enter required Username and Password."},
+    };
+    for (const Expected& e : controls) {
+        HWND c = GetDlgItem(wnd, e.id);
+        ASSERT_NE(c, nullptr) << e.id;
+        const RECT r = harness::ChildRect(c);
+        EXPECT_EQ(r.left, e.left) << e.id;
+        EXPECT_EQ(r.top, e.top) << e.id;
+        if (e.width >= 0) EXPECT_EQ(r.right - r.left, e.width) << e.id;
+        if (e.height >= 0) EXPECT_EQ(r.bottom - r.top, e.height) << e.id;
+        EXPECT_EQ(harness::Text(c), e.text) << e.id;
+    }
+    for (int label : {id::Label3, id::Label2}) {
+        const RECT r = harness::ChildRect(GetDlgItem(wnd, label));
+        EXPECT_EQ(r.left, label == id::Label3 ? 24 : 32);
+        EXPECT_EQ(r.top, label == id::Label3 ? 132 : 164);
+    }
+    EXPECT_EQ(harness::Text(GetDlgItem(wnd, id::Label3)), "User Name:");
+    EXPECT_EQ(harness::Text(GetDlgItem(wnd, id::Label2)), "Password:");
+    EXPECT_EQ(SendMessageA(GetDlgItem(wnd, id::ePass), EM_GETPASSWORDCHAR, 0, 0), '*');
+    EXPECT_TRUE(GetWindowLongA(GetDlgItem(wnd, id::btOk), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    // The name box has the focus, ready for typing.
+    EXPECT_EQ(GetFocus(), GetDlgItem(wnd, id::eName));
+
+    // The banner is painted across the top: not the plain face colour.
+    harness::Pump(100);
+    HDC dc = GetDC(wnd);
+    const COLORREF px = GetPixel(dc, 5, 100);
+    ReleaseDC(wnd, dc);
+    EXPECT_NE(px, GetSysColor(COLOR_BTNFACE));
+}
+
+TEST_F(LogonTest, NameIgnoresCaseAndStoresCallersSpelling) {
+    HWND wnd = Open("alice", "Secret", 77);
+    const auto seen = TryLogon(wnd, "ALICE", "Secret");
+    EXPECT_FALSE(seen.shown);
+    ASSERT_TRUE(recorder.WaitFor(kAccepted));
+    harness::Pump(50);
+    const auto msgs = recorder.Messages();
+    ASSERT_EQ(msgs.size(), 1u);
+    EXPECT_EQ(msgs[0].wp, 77u);
+    EXPECT_EQ(msgs[0].lp, 0);
+    EXPECT_EQ(harness::ReadLastUser(), "alice");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(wnd, id::btOk)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(wnd, id::btCancel)));
+    // The window refuses its own WM_CLOSE and stays for the caller to remove.
+    EXPECT_TRUE(IsWindow(wnd));
+    EXPECT_TRUE(IsWindowVisible(wnd));
+}
+
+TEST_F(LogonTest, LocaleAwareUpperCasingOfAccentedNames) {
+    HWND wnd = Open("\xe9mile", "x", 5);  // "émile" in the ANSI code page
+    EXPECT_FALSE(TryLogon(wnd, "\xc9MILE", "x").shown);
+    EXPECT_TRUE(recorder.WaitFor(kAccepted));
+}
+
+TEST_F(LogonTest, RefusalsShowTheWarningAndPostNothing) {
+    struct Case {
+        const char* name;
+        const char* pass;
+    };
+    // Password in another case; trailing blanks in either box; wrong name with the right
+    // password: all refused with the one password message.
+    const Case refused[] = {{"bob", "SECRET"}, {"bob ", "secret"}, {"bob", "secret "}, {"rob", "secret"}};
+    HWND wnd = Open("bob", "secret", 9);
+    for (const Case& c : refused) {
+        const auto seen = TryLogon(wnd, c.name, c.pass);
+        EXPECT_TRUE(seen.shown) << c.name << "/" << c.pass;
+        EXPECT_EQ(seen.title, "Warning");
+        EXPECT_EQ(seen.text, kWrongText);
+        // The name stays, the password is selected and focused for retyping.
+        EXPECT_EQ(harness::Text(GetDlgItem(wnd, id::eName)), c.name);
+        DWORD from = 0, to = 0;
+        SendMessageA(GetDlgItem(wnd, id::ePass), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                     reinterpret_cast<LPARAM>(&to));
+        EXPECT_EQ(from, 0u);
+        EXPECT_EQ(to, strlen(c.pass));
+        EXPECT_EQ(GetFocus(), GetDlgItem(wnd, id::ePass));
+    }
+    harness::Pump(50);
+    EXPECT_TRUE(recorder.Messages().empty());
+    bool exists = true;
+    harness::ReadLastUser(&exists);
+    EXPECT_FALSE(exists);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(wnd, id::btOk)));
+}
+
+TEST_F(LogonTest, EmptyPasswordMatchesEmptyBox) {
+    HWND wnd = Open("carol", "", 3);
+    EXPECT_FALSE(TryLogon(wnd, "carol", "").shown);
+    EXPECT_TRUE(recorder.WaitFor(kAccepted));
+}
+
+TEST_F(LogonTest, CancelThenCorrectOk) {
+    HWND wnd = Open("dave", "pw", 12);
+    harness::Drive([&] { PostMessageA(GetDlgItem(wnd, id::btCancel), BM_CLICK, 0, 0); });
+    ASSERT_TRUE(recorder.WaitFor(kCancelled));
+    harness::Pump(50);
+    auto msgs = recorder.Messages();
+    ASSERT_EQ(msgs.size(), 1u);
+    EXPECT_EQ(msgs[0].wp, static_cast<WPARAM>(-1));
+    EXPECT_EQ(msgs[0].lp, 0);
+    EXPECT_TRUE(IsWindowVisible(wnd));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(wnd, id::btOk)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(wnd, id::btCancel)));
+
+    EXPECT_FALSE(TryLogon(wnd, "dave", "pw").shown);
+    ASSERT_TRUE(recorder.WaitFor(kAccepted));
+    harness::Pump(50);
+    msgs = recorder.Messages();
+    ASSERT_EQ(msgs.size(), 2u);
+    EXPECT_EQ(msgs[1].msg, kAccepted);
+    EXPECT_EQ(msgs[1].wp, 12u);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(wnd, id::btCancel)));
+}
+
+TEST_F(LogonTest, KeyboardOnTheHostsPlainLoop) {
+    HWND wnd = Open("erin", "pw", 4);
+    HWND name = GetDlgItem(wnd, id::eName), pass = GetDlgItem(wnd, id::ePass);
+    harness::Drive([&] {
+        // Enter in the name box presses OK: wrong password, so the warning comes and the
+        // password box takes the focus.
+        Type(wnd, id::eName, "erin");
+        Type(wnd, id::ePass, "wrong");
+        harness::PostKey(name, VK_RETURN);
+        EXPECT_EQ(harness::AnswerMessageBox(uiThread).text, kWrongText);
+        EXPECT_TRUE(harness::WaitUntil([&] { return harness::FocusOf(uiThread) == pass; }));
+        // Esc in the password box presses Cancel and leaves the focus there.
+        harness::PostKey(pass, VK_ESCAPE);
+        EXPECT_TRUE(recorder.WaitFor(kCancelled));
+        EXPECT_EQ(harness::FocusOf(uiThread), pass);
+        // Alt+F4 is refused like every other close request.
+        harness::PostKey(pass, VK_F4, /*alt=*/true);
+        Sleep(200);
+        EXPECT_TRUE(IsWindowVisible(wnd));
+        // Tab moves on to OK, and Enter there presses it.
+        Type(wnd, id::ePass, "pw");
+        harness::PostKey(pass, VK_TAB);
+        HWND ok = GetDlgItem(wnd, id::btOk);
+        EXPECT_TRUE(harness::WaitUntil([&] { return harness::FocusOf(uiThread) == ok; }));
+        harness::PostKey(ok, VK_RETURN);
+        EXPECT_TRUE(recorder.WaitFor(kAccepted));
+    });
+    EXPECT_EQ(recorder.Count(kCancelled), 1u);
+    EXPECT_EQ(recorder.Count(kAccepted), 1u);
+    EXPECT_TRUE(IsWindow(wnd));
+}
+
+TEST_F(LogonTest, EnterInPasswordBoxAndOutsideCloseRequestsRefused) {
+    HWND wnd = Open("fay", "pw", 8);
+    harness::Drive([&] {
+        SendMessageA(wnd, WM_CLOSE, 0, 0);
+        PostMessageA(wnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        Sleep(100);
+        EXPECT_TRUE(IsWindowVisible(wnd));
+        Type(wnd, id::eName, "FAY");
+        Type(wnd, id::ePass, "pw");
+        harness::PostKey(GetDlgItem(wnd, id::ePass), VK_RETURN);
+        EXPECT_TRUE(recorder.WaitFor(kAccepted));
+    });
+    EXPECT_TRUE(IsWindow(wnd));
+}
+
+TEST_F(LogonTest, TwoWindowsAnswerTheirOwnNotifyWindows) {
+    Recorder other;
+    HWND a = Open("gil", "1", 100);
+    HWND b = Open("hal", "2", 200, other.hwnd());
+    ASSERT_NE(a, b);
+    EXPECT_FALSE(TryLogon(b, "hal", "2", other).shown);
+    EXPECT_TRUE(other.WaitFor(kAccepted));
+    EXPECT_FALSE(TryLogon(a, "gil", "1").shown);
+    EXPECT_TRUE(recorder.WaitFor(kAccepted));
+    harness::Pump(50);
+    ASSERT_EQ(recorder.Messages().size(), 1u);
+    ASSERT_EQ(other.Messages().size(), 1u);
+    EXPECT_EQ(recorder.Messages()[0].wp, 100u);
+    EXPECT_EQ(other.Messages()[0].wp, 200u);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(a, id::btOk)) == FALSE);
+}
+
+TEST_F(LogonTest, StackBalancedAndIconOwned) {
+    HICON icon = CopyIcon(LoadIcon(nullptr, IDI_APPLICATION));
+    const auto u = harness::Short("ivy"), p = harness::Short("pw");
+    const auto r = harness::CallStdcall(
+        "Logon", {reinterpret_cast<std::uint32_t>(recorder.hwnd()), reinterpret_cast<std::uint32_t>(icon),
+                  reinterpret_cast<std::uint32_t>(u.data()), reinterpret_cast<std::uint32_t>(p.data()), 6});
+    EXPECT_EQ(r.stackDelta, 0);
+    HWND wnd = reinterpret_cast<HWND>(r.value);
+    ASSERT_TRUE(IsWindow(wnd));
+    windows.push_back(wnd);
+    EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(wnd, WM_GETICON, ICON_BIG, 0)), icon);
+    DestroyWindow(wnd);
+    // The window destroyed the icon it was given.
+    ICONINFO info{};
+    EXPECT_FALSE(GetIconInfo(icon, &info));
+}
+
+TEST_F(LogonTest, BadInputNeitherCrashesNorLeaks) {
+    auto logon = harness::Proc<HWND(WINAPI*)(HWND, HICON, const BYTE*, const BYTE*, LONG)>("Logon");
+    // Null strings read as empty; an invalid icon gives no icon; an invalid notify
+    // window makes the posts fail silently.
+    HWND wnd = logon(reinterpret_cast<HWND>(0xDEAD0), reinterpret_cast<HICON>(0x1234), nullptr,
+                     nullptr, 1);
+    ASSERT_NE(wnd, nullptr);
+    windows.push_back(wnd);
+    EXPECT_EQ(SendMessageA(wnd, WM_GETICON, ICON_BIG, 0), 0);
+    harness::Drive([&] {
+        Type(wnd, id::eName, "");
+        Type(wnd, id::ePass, "");
+        PressOk(wnd);
+        EXPECT_TRUE(harness::WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(wnd, id::btOk)); }));
+    });
+    bool exists = false;
+    EXPECT_EQ(harness::ReadLastUser(&exists), "");
+    EXPECT_TRUE(exists);
+
+    // A full 255-byte name is compared whole.
+    const std::string longName(255, 'n');
+    HWND full = Open(longName.c_str(), "p", 2);
+    EXPECT_FALSE(TryLogon(full, std::string(255, 'N').c_str(), "p").shown);
+    EXPECT_TRUE(recorder.WaitFor(kAccepted));
+    EXPECT_EQ(harness::ReadLastUser(), longName);
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 set(VEXLO_PORTABLE_SOURCES
   src/shared/error.cpp
   src/shared/shortstr.cpp
+  src/shared/display_modes.cpp
   src/ui/layout.cpp
   host/png.cpp
   src/shared/crypto/base64.cpp

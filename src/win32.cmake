@@ -7,6 +7,7 @@ set(VEXLO_WIN32_SOURCES
   src/shared/registry.cpp
   src/shared/lastuser.cpp
   src/shared/win_text.cpp
+  src/shared/display_modes_win.cpp
   src/ui/form.cpp
   src/ui/keyboard.cpp
   src/dialogs/frmLogon.cpp

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "frame/module.h"
+#include "shared/display_modes.h"
 
 namespace vexlo::startup {
 
@@ -21,6 +22,7 @@ struct Step {
 //   security descriptor, RDP/RFB blocks, cipher block, profile block, display modes,
 //   product folder, context and Run As blocks, COM class factories, settings (profile).
 constexpr std::initializer_list<Step> kSteps = {
+    {"display modes", StartDisplayModes, StopDisplayModes},
 };
 
 std::size_t g_started = 0;

@@ -11,4 +11,5 @@ set(VEXLO_PORTABLE_SOURCES
   src/shared/crypto/cfb8.cpp
   src/shared/crypto/cipher.cpp
   src/shared/crypto/ripemd128.cpp
+  src/shared/remote_records.cpp
 )

@@ -4,6 +4,7 @@ set(VEXLO_WIN32_SOURCES
   src/frame/startup.cpp
   src/frame/module.cpp
   src/frame/exports.cpp
+  src/frame/runtime.cpp
   src/shared/registry.cpp
   src/shared/lastuser.cpp
   src/shared/win_text.cpp

@@ -38,6 +38,10 @@ vexlo_wine_start() {
   fi
   # A persistent server keeps every test process from paying for its start.
   wineserver -p >/dev/null 2>&1 || true
+  # Start the session's own processes (services, device drivers) now, with nothing
+  # attached to their output: started by the first test instead, they would inherit
+  # its output pipe and hold ctest waiting for it to close.
+  wineboot >/dev/null 2>&1 </dev/null || true
 }
 
 vexlo_wine_stop() {

@@ -14,19 +14,36 @@ KEY = (255, 0, 255)  # transparent colour of pictures drawn transparent
 
 
 def bmp_bytes(width, height, pixel):
-    """24-bit bottom-up BMP; pixel(x, y) gives (r, g, b) with y from the top."""
-    row_pad = (4 - (width * 3) % 4) % 4
-    rows = []
-    for y in range(height - 1, -1, -1):
-        row = bytearray()
-        for x in range(width):
-            r, g, b = pixel(x, y)
-            row += bytes((b, g, r))
-        row += b"\0" * row_pad
-        rows.append(bytes(row))
-    data = b"".join(rows)
-    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    return struct.pack("<2sIHHI", b"BM", 14 + len(header) + len(data), 0, 0, 14 + len(header)) + header + data
+    """Bottom-up BMP; pixel(x, y) gives (r, g, b) with y from the top.
+
+    Pictures of at most 256 colours (after dropping low bits of gradients if needed)
+    are stored with a palette, 8 bits a pixel: the DLL is loaded into Explorer, so
+    its pictures should cost a third of what 24-bit ones would.
+    """
+    pixels = [[pixel(x, y) for x in range(width)] for y in range(height)]
+    for drop in range(0, 5):
+        mask = 0xFF & ~((1 << drop) - 1)
+        # Keep the exact colour keys (like the transparent colour) exact.
+        snapped = [[c if c == KEY else tuple(v & mask for v in c) for c in row] for row in pixels]
+        colours = sorted({c for row in snapped for c in row})
+        if len(colours) <= 256:
+            break
+    else:
+        colours = None
+    if colours is None:
+        bits, palette, rowbytes = 24, b"", lambda row: b"".join(bytes((b, g, r)) for r, g, b in row)
+    else:
+        index = {c: i for i, c in enumerate(colours)}
+        pixels = snapped
+        bits = 8
+        palette = b"".join(bytes((b, g, r, 0)) for r, g, b in colours)
+        rowbytes = lambda row: bytes(index[c] for c in row)
+    stride = (width * bits // 8 + 3) & ~3
+    data = b"".join(rowbytes(pixels[y]).ljust(stride, b"\0") for y in range(height - 1, -1, -1))
+    ncolours = len(palette) // 4
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, len(data), 2835, 2835, ncolours, 0)
+    offset = 14 + len(header) + len(palette)
+    return struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset) + header + palette + data
 
 
 def mix(a, b, t):
@@ -113,6 +130,94 @@ def ico_bytes(sizes):
     return out
 
 
+# --- About window: background and edition pictures -------------------------------
+
+# A 5 x 7 pixel font for the few capitals the About pictures spell.
+GLYPHS = {
+    "A": ["01110", "10001", "10001", "11111", "10001", "10001", "10001"],
+    "B": ["11110", "10001", "10001", "11110", "10001", "10001", "11110"],
+    "E": ["11111", "10000", "10000", "11110", "10000", "10000", "11111"],
+    "I": ["01110", "00100", "00100", "00100", "00100", "00100", "01110"],
+    "L": ["10000", "10000", "10000", "10000", "10000", "10000", "11111"],
+    "M": ["10001", "11011", "10101", "10101", "10001", "10001", "10001"],
+    "N": ["10001", "11001", "10101", "10011", "10001", "10001", "10001"],
+    "O": ["01110", "10001", "10001", "10001", "10001", "10001", "01110"],
+    "P": ["11110", "10001", "10001", "11110", "10000", "10000", "10000"],
+    "Q": ["01110", "10001", "10001", "10001", "10101", "10010", "01101"],
+    "R": ["11110", "10001", "10001", "11110", "10100", "10010", "10001"],
+    "S": ["01111", "10000", "10000", "01110", "00001", "00001", "11110"],
+    "T": ["11111", "00100", "00100", "00100", "00100", "00100", "00100"],
+    "U": ["10001", "10001", "10001", "10001", "10001", "10001", "01110"],
+}
+
+
+def text_width(text, scale):
+    return len(text) * 6 * scale - scale
+
+
+def in_text(text, scale, left, top, x, y):
+    """True when (x, y) is on a stroke of text drawn with its top-left at (left, top)."""
+    if y < top or y >= top + 7 * scale or x < left:
+        return False
+    cell = (x - left) // (6 * scale)
+    if cell >= len(text):
+        return False
+    gx = (x - left - cell * 6 * scale) // scale
+    gy = (y - top) // scale
+    return gx < 5 and GLYPHS[text[cell]][gy][gx] == "1"
+
+
+ABOUT_PANEL = (240, 244, 250)  # where the edition, the version and OK sit
+
+
+def about_back(x, y):
+    # A deep blue field with the product's name and three stacked "desktops", and a
+    # light panel on the right for the edition picture, the version text and OK.
+    if x >= 280:
+        return (206, 216, 232) if x == 280 else ABOUT_PANEL
+    if in_text("QUILLMERE", 3, 24, 28, x, y):
+        return (255, 255, 255)
+    base = mix((16, 40, 96), (24, 120, 140), x / 280)
+    base = mix(base, (8, 20, 50), (y / 270) * 0.4)
+    for i, (bx, by) in enumerate(((40, 110), (70, 136), (100, 162))):
+        if bx <= x < bx + 120 and by <= y < by + 72:
+            if x in (bx, bx + 119) or y in (by, by + 71):
+                return (250, 250, 250)
+            if y < by + 12:
+                return (70, 150, 220)
+            shade = 235 - i * 25
+            return (shade, shade, min(255, shade + 15))
+    return base
+
+
+def edition(text, colour, width):
+    # A badge in the edition's colour with its name in white capitals.
+    height, scale = 26, 2
+    left = (width - text_width(text, scale)) // 2
+    top = (height - 7 * scale) // 2
+    dark = mix(colour, (0, 0, 0), 0.35)
+
+    def pixel(x, y):
+        if x in (0, width - 1) or y in (0, height - 1):
+            return dark
+        if in_text(text, scale, left, top, x, y):
+            return (255, 255, 255)
+        return colour
+    return pixel
+
+
+def bmp24_bytes(width, height, pixel):
+    """24-bit bottom-up BMP, for pictures that keep every pixel's full colour."""
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in range(height - 1, -1, -1):
+        row = b"".join(bytes((b, g, r)) for r, g, b in (pixel(x, y) for x in range(width)))
+        rows.append(row.ljust(stride, b"\0"))
+    data = b"".join(rows)
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
+    return struct.pack("<2sIHHI", b"BM", 14 + len(header) + len(data), 0, 0, 14 + len(header)) + header + data
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -120,6 +225,10 @@ def main():
         "banner.bmp": bmp_bytes(411, 114, banner),
         "logo.bmp": bmp_bytes(105, 105, logo),
         "vexlo.ico": ico_bytes([16, 32]),
+        "about.bmp": bmp_bytes(430, 270, about_back),
+        "ver_1.bmp": bmp24_bytes(120, 26, edition("PERSONAL", (40, 110, 200), 120)),
+        "ver_2.bmp": bmp24_bytes(120, 26, edition("BUSINESS", (150, 40, 60), 120)),
+        "ver_3.bmp": bmp24_bytes(50, 26, edition("LITE", (230, 130, 30), 50)),
     }
     for name, data in files.items():
         with open(os.path.join(out, name), "wb") as f:

@@ -132,6 +132,23 @@ TEST_F(LogonTest, WindowMatchesLayout) {
     EXPECT_NE(px, GetSysColor(COLOR_BTNFACE));
 }
 
+TEST_F(LogonTest, LastUserOfAnotherTypeReadsAsEmpty) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Brindlecote\\Quillmere", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD number = 7;
+    RegSetValueExA(key, "LastUser", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegCloseKey(key);
+    HWND wnd = Open("x", "y", 1);
+    ASSERT_NE(wnd, nullptr);
+    EXPECT_EQ(harness::Text(GetDlgItem(wnd, id::eName)), "");
+    // A confirmation writes it back as text.
+    EXPECT_FALSE(TryLogon(wnd, "x", "y").shown);
+    EXPECT_TRUE(recorder.WaitFor(kAccepted));
+    EXPECT_EQ(harness::ReadLastUser(), "x");
+}
+
 TEST_F(LogonTest, NameIgnoresCaseAndStoresCallersSpelling) {
     HWND wnd = Open("alice", "Secret", 77);
     const auto seen = TryLogon(wnd, "ALICE", "Secret");

@@ -32,7 +32,7 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR})
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
-    add_test(NAME fuzz.${name} COMMAND ${name} -runs=200000 -max_len=4096 -seed=1)
+    add_test(NAME fuzz.${name} COMMAND ${name} -runs=200000 -max_total_time=45 -max_len=4096 -seed=1)
   endforeach()
 endif()
 

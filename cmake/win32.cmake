@@ -8,7 +8,7 @@ add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0600 NOMIN
 
 # Artwork is generated from a kept script, so the pictures can be redrawn and reviewed as code.
 set(VEXLO_ART_DIR ${CMAKE_BINARY_DIR}/art)
-set(VEXLO_ART_FILES banner.bmp logo.bmp vexlo.ico)
+set(VEXLO_ART_FILES banner.bmp logo.bmp vexlo.ico rdp.ico rfb.ico about.bmp ver_1.bmp ver_2.bmp ver_3.bmp)
 list(TRANSFORM VEXLO_ART_FILES PREPEND ${VEXLO_ART_DIR}/ OUTPUT_VARIABLE VEXLO_ART_OUTPUTS)
 add_custom_command(
   OUTPUT ${VEXLO_ART_OUTPUTS}
@@ -19,9 +19,21 @@ add_custom_target(vexlo_art DEPENDS ${VEXLO_ART_OUTPUTS})
 
 include(src/win32.cmake)
 
+# Every stored record goes through the cipher, so it is built for speed whichever size
+# setting its target has; source options come after the target's on the command line.
+set_source_files_properties(
+  src/shared/crypto/base64.cpp src/shared/crypto/cast128.cpp src/shared/crypto/cfb8.cpp
+  src/shared/crypto/cipher.cpp src/shared/crypto/ripemd128.cpp
+  PROPERTIES COMPILE_OPTIONS -O2)
+
 add_library(vexlo_portable STATIC ${VEXLO_PORTABLE_SOURCES})
 target_include_directories(vexlo_portable PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR})
 target_compile_options(vexlo_portable PRIVATE ${VEXLO_WARNINGS} -O2 -ffunction-sections -fdata-sections)
+
+add_library(vexlo_store STATIC ${VEXLO_STORE_SOURCES})
+target_include_directories(vexlo_store PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR})
+target_compile_options(vexlo_store PRIVATE ${VEXLO_WARNINGS} -Os -ffunction-sections -fdata-sections)
+target_link_libraries(vexlo_store PUBLIC vexlo_portable user32 gdi32 advapi32 shell32 ole32)
 
 add_library(Vexlo SHARED ${VEXLO_WIN32_SOURCES}
             src/resources/Vexlo.rc src/frame/Vexlo.def)
@@ -34,14 +46,15 @@ set_source_files_properties(src/resources/Vexlo.rc PROPERTIES
   OBJECT_DEPENDS "${VEXLO_ART_OUTPUTS}")
 target_link_options(Vexlo PRIVATE ${VEXLO_STATIC_RUNTIME} -Wl,--enable-stdcall-fixup
                     -Wl,--gc-sections -s)
-target_link_libraries(Vexlo PRIVATE vexlo_portable user32 gdi32 advapi32 shell32 ole32 msimg32 comctl32)
+target_link_libraries(Vexlo PRIVATE vexlo_store vexlo_portable user32 gdi32 advapi32 shell32 ole32 msimg32 comctl32)
 
-# The reference host plays the main program: it loads the DLL at run time like the product does.
-add_executable(VexloHost host/main.cpp host/screenshot.cpp)
+# The reference host plays the main program: it loads the DLL at run time like the product
+# does, and links the shared services to seed and inspect settings as the DLL reads them.
+add_executable(VexloHost host/main.cpp host/screenshot.cpp host/settings_tool.cpp)
 target_include_directories(VexloHost PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR})
 target_compile_options(VexloHost PRIVATE ${VEXLO_WARNINGS} -O2)
 target_link_options(VexloHost PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
-target_link_libraries(VexloHost PRIVATE vexlo_portable user32 gdi32 advapi32)
+target_link_libraries(VexloHost PRIVATE vexlo_store user32 gdi32 advapi32)
 
 # An empty DLL from the same toolchain: the yardstick for the load-cost benchmark.
 add_library(VexloEmpty SHARED bench/empty_dll.c)
@@ -60,7 +73,7 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt)
   file(GLOB VEXLO_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/test_*.cpp)
   add_executable(vexlo_wine_tests ${VEXLO_WINE_TESTS} tests/wine/harness.cpp)
   target_include_directories(vexlo_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/wine)
-  target_link_libraries(vexlo_wine_tests PRIVATE vexlo_portable gtest_main shlwapi user32 gdi32 advapi32 shell32 ole32)
+  target_link_libraries(vexlo_wine_tests PRIVATE vexlo_store gtest_main shlwapi user32 gdi32 advapi32 shell32 ole32)
   target_link_options(vexlo_wine_tests PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
   add_dependencies(vexlo_wine_tests Vexlo VexloHost)
   # One process per test case keeps windows, registry and shared blocks of one case from

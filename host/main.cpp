@@ -4,6 +4,8 @@
 // and seed settings; the demo shows every window and saves screenshots.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +13,9 @@
 #include <vector>
 
 #include "host/screenshot.h"
+#include "host/settings_tool.h"
 #include "include/Vexlo.h"
+#include "shared/remote_records.h"
 #include "shared/shortstr.h"
 
 namespace {
@@ -105,6 +109,137 @@ bool Shot(HWND wnd, const std::string& dir, const char* name) {
     return ok;
 }
 
+// The new-password dialog is modal on this thread: a second thread photographs it and
+// then cancels it.
+struct ModalShot {
+    DWORD thread;
+    const char* className;
+    std::string dir;
+    const char* file;
+    bool ok = false;
+};
+
+struct FindClass {
+    const char* cls;
+    HWND found;
+};
+
+BOOL CALLBACK FindVisibleOfClass(HWND wnd, LPARAM lp) {
+    auto* find = reinterpret_cast<FindClass*>(lp);
+    char cls[64] = {};
+    GetClassNameA(wnd, cls, sizeof cls);
+    if (IsWindowVisible(wnd) && std::strcmp(cls, find->cls) == 0) find->found = wnd;
+    return find->found ? FALSE : TRUE;
+}
+
+DWORD WINAPI ShootModal(void* param) {
+    auto* shot = static_cast<ModalShot*>(param);
+    FindClass find{shot->className, nullptr};
+    for (int i = 0; i < 300 && !find.found; ++i) {
+        EnumThreadWindows(shot->thread, FindVisibleOfClass, reinterpret_cast<LPARAM>(&find));
+        if (!find.found) Sleep(10);
+    }
+    HWND wnd = find.found;
+    if (!wnd) return 0;
+    shot->ok = Shot(wnd, shot->dir, shot->file);
+    PostMessageA(wnd, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+bool DemoNewPassword(const std::string& dir) {
+    auto ask = Export<VexloGetNewPasswordThrdFn>("GetNewPasswordThrd");
+    if (!ask) return false;
+    ModalShot shot{GetCurrentThreadId(), "TformNewPass", dir, "newpass.png"};
+    HANDLE thread = CreateThread(nullptr, 0, ShootModal, &shot, 0, nullptr);
+    if (!thread) return false;
+    // The proposal shows masked in both password boxes, with OK disabled until a change.
+    ShortString user = ShortString::From("guest"), pass = ShortString::From("secret");
+    const BOOL confirmed = ask(HostIcon(), reinterpret_cast<BYTE*>(&user), reinterpret_cast<BYTE*>(&pass));
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    std::printf("GetNewPasswordThrd returned %d\n", confirmed);
+    return shot.ok && !confirmed;
+}
+
+bool DemoAbout(const std::string& dir) {
+    auto about = Export<VexloShowAboutFn>("ShowAbout");
+    if (!about) return false;
+    HWND wnd = about(HostIcon(), 2, "1.0.0", 0);
+    std::printf("ShowAbout returned window %p\n", static_cast<void*>(wnd));
+    if (!wnd) return false;
+    const bool ok = Shot(wnd, dir, "about.png");
+    DestroyWindow(wnd);
+    return ok;
+}
+
+// The remote session dialogs are modal too; the RFB one is photographed on each page.
+bool DemoRdp(const std::string& dir) {
+    auto edit = Export<VexloGetRDPSettingsFn>("GetRDPSettings");
+    if (!edit) return false;
+    ModalShot shot{GetCurrentThreadId(), "TformRDPSettings", dir, "rdp.png"};
+    HANDLE thread = CreateThread(nullptr, 0, ShootModal, &shot, 0, nullptr);
+    if (!thread) return false;
+    vexlo::TRDPSettings s;
+    vexlo::ResetRDPSettings(s);
+    s.Server = ShortString::From("terminal.example");
+    s.UserName = ShortString::From("guest");
+    s.FullScreen = 0;
+    WORD port = 3389;
+    const BOOL confirmed = edit(reinterpret_cast<BYTE*>(&s), &port);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    std::printf("GetRDPSettings returned %d\n", confirmed & 0xFF);
+    return shot.ok && !(confirmed & 0xFF);
+}
+
+struct PagesShot {
+    DWORD thread;
+    std::string dir;
+    bool ok = false;
+};
+
+DWORD WINAPI ShootPages(void* param) {
+    auto* shot = static_cast<PagesShot*>(param);
+    FindClass find{"TformRFBSettings", nullptr};
+    for (int i = 0; i < 300 && !find.found; ++i) {
+        EnumThreadWindows(shot->thread, FindVisibleOfClass, reinterpret_cast<LPARAM>(&find));
+        if (!find.found) Sleep(10);
+    }
+    HWND wnd = find.found;
+    if (!wnd) return 0;
+    HWND tabs = FindWindowExA(wnd, nullptr, "SysTabControl32", nullptr);
+    shot->ok = tabs != nullptr;
+    const char* files[] = {"rfb_colour.png", "rfb_inputs.png", "rfb_misc.png"};
+    for (int page : {1, 0, 2}) {
+        if (tabs) {
+            // As a click on the tab would: select it, then tell the form.
+            SendMessageA(tabs, TCM_SETCURSEL, page, 0);
+            NMHDR hdr{tabs, static_cast<UINT_PTR>(GetDlgCtrlID(tabs)), static_cast<UINT>(TCN_SELCHANGE)};
+            SendMessageA(wnd, WM_NOTIFY, hdr.idFrom, reinterpret_cast<LPARAM>(&hdr));
+        }
+        shot->ok &= Shot(wnd, shot->dir, files[page]);
+    }
+    PostMessageA(wnd, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+bool DemoRfb(const std::string& dir) {
+    auto edit = Export<VexloGetRFBSettingsFn>("GetRFBSettings");
+    if (!edit) return false;
+    PagesShot shot{GetCurrentThreadId(), dir};
+    HANDLE thread = CreateThread(nullptr, 0, ShootPages, &shot, 0, nullptr);
+    if (!thread) return false;
+    vexlo::TRFBSettings s;
+    vexlo::ResetRFBSettings(s);
+    s.Server = ShortString::From("viewer.example:1");
+    s.AutoSelect = 0;
+    const BOOL confirmed = edit(reinterpret_cast<BYTE*>(&s));
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    std::printf("GetRFBSettings returned %d\n", confirmed);
+    return shot.ok && !confirmed;
+}
+
 // demo OUTDIR: shows each window of the library and saves a screenshot of it.
 int CmdDemo(int argc, char** argv) {
     const std::string dir = argc > 2 ? argv[2] : ".";
@@ -115,6 +250,10 @@ int CmdDemo(int argc, char** argv) {
     if (!logon) return 1;
     ok &= Shot(logon, dir, "logon.png");
     DestroyWindow(logon);
+    ok &= DemoNewPassword(dir);
+    ok &= DemoAbout(dir);
+    ok &= DemoRdp(dir);
+    ok &= DemoRfb(dir);
     return ok ? 0 : 1;
 }
 
@@ -129,6 +268,65 @@ int CmdLogon(int argc, char** argv) {
     return g_logon ? RunLoop() : 1;
 }
 
+// newpass USER PASS: asks for a new user name and password owned by the host's window
+// and reports what came back.
+int CmdNewPass(int argc, char** argv) {
+    if (argc < 4) return 2;
+    auto ask = Export<VexloGetNewPasswordFn>("GetNewPassword");
+    if (!ask) return 1;
+    ShortString user = ShortString::From(argv[2]), pass = ShortString::From(argv[3]);
+    const BOOL confirmed =
+        ask(g_notify, HostIcon(), reinterpret_cast<BYTE*>(&user), reinterpret_cast<BYTE*>(&pass));
+    std::printf("GetNewPassword returned %d user \"%s\" password \"%s\"\n", confirmed,
+                user.Str().c_str(), pass.Str().c_str());
+    return confirmed ? 0 : 1;
+}
+
+// about EDITION VERSION: shows the About window until it is closed.
+int CmdAbout(int argc, char** argv) {
+    auto about = Export<VexloShowAboutFn>("ShowAbout");
+    if (!about) return 1;
+    HWND wnd = about(HostIcon(), argc > 2 ? std::strtoul(argv[2], nullptr, 0) : 1,
+                     argc > 3 ? argv[3] : nullptr, 0);
+    std::printf("ShowAbout returned window %p\n", static_cast<void*>(wnd));
+    std::fflush(stdout);
+    MSG msg;
+    while (IsWindow(wnd) && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return wnd ? 0 : 1;
+}
+
+// rdp SERVER [PORT]: edits an RDP session's settings and reports what came back.
+int CmdRdp(int argc, char** argv) {
+    auto edit = Export<VexloGetRDPSettingsFn>("GetRDPSettings");
+    if (!edit) return 1;
+    vexlo::TRDPSettings s;
+    vexlo::ResetRDPSettings(s);
+    if (argc > 2) s.Server = ShortString::From(argv[2]);
+    WORD port = static_cast<WORD>(argc > 3 ? std::atoi(argv[3]) : 3389);
+    const BOOL confirmed = edit(reinterpret_cast<BYTE*>(&s), &port) & 0xFF;
+    std::printf("GetRDPSettings returned %d server \"%s\" port %u user \"%s\" size %u depth %u full %u\n",
+                confirmed, s.Server.Str().c_str(), port, s.UserName.Str().c_str(), s.DeskSize, s.ColorDepth,
+                s.FullScreen);
+    return confirmed ? 0 : 1;
+}
+
+// rfb SERVER: edits an RFB session's settings and reports what came back.
+int CmdRfb(int argc, char** argv) {
+    auto edit = Export<VexloGetRFBSettingsFn>("GetRFBSettings");
+    if (!edit) return 1;
+    vexlo::TRFBSettings s;
+    vexlo::ResetRFBSettings(s);
+    if (argc > 2) s.Server = ShortString::From(argv[2]);
+    const BOOL confirmed = edit(reinterpret_cast<BYTE*>(&s));
+    std::printf("GetRFBSettings returned %d server \"%s\" encoding %ld colour %ld menu key %ld auto %u\n",
+                confirmed, s.Server.Str().c_str(), static_cast<long>(s.Encoding), static_cast<long>(s.ColourLevel),
+                static_cast<long>(s.MenuKey), s.AutoSelect);
+    return confirmed ? 0 : 1;
+}
+
 struct Command {
     const char* name;
     int (*run)(int, char**);
@@ -138,6 +336,14 @@ struct Command {
 const Command kCommands[] = {
     {"demo", CmdDemo, "demo OUTDIR            show every window and save screenshots"},
     {"logon", CmdLogon, "logon USER PASS [TAG]  show the logon prompt, report its messages"},
+    {"newpass", CmdNewPass, "newpass USER PASS      ask for a new user name and password"},
+    {"about", CmdAbout, "about [EDITION [VERSION]]  show the About window until it closes"},
+    {"rdp", CmdRdp, "rdp [SERVER [PORT]]    edit an RDP session's settings, report the result"},
+    {"rfb", CmdRfb, "rfb [SERVER]           edit an RFB session's settings, report the result"},
+    {"seed", vexlo::host::CmdSeed,
+     "seed PROFILE PASS [ID:NAME[:FOLDER[:disabled,noicon]]]...  write a profile's desktops"},
+    {"desktops", vexlo::host::CmdDesktops,
+     "desktops [PROFILE [PASS]]  list the desktops as the library reads them"},
 };
 
 }  // namespace

@@ -25,6 +25,36 @@ extern "C" {
 typedef HWND(WINAPI* VexloLogonFn)(HWND notify, HICON icon, const BYTE* userName,
                                    const BYTE* password, LONG successTag);
 
+/* Ordinal 13. Asks for a new user name and password in a modal dialog owned by
+ * appWindow; from this call on, appWindow owns every window the library creates in
+ * the process. userName and password are short strings: a non-empty userName
+ * proposes both; on OK both are overwritten (at most 255 characters each) and the
+ * result is 1, otherwise they are untouched and the result is 0. The dialog takes the
+ * icon over. */
+typedef BOOL(WINAPI* VexloGetNewPasswordFn)(HWND appWindow, HICON icon, BYTE* userName,
+                                            BYTE* password);
+
+/* Ordinal 12. The same dialog without an owner, for threads other than the one of the
+ * main window; the library's owner window is left as it is. */
+typedef BOOL(WINAPI* VexloGetNewPasswordThrdFn)(HICON icon, BYTE* userName, BYTE* password);
+
+/* Ordinal 11. Shows the modeless About window and returns its handle at once. edition
+ * (low 8 bits) 1 to 3 chooses the edition picture; version is zero-terminated ANSI
+ * text shown after "Version " (null: none); the last argument is ignored. The window
+ * takes the icon over and destroys itself when OK is pressed. */
+typedef HWND(WINAPI* VexloShowAboutFn)(HICON icon, DWORD edition, const char* version,
+                                       DWORD reserved);
+
+/* Ordinal 7. Edits an RDP session record (1290 bytes, packed) and its TCP port in a
+ * modal dialog. Both are overwritten only when the user confirms with OK: the result is
+ * then 1 (only the low 8 bits count), otherwise 0 and nothing is written. A null
+ * pointer gives 0 without a dialog. */
+typedef BOOL(WINAPI* VexloGetRDPSettingsFn)(BYTE* settings, WORD* port);
+
+/* Ordinal 6. Edits an RFB session record (536 bytes) in a modal dialog; overwritten
+ * only on OK (result 1), otherwise 0. The byte at offset 531 comes back as it went in. */
+typedef BOOL(WINAPI* VexloGetRFBSettingsFn)(BYTE* settings);
+
 #ifdef __cplusplus
 }
 #endif

@@ -4,7 +4,10 @@
 #include <initializer_list>
 
 #include "frame/module.h"
+#include "shared/blocks.h"
 #include "shared/display_modes.h"
+#include "shared/security.h"
+#include "shared/settings.h"
 
 namespace vexlo::startup {
 
@@ -22,7 +25,15 @@ struct Step {
 //   security descriptor, RDP/RFB blocks, cipher block, profile block, display modes,
 //   product folder, context and Run As blocks, COM class factories, settings (profile).
 constexpr std::initializer_list<Step> kSteps = {
+    {"open security descriptor", StartOpenSecurity, StopOpenSecurity},
+    {"RDP and RFB blocks", StartRemoteBlocks, StopRemoteBlocks},
+    {"cipher block", StartCryptBlock, StopCryptBlock},
+    {"profile block", StartProfileBlock, StopProfileBlock},
     {"display modes", StartDisplayModes, StopDisplayModes},
+    {"product folder", StartProductFolder, StopProductFolder},
+    {"context and Run As blocks", StartContextBlocks, StopContextBlocks},
+    // COM class factories go here.
+    {"settings (profile)", LoadProfile, nullptr},
 };
 
 std::size_t g_started = 0;

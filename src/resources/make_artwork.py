@@ -101,10 +101,40 @@ def icon_pixels(n):
     return px
 
 
-def ico_bytes(sizes):
+def remote_icon(screen, mark):
+    """16 x 16 monitor of a remote session: a grey frame, a coloured screen with a
+    white mark on it (a window for RDP, a pointer for RFB), a foot."""
+    def pixels(n):
+        px = []
+        for y in range(n):
+            for x in range(n):
+                frame = 1 <= x <= 14 and 1 <= y <= 11
+                inner = 2 <= x <= 13 and 2 <= y <= 10
+                foot = (7 <= x <= 8 and 12 <= y <= 13) or (4 <= x <= 11 and y == 14)
+                if inner:
+                    px.append(mark(x, y) and (255, 255, 255, 255) or screen + (255,))
+                elif frame or foot:
+                    px.append((70, 70, 78, 255))
+                else:
+                    px.append((0, 0, 0, 0))
+        return px
+    return pixels
+
+
+def rdp_mark(x, y):
+    # A small window with a title bar.
+    return (4 <= x <= 11 and 4 <= y <= 8) and (y == 4 or x in (4, 11) or y == 8)
+
+
+def rfb_mark(x, y):
+    # An arrow pointer.
+    return 5 <= y <= 10 and 5 <= x <= 5 + (y - 5) and not (y == 10 and x > 6)
+
+
+def ico_bytes(sizes, pixels=None):
     images = []
     for n in sizes:
-        px = icon_pixels(n)
+        px = (pixels or icon_pixels)(n)
         xor = bytearray()
         for y in range(n - 1, -1, -1):
             for x in range(n):
@@ -225,6 +255,8 @@ def main():
         "banner.bmp": bmp_bytes(411, 114, banner),
         "logo.bmp": bmp_bytes(105, 105, logo),
         "vexlo.ico": ico_bytes([16, 32]),
+        "rdp.ico": ico_bytes([16], remote_icon((30, 90, 200), rdp_mark)),
+        "rfb.ico": ico_bytes([16], remote_icon((20, 140, 110), rfb_mark)),
         "about.bmp": bmp_bytes(430, 270, about_back),
         "ver_1.bmp": bmp24_bytes(120, 26, edition("PERSONAL", (40, 110, 200), 120)),
         "ver_2.bmp": bmp24_bytes(120, 26, edition("BUSINESS", (150, 40, 60), 120)),

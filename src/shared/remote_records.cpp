@@ -1,11 +1,9 @@
 #include "shared/remote_records.h"
 
-#include <cstring>
-
 namespace vexlo {
 
 void ResetRDPSettings(TRDPSettings& s) {
-    std::memset(&s, 0, sizeof s);
+    s = TRDPSettings{};
     s.DefaultShell = 1;
     s.FullScreen = 1;
     s.DeskSize = 0;
@@ -17,7 +15,7 @@ void ResetRDPSettings(TRDPSettings& s) {
 }
 
 void ResetRFBSettings(TRFBSettings& s) {
-    std::memset(&s, 0, sizeof s);
+    s = TRFBSettings{};
     s.FullScreen = 1;
     s.SendPointer = 1;
     s.RenderCursor = 0;

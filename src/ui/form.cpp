@@ -1,10 +1,13 @@
 #include "ui/form.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 #include "frame/module.h"
 #include "shared/error.h"
 #include "shared/win_text.h"
+#include "ui/controls.h"
 #include "ui/keyboard.h"
 
 namespace vexlo::ui {
@@ -36,7 +39,9 @@ HFONT SharedFont() {
     return g_font;
 }
 
-void EnsureClass(const char* className, WNDPROC proc) {
+}  // namespace
+
+void controls::EnsureWindowClass(const char* className, WNDPROC proc, LPCSTR cursor, HBRUSH background) {
     Lock lock(ClassLock());
     auto& classes = RegisteredClasses();
     if (std::find(classes.begin(), classes.end(), className) != classes.end()) return;
@@ -45,12 +50,18 @@ void EnsureClass(const char* className, WNDPROC proc) {
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = proc;
     wc.hInstance = module::Instance();
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.hCursor = LoadCursor(nullptr, cursor);
+    wc.hbrBackground = background;
     wc.lpszClassName = className;
     if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         throw Error(std::string("Cannot register window class ") + className);
     classes.emplace_back(className);
+}
+
+namespace {
+
+void EnsureClass(const char* className, WNDPROC proc) {
+    controls::EnsureWindowClass(className, proc, IDC_ARROW, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 }
 
 DWORD FormStyle(const FormDef& def) {
@@ -93,6 +104,15 @@ bool IsValidIcon(HICON icon) {
     return true;
 }
 
+// The size of a label's text in the form's font, unwrapped.
+SIZE LabelSize(HWND form, const char* text) {
+    WindowDc dc(form);
+    SelectGuard font(dc.dc(), SharedFont());
+    RECT r{0, 0, 0, 0};
+    DrawTextA(dc.dc(), text ? text : "", -1, &r, DT_CALCRECT | DT_NOPREFIX);
+    return {r.right, r.bottom};
+}
+
 bool IsPushButton(HWND wnd) {
     char cls[16] = {};
     if (!GetClassNameA(wnd, cls, sizeof cls) || lstrcmpiA(cls, "Button") != 0) return false;
@@ -128,7 +148,7 @@ HWND Form::Handle() {
     RECT r{0, 0, def_.clientWidth, def_.clientHeight};
     AdjustWindowRectEx(&r, style, FALSE, ex);
     const int w = r.right - r.left, h = r.bottom - r.top;
-    HWND owner = module::OwnerWindow();
+    HWND owner = ownOwner_ ? owner_ : module::OwnerWindow();
     if (owner && !IsWindow(owner)) owner = nullptr;
     int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
     if (def_.position != Position::Default) {
@@ -158,13 +178,34 @@ void Form::SetIcon(HICON icon) {
     }
 }
 
+void Form::SetOwner(HWND owner) {
+    ownOwner_ = true;
+    owner_ = owner;
+}
+
+void Form::SetPicture(int id, const char* resource) {
+    for (Picture& p : pictures_) {
+        if (p.def->id != id) continue;
+        p.bitmap.reset(resource ? static_cast<HBITMAP>(LoadImageA(module::Instance(), resource,
+                                                                  IMAGE_BITMAP, 0, 0,
+                                                                  LR_CREATEDIBSECTION))
+                                : nullptr);
+        BITMAP bm{};
+        if (!p.bitmap || !GetObjectA(p.bitmap.get(), sizeof bm, &bm)) bm = BITMAP{};
+        p.width = bm.bmWidth;
+        p.height = bm.bmHeight;
+        RECT r{p.def->left, p.def->top, p.def->left + p.def->width, p.def->top + p.def->height};
+        InvalidateRect(wnd_, &r, TRUE);
+    }
+}
+
 void Form::CreateControls() {
     for (int index : CreationOrder(def_)) {
         const ControlDef& c = def_.controls[index];
         if (c.kind == Kind::Picture) {
-            Picture p{&c, UniqueHbitmap(static_cast<HBITMAP>(
+            Picture p{&c, UniqueHbitmap(c.text ? static_cast<HBITMAP>(
                                LoadImageA(module::Instance(), c.text, IMAGE_BITMAP, 0, 0,
-                                          LR_CREATEDIBSECTION)))};
+                                          LR_CREATEDIBSECTION)) : nullptr)};
             BITMAP bm{};
             if (p.bitmap && GetObjectA(p.bitmap.get(), sizeof bm, &bm)) {
                 p.width = bm.bmWidth;
@@ -178,6 +219,14 @@ void Form::CreateControls() {
 }
 
 HWND Form::CreateControl(const ControlDef& c) {
+    // Inside a group box a control is placed relative to the box; inside a page it is a
+    // window of the page.
+    const Placement at = PlaceOf(def_, c);
+    HWND parent = at.holder ? Item(at.holder) : wnd_;
+    if (!parent) throw Error(std::string("Cannot create control ") + c.name);
+    if (controls::IsCompound(c.kind))
+        return controls::CreateCompound(c, c.kind == Kind::Page ? Item(c.parent) : parent, at.left, at.top,
+                                        Font());
     const char* cls = "STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE, ex = 0;
     const bool focusable = c.kind != Kind::Label && c.kind != Kind::GroupBox;
@@ -209,7 +258,12 @@ HWND Form::CreateControl(const ControlDef& c) {
         style |= WS_VSCROLL | (c.kind == Kind::ComboList ? CBS_DROPDOWNLIST : CBS_DROPDOWN);
         if (c.flags & kOwnerDraw) style |= CBS_OWNERDRAWFIXED | CBS_HASSTRINGS;
         break;
-    case Kind::Picture: return nullptr;
+    case Kind::Picture:
+    case Kind::RadioGroup:
+    case Kind::SpinEdit:
+    case Kind::PageControl:
+    case Kind::Page:
+    case Kind::Custom: return nullptr;
     }
     if (c.flags & kDisabled) style |= WS_DISABLED;
     if (c.flags & kHidden) style &= ~WS_VISIBLE;
@@ -218,19 +272,23 @@ HWND Form::CreateControl(const ControlDef& c) {
     if (c.kind == Kind::Label && !(c.flags & kFixedSize)) {
         // Labels take the size of their text in the form's font, unwrapped; the table's
         // size is what that gives with the reference font.
-        WindowDc dc(wnd_);
-        SelectGuard font(dc.dc(), Font());
-        RECT r{0, 0, 0, 0};
-        DrawTextA(dc.dc(), c.text ? c.text : "", -1, &r, DT_CALCRECT | DT_NOPREFIX);
-        w = r.right;
-        h = r.bottom;
+        const SIZE s = LabelSize(wnd_, c.text);
+        w = s.cx;
+        h = s.cy;
     }
-    HWND child = CreateWindowExA(ex, cls, c.text ? c.text : "", style, c.left, c.top, w, h, wnd_,
+    // A drop-down's window height includes its dropped list: room for eight items.
+    if (c.kind == Kind::ComboList || c.kind == Kind::ComboEdit) h += 8 * controls::kOwnerDrawItemHeight + 2;
+    HWND child = CreateWindowExA(ex, cls, c.text ? c.text : "", style, at.left, at.top, w, h, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
                                  module::Instance(), nullptr);
     if (!child) throw Error(std::string("Cannot create control ") + c.name);
-    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+    const HFONT font = (c.flags & kUnderline) ? controls::UnderlinedFont(Font()) : Font();
+    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (c.kind == Kind::Edit && (c.flags & kPassword)) SendMessageA(child, EM_SETPASSWORDCHAR, '*', 0);
+    if (c.kind == Kind::Edit && c.maxValue > 0) SendMessageA(child, EM_LIMITTEXT, c.maxValue, 0);
+    if (c.kind == Kind::ComboList || c.kind == Kind::ComboEdit)
+        for (const std::string& item : SplitItems(c.items))
+            SendMessageA(child, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
     return child;
 }
 
@@ -283,15 +341,63 @@ void Form::Close() {
     if (wnd_) SendMessageA(wnd_, WM_CLOSE, 0, 0);
 }
 
-HWND Form::Item(int id) const { return wnd_ ? GetDlgItem(wnd_, id) : nullptr; }
+HWND Form::Item(int id) const { return wnd_ ? controls::FindDescendant(wnd_, id) : nullptr; }
 
 std::string Form::Text(int id) const { return WindowText(Item(id)); }
 
-void Form::SetText(int id, const std::string& text) { SetWindowTextA(Item(id), text.c_str()); }
+void Form::SetText(int id, const std::string& text) {
+    HWND item = Item(id);
+    SetWindowTextA(item, text.c_str());
+    // A label keeps the size of its text when the text changes.
+    const ControlDef* c = FindControl(def_, id);
+    if (item && c && c->kind == Kind::Label && !(c->flags & kFixedSize)) {
+        const SIZE s = LabelSize(wnd_, text.c_str());
+        SetWindowPos(item, nullptr, 0, 0, s.cx, s.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
 
 bool Form::Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
 
-void Form::SetEnabled(int id, bool enabled) { EnableWindow(Item(id), enabled ? TRUE : FALSE); }
+void Form::SetEnabled(int id, bool enabled) {
+    EnableWindow(Item(id), enabled ? TRUE : FALSE);
+    // A radio group's buttons look as enabled as the group.
+    const ControlDef* c = FindControl(def_, id);
+    if (c && c->kind == Kind::RadioGroup)
+        controls::EnableRadioItems(GetParent(Item(id)), *c, enabled);
+}
+
+int Form::ItemIndex(int id) const {
+    const ControlDef* c = FindControl(def_, id);
+    if (!c) return -1;
+    if (c->kind == Kind::RadioGroup) return controls::RadioIndex(GetParent(Item(id)), *c);
+    if (c->kind == Kind::PageControl) return controls::ActivePage(Item(id));
+    const LRESULT sel = SendMessageA(Item(id), CB_GETCURSEL, 0, 0);
+    return sel == CB_ERR ? -1 : static_cast<int>(sel);
+}
+
+void Form::SetItemIndex(int id, int index) {
+    const ControlDef* c = FindControl(def_, id);
+    if (!c) return;
+    if (c->kind == Kind::RadioGroup) return controls::SetRadioIndex(GetParent(Item(id)), *c, index);
+    if (c->kind == Kind::PageControl) return controls::ShowPage(Item(id), index);
+    // An index beyond the list leaves it without a selection.
+    SendMessageA(Item(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void Form::SetItems(int id, const std::vector<std::string>& items) {
+    HWND list = Item(id);
+    SendMessageA(list, CB_RESETCONTENT, 0, 0);
+    for (const std::string& item : items) SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+}
+
+void Form::SetPictureIcon(int id, HICON icon) {
+    for (Picture& p : pictures_) {
+        if (p.def->id != id) continue;
+        p.icon = icon;
+        RECT r{p.def->left, p.def->top, p.def->left + p.def->width, p.def->top + p.def->height};
+        InvalidateRect(wnd_, &r, TRUE);
+    }
+}
 
 bool Form::Checked(int id) const {
     return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -367,6 +473,11 @@ void Form::Destroyed() {
 
 void Form::PaintPictures(HDC dc) {
     for (const Picture& p : pictures_) {
+        if (p.icon) {
+            // Icons given at run time (system icons among them) are drawn, never owned.
+            DrawIconEx(dc, p.def->left, p.def->top, p.icon, p.def->width, p.def->height, 0, nullptr, DI_NORMAL);
+            continue;
+        }
         if (!p.bitmap) continue;
         const ControlDef& c = *p.def;
         const bool natural = (c.flags & kAutoSize) || !(c.flags & kStretch);
@@ -452,6 +563,15 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         }
         if (from && !IsWindowEnabled(from)) return 0;
+        // A radio group answers for its buttons.
+        for (int i = 0; i < def_.controlCount; ++i) {
+            const ControlDef& g = def_.controls[i];
+            if (g.kind != Kind::RadioGroup || id <= g.id) continue;
+            if (id - g.id - 1 < static_cast<int>(SplitItems(g.items).size())) {
+                Command(g.id, code);
+                return 0;
+            }
+        }
         Command(id, code);
         return 0;
     }
@@ -462,6 +582,19 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
             SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
             return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
         }
+        break;
+    }
+    case WM_MEASUREITEM:
+        if (controls::MeasureItem(def_, *reinterpret_cast<MEASUREITEMSTRUCT*>(lp))) return TRUE;
+        break;
+    case WM_DRAWITEM:
+        if (controls::DrawItem(def_, *reinterpret_cast<const DRAWITEMSTRUCT*>(lp))) return TRUE;
+        break;
+    case WM_NOTIFY: {
+        const auto* hdr = reinterpret_cast<const NMHDR*>(lp);
+        const ControlDef* c = FindControl(def_, static_cast<int>(hdr->idFrom));
+        if (c && c->kind == Kind::PageControl && hdr->code == static_cast<UINT>(TCN_SELCHANGE))
+            controls::ShowPage(hdr->hwndFrom, controls::ActivePage(hdr->hwndFrom));
         break;
     }
     case WM_PAINT: {
@@ -478,6 +611,7 @@ void ReleaseFormResources() noexcept {
     Lock lock(ClassLock());
     for (const std::string& name : RegisteredClasses()) UnregisterClassA(name.c_str(), module::Instance());
     RegisteredClasses().clear();
+    controls::ReleaseFonts();
     if (g_font) {
         DeleteObject(g_font);
         g_font = nullptr;

@@ -35,6 +35,16 @@ public:
     // a valid icon is destroyed nowhere and leaves the window without an icon.
     void SetIcon(HICON icon);
 
+    // Gives this form its own owner (null: none) instead of the library's owner window;
+    // takes effect when the window is created.
+    void SetOwner(HWND owner);
+    // Shows the named bitmap resource in a picture of the table (null: no picture); the
+    // window must exist.
+    void SetPicture(int id, const char* resource);
+    // Shows an icon in a picture of the table, drawn at the picture's size; the caller
+    // keeps the icon (shared system icons are never destroyed).
+    void SetPictureIcon(int id, HICON icon);
+
     // Shows the form modeless on the calling thread's message loop. From here on the
     // window owns this object: destroying the window deletes it.
     void ShowModeless();
@@ -54,6 +64,12 @@ public:
     void SetEnabled(int id, bool enabled);
     bool Checked(int id) const;
     void SetChecked(int id, bool checked);
+    // The chosen item of a list or radio group, or the active page of a page control;
+    // -1 for none. Setting an index beyond the items leaves none chosen, and sends no
+    // notification, as a program's choice is no click.
+    int ItemIndex(int id) const;
+    void SetItemIndex(int id, int index);
+    void SetItems(int id, const std::vector<std::string>& items);
     void FocusControl(int id);
     void SetCaption(const std::string& caption);
 
@@ -90,6 +106,7 @@ private:
     struct Picture {
         const ControlDef* def;
         UniqueHbitmap bitmap;
+        HICON icon = nullptr;
         int width = 0, height = 0;
     };
 
@@ -97,6 +114,8 @@ private:
     HWND wnd_ = nullptr;
     HICON icon_ = nullptr;
     HWND savedFocus_ = nullptr;
+    bool ownOwner_ = false;
+    HWND owner_ = nullptr;
     int modalResult_ = mrNone;
     bool modeless_ = false;
     bool creating_ = false;

@@ -55,3 +55,54 @@ const ControlDef* FindControl(const FormDef& def, int id) {
 }
 
 }  // namespace vexlo::ui
+
+namespace vexlo::ui {
+
+std::vector<std::string> SplitItems(const char* items) {
+    std::vector<std::string> out;
+    if (!items || !*items) return out;
+    std::string current;
+    for (const char* p = items; *p; ++p) {
+        if (*p == '\n') {
+            out.push_back(current);
+            current.clear();
+        } else {
+            current.push_back(*p);
+        }
+    }
+    out.push_back(current);
+    return out;
+}
+
+Placement PlaceOf(const FormDef& def, const ControlDef& c) {
+    Placement at{0, c.left, c.top};
+    const ControlDef* p = FindControl(def, c.parent);
+    // Bounded by the table's size, so a table whose parents form a loop still ends.
+    for (int depth = 0; p && depth < def.controlCount; ++depth) {
+        if (p->kind == Kind::Page) {
+            at.holder = p->id;
+            break;
+        }
+        at.left += p->left;
+        at.top += p->top;
+        p = p->parent != p->id ? FindControl(def, p->parent) : nullptr;
+    }
+    return at;
+}
+
+Rect RadioItemRect(int groupWidth, int groupHeight, int count, int index, int textHeight) {
+    if (count <= 0) return {0, 0, 0, 0};
+    const int share = std::max(groupHeight - textHeight - 5, 0);
+    const int itemHeight = share / count;
+    const int topMargin = textHeight + 1 + (share % count) / 2;
+    const int left = 8, top = index * itemHeight + topMargin;
+    return {left, top, left + std::max(groupWidth - 10, 0), top + itemHeight};
+}
+
+int RadioIndexInRange(long long index, int count) {
+    if (index < -1) return -1;
+    if (index >= count) return count - 1;
+    return static_cast<int>(index);
+}
+
+}  // namespace vexlo::ui

@@ -3,6 +3,7 @@
 // kinds, ids, positions, captions and tab order. The table needs no Win32, so layouts and
 // their rules are checked natively; src/ui/form.* turns a table into windows.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vexlo::ui {
@@ -17,6 +18,11 @@ enum class Kind : std::uint8_t {
     ComboList, // drop-down list (no typing)
     ComboEdit, // drop-down with an editable text
     RadioButton,
+    RadioGroup,  // group box whose items (ControlDef::items) are radio buttons with ids id+1+i
+    SpinEdit,    // edit with up and down arrows for whole numbers minValue..maxValue
+    PageControl, // tabs over pages; a Page's parent is its page control
+    Page,        // one page of a page control: caption is the tab text, holds controls
+    Custom,      // window of a class registered by a component (ControlDef::items names it)
 };
 
 // Flags that say how a control behaves beyond its kind.
@@ -29,12 +35,13 @@ enum Flag : std::uint32_t {
     kStretch     = 1u << 4,  // picture stretched to the control's box
     kDisabled    = 1u << 5,
     kReadOnly    = 1u << 6,
-    kAutoSize    = 1u << 7,  // picture sized to its bitmap
+    kAutoSize    = 1u << 7,  // picture sized to its bitmap, custom control to its text
     kNumeric     = 1u << 8,  // edit accepts digits only
     kHidden      = 1u << 9,
     kOwnerDraw   = 1u << 10, // list items drawn by the form (fixed item height)
     kGroupStart  = 1u << 11, // first of a group of radio buttons
     kFixedSize   = 1u << 12, // label keeps the table's size instead of its text's
+    kUnderline   = 1u << 13, // label or custom control starts with underlined text
 };
 
 struct ControlDef {
@@ -46,7 +53,13 @@ struct ControlDef {
     int tabOrder;       // -1: not a tab stop
     std::uint32_t flags;
     int parent = 0;     // id of a group box or page that holds it; 0 for the form itself
+    // List and radio group items separated by '\n'; for a Custom control its window class.
+    const char* items = nullptr;
+    int minValue = 0, maxValue = 0;  // range of a spin edit
 };
+
+// Ids of a radio group's buttons follow the group's own id.
+inline int RadioItemId(int groupId, int index) { return groupId + 1 + index; }
 
 enum class Position : std::uint8_t { DesktopCenter, ScreenCenter, OwnerCenter, Default };
 
@@ -88,5 +101,27 @@ std::vector<int> CreationOrder(const FormDef& def);
 int FindFlagged(const FormDef& def, std::uint32_t flag);
 
 const ControlDef* FindControl(const FormDef& def, int id);
+
+// The items of a list or radio group.
+std::vector<std::string> SplitItems(const char* items);
+
+// Group boxes and radio groups are drawn around their controls, which are windows of the
+// same parent; pages are windows of their own. Where a control lies in the window that
+// holds it: its table position plus those of the group boxes around it, up to the form
+// or the nearest page. holder is the id of that page, or 0 for the form.
+struct Placement {
+    int holder = 0;
+    int left = 0, top = 0;
+};
+Placement PlaceOf(const FormDef& def, const ControlDef& c);
+
+// The rectangle of item index of a radio group of the given size and item count, in the
+// group's coordinates, for a font whose text height is textHeight: one column, the
+// items sharing the height below the caption evenly.
+Rect RadioItemRect(int groupWidth, int groupHeight, int count, int index, int textHeight);
+
+// A radio group's index brought into its range: below -1 becomes -1 (none chosen),
+// beyond the last item the last item.
+int RadioIndexInRange(long long index, int count);
 
 }  // namespace vexlo::ui

@@ -263,3 +263,61 @@ std::string ReadLastUser(bool* exists) {
 }
 
 }  // namespace harness
+
+namespace harness {
+
+HWND Control(HWND form, int id) {
+    if (HWND direct = GetDlgItem(form, id)) return direct;
+    for (HWND child = GetWindow(form, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (HWND found = Control(child, id)) return found;
+    return nullptr;
+}
+
+std::uint32_t RunModalDialog(const char* className, const std::function<std::uint32_t()>& call,
+                             const std::function<void(HWND)>& drive, HWND* shown) {
+    const DWORD ui = GetCurrentThreadId();
+    HWND dlg = nullptr;
+    std::thread driver([&] {
+        if (!WaitUntil([&] { return (dlg = FindThreadWindow(ui, className)) != nullptr; }, 5000)) return;
+        drive(dlg);
+        if (!WaitUntil([&] { return !IsWindow(dlg); }, 3000)) PostMessageA(dlg, WM_CLOSE, 0, 0);
+    });
+    const std::uint32_t result = call();
+    driver.join();
+    if (shown) *shown = dlg;
+    return result;
+}
+
+ImportHook::ImportHook(const char* dll, const char* function, void* replacement) {
+    auto base = reinterpret_cast<BYTE*>(Vexlo());
+    auto dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), dll) != 0) continue;
+        auto names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+        auto slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            auto byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
+            slot_ = reinterpret_cast<void**>(&slots->u1.Function);
+            DWORD old = 0;
+            VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
+            original_ = *slot_;
+            *slot_ = replacement;
+            VirtualProtect(slot_, sizeof(void*), old, &old);
+            return;
+        }
+    }
+}
+
+ImportHook::~ImportHook() {
+    if (!slot_) return;
+    DWORD old = 0;
+    VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
+    *slot_ = original_;
+    VirtualProtect(slot_, sizeof(void*), old, &old);
+}
+
+}  // namespace harness

@@ -85,6 +85,29 @@ struct MessageBoxSeen {
 };
 MessageBoxSeen AnswerMessageBox(DWORD threadId, DWORD timeoutMs = 5000);
 
+// A control of a form at any depth (pages hold their controls in windows of their own).
+HWND Control(HWND form, int id);
+
+// Makes a modal call on this thread while drive() works the dialog of the given window
+// class from a second thread. Whatever drive() leaves open is closed, so a failing
+// expectation cannot hang the test in the dialog's loop. shown: the dialog, if one came.
+std::uint32_t RunModalDialog(const char* className, const std::function<std::uint32_t()>& call,
+                             const std::function<void(HWND)>& drive, HWND* shown = nullptr);
+
+// Replaces one function that Vexlo.dll imports, for the object's lifetime.
+class ImportHook {
+public:
+    ImportHook(const char* dll, const char* function, void* replacement);
+    ~ImportHook();
+    ImportHook(const ImportHook&) = delete;
+    ImportHook& operator=(const ImportHook&) = delete;
+    bool Installed() const { return slot_ != nullptr; }
+
+private:
+    void** slot_ = nullptr;
+    void* original_ = nullptr;
+};
+
 // Registry state of the product key for a test.
 void DeleteProductKey();
 void SetLastUser(const std::string& name);

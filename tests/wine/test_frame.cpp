@@ -54,7 +54,12 @@ TEST(ExportTable, NamesAndOrdinalsExactly) {
     const auto exports = Exports(dll, &moduleName);
     EXPECT_EQ(moduleName, "Vexlo.dll");
     const std::map<std::string, WORD> expected = {
+        {"GetNewPassword", 13},
+        {"GetNewPasswordThrd", 12},
+        {"ShowAbout", 11},
         {"Logon", 10},
+        {"GetRDPSettings", 7},
+        {"GetRFBSettings", 6},
     };
     EXPECT_EQ(exports, expected);
     for (const auto& [name, ordinal] : expected)

@@ -149,6 +149,25 @@ TEST_F(LogonTest, LastUserOfAnotherTypeReadsAsEmpty) {
     EXPECT_EQ(harness::ReadLastUser(), "x");
 }
 
+LONG WINAPI RefuseSetValue(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD) { return ERROR_ACCESS_DENIED; }
+
+TEST_F(LogonTest, FailedLastUserWriteIsShownAndNothingIsPosted) {
+    HWND wnd = Open("kim", "pw", 3);
+    {
+        harness::ImportHook refuse("ADVAPI32.dll", "RegSetValueExA", reinterpret_cast<void*>(&RefuseSetValue));
+        ASSERT_TRUE(refuse.Installed());
+        const auto seen = TryLogon(wnd, "kim", "pw");
+        EXPECT_TRUE(seen.shown);
+        EXPECT_EQ(seen.text, "Failed to set data for 'LastUser'");
+    }
+    // The write comes first: without it the caller hears nothing and may try again.
+    harness::Pump(50);
+    EXPECT_EQ(recorder.Count(kAccepted), 0u);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(wnd, id::btOk)));
+    EXPECT_FALSE(TryLogon(wnd, "kim", "pw").shown);
+    EXPECT_TRUE(recorder.WaitFor(kAccepted));
+}
+
 TEST_F(LogonTest, NameIgnoresCaseAndStoresCallersSpelling) {
     HWND wnd = Open("alice", "Secret", 77);
     const auto seen = TryLogon(wnd, "ALICE", "Secret");

@@ -1,0 +1,115 @@
+#include "dialogs/frmNewPass.h"
+
+#include <memory>
+
+#include "dialogs/dialog_rules.h"
+#include "dialogs/newpass_ids.h"
+#include "frame/module.h"
+#include "shared/lastuser.h"
+#include "shared/shortstr.h"
+
+namespace vexlo {
+
+namespace {
+
+using namespace ui;
+namespace id = newpass_ids;
+using dialog_rules::NewPassBox;
+
+constexpr ControlDef kControls[] = {
+    {Kind::Label, id::lUser, "lUser", 8, 8, 0, 0, "User name", -1, kNone},
+    {Kind::Edit, id::eUser, "eUser", 8, 24, 241, 21, "", 0, kNone},
+    {Kind::Label, id::lPass1, "lPass1", 8, 48, 0, 0, "Password", -1, kNone},
+    {Kind::Edit, id::ePass1, "ePass1", 8, 64, 241, 21, "", 1, kPassword},
+    {Kind::Label, id::lPass2, "lPass2", 8, 88, 0, 0, "Retype password", -1, kNone},
+    {Kind::Edit, id::ePass2, "ePass2", 8, 104, 241, 21, "", 2, kPassword},
+    {Kind::Button, id::btOK, "btOK", 48, 136, 75, 25, "OK", 3, kDefault | kDisabled},
+    {Kind::Button, id::btCancel, "btCancel", 136, 136, 75, 25, "Cancel", 4, kCancel},
+};
+
+constexpr FormDef kForm = {
+    "TformNewPass", "Enter new user name and password...", 261, 169, Border::Single,
+    /*systemMenu=*/true, /*stayOnTop=*/true, Position::DesktopCenter, kControls,
+    static_cast<int>(std::size(kControls)),
+};
+
+}  // namespace
+
+TformNewPass::TformNewPass() : Form(kForm) {}
+
+void TformNewPass::FormCreate() { SetText(id::eUser, GetLastUser()); }
+
+void TformNewPass::Command(int control, int code) {
+    if (code == EN_CHANGE) {
+        if (control == id::ePass1) ePass1Change();
+        else if (control == id::eUser || control == id::ePass2) ePass2Change();
+        return;
+    }
+    if (code != BN_CLICKED) return;
+    if (control == id::btOK) btOKClick();
+    else if (control == id::btCancel) SetModalResult(mrCancel);
+}
+
+void TformNewPass::ePass1Change() {
+    const auto r = dialog_rules::OnNewPassChange(NewPassBox::Pass1, Text(id::ePass1), Text(id::ePass2));
+    // Emptying the second box reports its own change first; the first box's rule wins.
+    if (r.clearPass2) SetText(id::ePass2, "");
+    SetEnabled(id::btOK, r.okEnabled);
+}
+
+void TformNewPass::ePass2Change() {
+    const auto r = dialog_rules::OnNewPassChange(NewPassBox::Pass2, Text(id::ePass1), Text(id::ePass2));
+    SetEnabled(id::btOK, r.okEnabled);
+}
+
+void TformNewPass::btOKClick() {
+    const std::string user = Text(id::eUser);
+    // The last user is stored before the dialog closes: when that fails, the error is
+    // shown over the dialog, which stays open, and nothing counts as confirmed.
+    SetLastUser(user);
+    confirmedUser_ = user;
+    confirmedPassword_ = Text(id::ePass1);
+    SetModalResult(mrOk);
+}
+
+namespace {
+
+bool ShowNewPassword(bool owned, HICON icon, void* userName, void* password) {
+    const ShortString proposedUser = ShortString::Read(userName);
+    const ShortString proposedPassword = ShortString::Read(password);
+    auto form = std::make_unique<TformNewPass>();
+    if (!owned) form->SetOwner(nullptr);
+    form->SetIcon(icon);
+    form->Handle();
+    const auto fields = dialog_rules::InitialNewPassFields(
+        form->Text(newpass_ids::eUser), proposedUser.View(), proposedPassword.View());
+    form->SetText(newpass_ids::eUser, fields.user);
+    form->SetText(newpass_ids::ePass1, fields.pass1);
+    form->SetText(newpass_ids::ePass2, fields.pass2);
+    // Shown with OK disabled even when the proposal is complete.
+    form->SetEnabled(newpass_ids::btOK, false);
+    if (form->ShowModal() != mrOk) return false;
+    return dialog_rules::WriteCredentials(form->ConfirmedUser(), form->ConfirmedPassword(),
+                                          userName, password);
+}
+
+bool Refuse(HICON icon) {
+    // The icon was handed over with the call, dialog or not.
+    if (icon) DestroyIcon(icon);
+    return false;
+}
+
+}  // namespace
+
+bool GetNewPasswordOwned(HWND appWindow, HICON icon, void* userName, void* password) {
+    if (!userName || !password) return Refuse(icon);
+    module::SetOwnerWindow(appWindow);
+    return ShowNewPassword(true, icon, userName, password);
+}
+
+bool GetNewPasswordUnowned(HICON icon, void* userName, void* password) {
+    if (!userName || !password) return Refuse(icon);
+    return ShowNewPassword(false, icon, userName, password);
+}
+
+}  // namespace vexlo

@@ -1,0 +1,53 @@
+#pragma once
+// The RDP settings dialog: edits a copy of the caller's session record and port, and
+// hands both back only when the user confirms with OK.
+#include <windows.h>
+
+#include <cstdint>
+
+#include "shared/remote_records.h"
+#include "ui/form.h"
+
+namespace vexlo {
+
+class TformRDPSettings : public ui::Form {
+public:
+    TformRDPSettings();
+
+    // Shows the record and port in the controls; OK stays disabled until a change.
+    void Load(const TRDPSettings& settings, std::uint16_t port);
+
+    TRDPSettings settings{};  // the working copy
+    std::uint16_t port = 0;
+
+protected:
+    void FormCreate() override;
+    void Command(int id, int code) override;
+
+private:
+    void eServerChange();
+    void eUserChange();
+    void eDomainChange();
+    void ePassChange();
+    void sePortChange();
+    void eShellChange();
+    void cbShellClick();
+    void cbFullClick();
+    void cbDeskSizeChange();
+    void cbColorChange();
+    void cbSoundClick();
+    void cbDrivesClick();
+    void cbPrintClick();
+    void cbPortsClick();
+    void btOKClick();
+    void UpdateDependents();
+    void UpdateOk();
+
+    bool loading_ = false;
+};
+
+// The export's work: false, and nothing written, when the dialog is not confirmed or
+// cannot be shown.
+bool GetRDPSettings(TRDPSettings* settings, std::uint16_t* port);
+
+}  // namespace vexlo

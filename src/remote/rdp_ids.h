@@ -1,0 +1,37 @@
+#pragma once
+// Control ids of the RDP settings dialog; the tests find the controls by them.
+namespace vexlo::rdp_ids {
+enum : int {
+    gbConnection = 200,
+    Label8,
+    eServer,
+    Label1,
+    sePort,
+    Label9,
+    eUser,
+    Label10,
+    eDomain,
+    Label11,
+    ePass,
+    gbShell,
+    cbShell,
+    Label12,
+    eShell,
+    gbScreen,
+    cbFull,
+    Label13,
+    cbDeskSize,
+    Label14,
+    cbColor,
+    gbResources,
+    cbSound,
+    cbDrives,
+    cbPrint,
+    cbPorts,
+    btOK,
+    btCancel,
+    iWarning,
+    Label2,
+    lRDP,
+};
+}

@@ -1,0 +1,136 @@
+#include "shared/blocks.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "shared/security.h"
+
+namespace vexlo {
+
+namespace {
+
+enum BlockId { kRdp, kRfb, kCrypt, kProfile, kContext, kRunAs, kBlockCount };
+
+struct BlockDef {
+    const char* name;
+    std::size_t size;
+    bool openSecurity;  // else the default security (no attributes given)
+};
+
+constexpr BlockDef kBlocks[kBlockCount] = {
+    {"KeyVexloRDP", kRdpBlockSize, true},
+    {"KeyVexloRFB", kRfbBlockSize, true},
+    {"KeyvxCrypt", kCryptBlockSize, false},
+    {"KeyVexloProfile", kProfileBlockSize, true},
+    {"KeyVexloContext", kContextBlockSize, true},
+    {"KeyVexloRA", kRunAsBlockSize, false},
+};
+
+struct Block {
+    HANDLE mapping = nullptr;
+    void* view = nullptr;
+};
+Block g_blocks[kBlockCount];
+
+void Open(BlockId id) {
+    const BlockDef& def = kBlocks[id];
+    Block& b = g_blocks[id];
+    // Whether the object existed already does not matter: the first process creates it
+    // with its size and security, later ones open the same object.
+    b.mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, def.openSecurity ? OpenSecurity() : nullptr,
+                                   PAGE_READWRITE, 0, static_cast<DWORD>(def.size), def.name);
+    if (!b.mapping) return;
+    b.view = MapViewOfFile(b.mapping, FILE_MAP_ALL_ACCESS, 0, 0, def.size);
+    if (!b.view) {
+        CloseHandle(b.mapping);
+        b.mapping = nullptr;
+    }
+}
+
+void Close(BlockId id) {
+    Block& b = g_blocks[id];
+    if (b.view) {
+        UnmapViewOfFile(b.view);
+        CloseHandle(b.mapping);
+    }
+    b = Block{};
+}
+
+std::uint8_t* Bytes(BlockId id) { return static_cast<std::uint8_t*>(g_blocks[id].view); }
+
+ShortString ReadShort(BlockId id, std::size_t offset) {
+    const std::uint8_t* p = Bytes(id);
+    return p ? ShortString::Read(p + offset) : ShortString{};
+}
+
+}  // namespace
+
+void* ProfileBlock() { return g_blocks[kProfile].view; }
+void* ContextBlock() { return g_blocks[kContext].view; }
+void* RunAsBlock() { return g_blocks[kRunAs].view; }
+void* CryptBlock() { return g_blocks[kCrypt].view; }
+
+ShortString ActiveProfileName() { return ReadShort(kProfile, kProfileNameOffset); }
+
+void PublishProfileName(const ShortString& name) {
+    if (std::uint8_t* p = Bytes(kProfile)) name.WriteTo(p + kProfileNameOffset);
+}
+
+ShortString LayoutName() { return ReadShort(kProfile, kLayoutNameOffset); }
+
+HWND MainProgramWindow() {
+    const std::uint8_t* p = Bytes(kContext);
+    if (!p) return nullptr;
+    std::uint32_t handle = 0;
+    std::memcpy(&handle, p, sizeof handle);
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(handle));
+}
+
+ShortString PassPhrase() { return ReadShort(kCrypt, 0); }
+
+bool RunAsOpenFlag() {
+    const std::uint8_t* p = Bytes(kRunAs);
+    return p && p[kRunAsFlagOffset] != 0;
+}
+
+void SetRunAsOpenFlag(bool open) {
+    if (std::uint8_t* p = Bytes(kRunAs)) p[kRunAsFlagOffset] = open ? 1 : 0;
+}
+
+bool StartRemoteBlocks() {
+    Open(kRdp);
+    Open(kRfb);
+    return true;
+}
+
+void StopRemoteBlocks() {
+    Close(kRfb);
+    Close(kRdp);
+}
+
+bool StartCryptBlock() {
+    Open(kCrypt);
+    return true;
+}
+
+void StopCryptBlock() { Close(kCrypt); }
+
+bool StartProfileBlock() {
+    Open(kProfile);
+    return true;
+}
+
+void StopProfileBlock() { Close(kProfile); }
+
+bool StartContextBlocks() {
+    Open(kContext);
+    Open(kRunAs);
+    return true;
+}
+
+void StopContextBlocks() {
+    Close(kRunAs);
+    Close(kContext);
+}
+
+}  // namespace vexlo

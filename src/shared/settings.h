@@ -1,0 +1,51 @@
+#pragma once
+// The settings store: the product's registry key under HKEY_CURRENT_USER, the product
+// folder under the user's application data, and the stored desktop records. The library
+// only reads settings (the "LastUser" value aside); the main program writes them.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "shared/records.h"
+
+namespace vexlo {
+
+// Start-up step: computes the product folder (application data + "\Brindlecote\Quillmere",
+// the application data folder created when missing). Never fails loading.
+bool StartProductFolder();
+void StopProductFolder();
+
+// Start-up step: reads the active profile ("Profile"; "Default" without a product key;
+// empty without the value or when it is not text), publishes it in the profile block and
+// creates the vendor, product and profile folders. Never fails loading, and creates no
+// folder for a profile name that would lead outside the product folder.
+bool LoadProfile();
+
+// The product folder as computed at load; empty when the system gave no application data
+// folder.
+std::string ProductFolder();
+// Product folder + "\" + the active profile read from the profile block now; empty when
+// that name could lead elsewhere (separators, "..", device names ...) or the product
+// folder is unknown. Every path built from the profile goes through here.
+std::string ProfileFolder();
+// The check ProfileFolder applies, for other names taken from the registry or a block
+// (layout names, folder names) that become one part of a path. Knows the ANSI code page's
+// two-byte characters.
+bool IsSafeName(std::string_view name);
+
+// Number of desktops of the active profile; -1 when it cannot be read. Never raises.
+std::int32_t GetDesktopsCount() noexcept;
+// Copies the deciphered record "Desktop" + index over the start of `record` (at most the
+// record's size), then replaces a port of 0 by 3389. A missing key leaves the record
+// untouched; a read or cipher error resets it. Never raises.
+void ReadDesktop(std::int32_t index, TDesktopRecord& record) noexcept;
+// Zero-fills the record and sets the defaults of a new desktop: an identifier from the
+// local date and time, enabled, the current display mode, the current wallpaper, the
+// remote session defaults and port 3389. Never raises.
+void ResetDesktop(TDesktopRecord& record) noexcept;
+
+// The wallpaper as the shell's active-desktop object reports it, in the ANSI code page,
+// at most 255 characters; empty when the object is not available.
+std::string CurrentWallpaper() noexcept;
+
+}  // namespace vexlo

@@ -1,0 +1,448 @@
+// The RDP settings dialog through the real export: layout, what each control writes,
+// the enabled states, OK, the port box, what goes back to the caller and what does not.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <functional>
+
+#include "harness.h"
+#include "remote/rdp_ids.h"
+#include "shared/remote_records.h"
+
+namespace {
+
+namespace id = vexlo::rdp_ids;
+using vexlo::ShortString;
+using vexlo::TRDPSettings;
+using harness::Control;
+
+constexpr const char* kClass = "TformRDPSettings";
+
+// A record whose every byte is known: a pattern, then valid values in the fields the
+// dialog shows. The bytes beyond each string's text stay pattern.
+TRDPSettings PatternRecord() {
+    TRDPSettings s;
+    auto* b = reinterpret_cast<BYTE*>(&s);
+    for (size_t i = 0; i < sizeof s; ++i) b[i] = static_cast<BYTE>(i * 7 + 3);
+    auto put = [](ShortString& f, const char* text) {
+        f.length = static_cast<std::uint8_t>(std::strlen(text));
+        std::memcpy(f.text.data(), text, f.length);
+    };
+    put(s.Server, "rdp.example");
+    put(s.UserName, "alice");
+    put(s.Domain, "CORP");
+    put(s.Password, "pw");
+    put(s.Shell, "explorer.exe");
+    s.DefaultShell = 0;
+    s.FullScreen = 0;
+    s.DeskSize = 0;
+    s.ColorDepth = 2;
+    s.RedirectSound = 1;
+    s.RedirectDrives = 0;
+    s.RedirectPrinters = 1;
+    s.RedirectPorts = 0;
+    return s;
+}
+
+std::uint32_t Edit(TRDPSettings& s, WORD& port, const std::function<void(HWND)>& drive, HWND* shown = nullptr) {
+    auto fn = harness::Proc<BOOL(WINAPI*)(TRDPSettings*, WORD*)>("GetRDPSettings");
+    return harness::RunModalDialog(kClass, [&] { return static_cast<std::uint32_t>(fn(&s, &port)) & 0xFF; }, drive,
+                                   shown);
+}
+
+void SetText(HWND dlg, int control, const char* text) {
+    SendMessageA(Control(dlg, control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+// Typing as the keyboard does: characters at the end of the text.
+void Type(HWND dlg, int control, const char* text) {
+    HWND edit = Control(dlg, control);
+    SendMessageA(edit, EM_SETSEL, 0x7FFF, 0x7FFF);
+    for (const char* p = text; *p; ++p) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*p), 1);
+}
+
+void Click(HWND dlg, int control) { SendMessageA(Control(dlg, control), BM_CLICK, 0, 0); }
+void Press(HWND dlg, int control) { PostMessageA(Control(dlg, control), BM_CLICK, 0, 0); }
+
+// Picks a list entry as the user does: the selection moves, then the parent hears of it.
+void Pick(HWND dlg, int control, int index) {
+    HWND list = Control(dlg, control);
+    SendMessageA(list, CB_SETCURSEL, index, 0);
+    SendMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(control, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
+bool Enabled(HWND dlg, int control) { return IsWindowEnabled(Control(dlg, control)) != FALSE; }
+bool Checked(HWND dlg, int control) {
+    return SendMessageA(Control(dlg, control), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+int Selection(HWND dlg, int control) {
+    return static_cast<int>(SendMessageA(Control(dlg, control), CB_GETCURSEL, 0, 0));
+}
+
+int SizeCount(HWND dlg) { return static_cast<int>(SendMessageA(Control(dlg, id::cbDeskSize), CB_GETCOUNT, 0, 0)); }
+
+bool SameBytes(const TRDPSettings& a, const TRDPSettings& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+TEST(RdpDialog, LayoutTextsAndLook) {
+    TRDPSettings s = PatternRecord();
+    WORD port = 3389;
+    Edit(s, port, [&](HWND dlg) {
+        EXPECT_EQ(harness::Text(dlg), "RDP Settings");
+        const RECT client = harness::ClientRect(dlg);
+        EXPECT_EQ(client.right, 403);
+        EXPECT_EQ(client.bottom, 575);
+        const LONG style = GetWindowLongA(dlg, GWL_STYLE);
+        EXPECT_TRUE(style & WS_SYSMENU);
+        EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+        EXPECT_NE(SendMessageA(dlg, WM_GETICON, ICON_SMALL, 0), 0);
+
+        struct Expected {
+            int id, left, top, width, height;
+            const char* text;
+        };
+        // Positions in the form: group boxes' origins added to their controls'.
+        const Expected controls[] = {
+            {id::gbConnection, 8, 8, 305, 145, "Connection settings"},
+            {id::eServer, 80, 24, 125, 21, "rdp.example"},
+            {id::sePort, 236, 24, 69, 22, "3389"},
+            {id::eUser, 80, 56, 169, 21, "alice"},
+            {id::eDomain, 80, 88, 169, 21, "CORP"},
+            {id::ePass, 80, 120, 169, 21, "pw"},
+            {id::gbShell, 8, 160, 305, 73, "Shell"},
+            {id::cbShell, 16, 176, 225, 17, "Use default shell application"},
+            {id::eShell, 48, 200, 257, 21, "explorer.exe"},
+            {id::gbScreen, 8, 240, 305, 137, "Screen settings"},
+            {id::cbFull, 16, 256, 289, 17, "Start on Full Screen mode"},
+            {id::cbDeskSize, 16, 304, 289, -1, nullptr},
+            {id::cbColor, 16, 344, 289, -1, "16 bit"},
+            {id::gbResources, 8, 384, 305, 113, "Resources"},
+            {id::cbSound, 16, 400, -1, -1, "Redirect sound"},
+            {id::cbDrives, 16, 424, -1, -1, "Redirect drives"},
+            {id::cbPrint, 16, 448, -1, -1, "Redirect printers"},
+            {id::cbPorts, 16, 472, -1, -1, "Redirect ports"},
+            {id::btOK, 320, 8, 75, 25, "OK"},
+            {id::btCancel, 320, 40, 75, 25, "Cancel"},
+            {id::Label8, 16, 28, -1, -1, "Server:"},
+            {id::Label1, 208, 28, -1, -1, "Port:"},
+            {id::Label12, 16, 204, -1, -1, "Shell:"},
+            {id::Label13, 16, 288, -1, -1, "Remote desktop size"},
+            {id::Label14, 16, 328, -1, -1, "Color depth"},
+            {id::Label2, 64, 504, -1, -1,
+             "Microsoft RDP Client 5.2 or later is required\r\n(Included with Windows XP SP2)\r\n\r\n\r\n"
+             "RDP and Microsoft are registred tradmarks of Microsoft Corporation"},
+            {id::lRDP, 64, 536, -1, -1, "Click here to download the latest version"},
+        };
+        for (const Expected& e : controls) {
+            HWND c = Control(dlg, e.id);
+            ASSERT_NE(c, nullptr) << e.id;
+            EXPECT_EQ(GetParent(c), dlg) << e.id;
+            const RECT r = harness::ChildRect(c);
+            EXPECT_EQ(r.left, e.left) << e.id;
+            EXPECT_EQ(r.top, e.top) << e.id;
+            if (e.width >= 0) EXPECT_EQ(r.right - r.left, e.width) << e.id;
+            if (e.height >= 0) EXPECT_EQ(r.bottom - r.top, e.height) << e.id;
+            if (e.text) EXPECT_EQ(harness::Text(c), e.text) << e.id;
+        }
+        for (int edit : {id::eServer, id::eUser, id::eDomain, id::ePass, id::eShell})
+            EXPECT_EQ(SendMessageA(Control(dlg, edit), EM_GETLIMITTEXT, 0, 0), 255) << edit;
+        EXPECT_EQ(SendMessageA(Control(dlg, id::ePass), EM_GETPASSWORDCHAR, 0, 0), '*');
+        EXPECT_TRUE(GetWindowLongA(Control(dlg, id::btOK), GWL_STYLE) & BS_DEFPUSHBUTTON);
+
+        // Both lists are drop-down lists drawn by the form with 16-pixel items.
+        for (int list : {id::cbDeskSize, id::cbColor}) {
+            const LONG ls = GetWindowLongA(Control(dlg, list), GWL_STYLE);
+            EXPECT_EQ(ls & 3, CBS_DROPDOWNLIST) << list;
+            EXPECT_TRUE(ls & CBS_OWNERDRAWFIXED) << list;
+            EXPECT_EQ(SendMessageA(Control(dlg, list), CB_GETITEMHEIGHT, 0, 0), 16) << list;
+        }
+        const char* depths[] = {"8 bit", "15 bit", "16 bit", "24 bit"};
+        ASSERT_EQ(SendMessageA(Control(dlg, id::cbColor), CB_GETCOUNT, 0, 0), 4);
+        for (int i = 0; i < 4; ++i) {
+            char buf[32] = {};
+            SendMessageA(Control(dlg, id::cbColor), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf));
+            EXPECT_STREQ(buf, depths[i]);
+        }
+        // Every entry of the size list reads "W x H".
+        for (int i = 0; i < SizeCount(dlg); ++i) {
+            char buf[32] = {};
+            SendMessageA(Control(dlg, id::cbDeskSize), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf));
+            unsigned w = 0, h = 0;
+            EXPECT_EQ(std::sscanf(buf, "%u x %u", &w, &h), 2) << buf;
+            EXPECT_GE(w, 640u);
+            EXPECT_GE(h, 480u);
+        }
+
+        // Tab order through the groups, then the buttons (OK is disabled at first).
+        const int order[] = {id::eServer, id::sePort, id::eUser,    id::eDomain, id::ePass,
+                             id::cbShell, id::eShell, id::cbFull,   id::cbDeskSize, id::cbColor,
+                             id::cbSound, id::cbDrives, id::cbPrint, id::cbPorts, id::btCancel, id::eServer};
+        for (size_t i = 0; i + 1 < std::size(order); ++i)
+            EXPECT_EQ(GetNextDlgTabItem(dlg, Control(dlg, order[i]), FALSE), Control(dlg, order[i + 1])) << i;
+
+        // The warning icon is painted at its place.
+        harness::WaitUntil([] { return false; }, 200);
+        HDC dc = GetDC(dlg);
+        int painted = 0;
+        for (int y = 512; y < 544; y += 2)
+            for (int x = 16; x < 48; x += 2) painted += GetPixel(dc, x, y) != GetSysColor(COLOR_BTNFACE);
+        ReleaseDC(dlg, dc);
+        EXPECT_GT(painted, 50);
+        Press(dlg, id::btCancel);
+    });
+}
+
+TEST(RdpDialog, CompleteSettingsKeepOkDisabledUntilAChange) {
+    TRDPSettings s = PatternRecord();
+    const TRDPSettings before = s;
+    WORD port = 3390;
+    const std::uint32_t result = Edit(s, port, [&](HWND dlg) {
+        ASSERT_GT(SizeCount(dlg), 0) << "the display offers no usable mode";
+        EXPECT_FALSE(Enabled(dlg, id::btOK));
+        EXPECT_EQ(Selection(dlg, id::cbDeskSize), 0);
+        EXPECT_EQ(Selection(dlg, id::cbColor), 2);
+        EXPECT_TRUE(Enabled(dlg, id::eShell));
+        EXPECT_TRUE(Enabled(dlg, id::cbDeskSize));
+        EXPECT_FALSE(Checked(dlg, id::cbShell));
+        EXPECT_TRUE(Checked(dlg, id::cbSound));
+        EXPECT_FALSE(Checked(dlg, id::cbDrives));
+        // A character typed and taken back again is a change.
+        Type(dlg, id::eDomain, "X\b");
+        EXPECT_EQ(harness::Text(Control(dlg, id::eDomain)), "CORP");
+        EXPECT_TRUE(Enabled(dlg, id::btOK));
+        Press(dlg, id::btOK);
+    });
+    EXPECT_EQ(result, 1u);
+    // Only what a string's writes touched differs: the typed character beyond the text.
+    TRDPSettings expected = before;
+    expected.Domain.text[4] = 'X';
+    EXPECT_TRUE(SameBytes(s, expected));
+    EXPECT_EQ(s.Domain.Str(), "CORP");
+    EXPECT_EQ(port, 3390);
+}
+
+TEST(RdpDialog, FullScreenWithoutAValidSize) {
+    TRDPSettings s = PatternRecord();
+    s.FullScreen = 1;
+    s.DeskSize = 65535;
+    WORD port = 3389;
+    const std::uint32_t result = Edit(s, port, [&](HWND dlg) {
+        EXPECT_FALSE(Enabled(dlg, id::cbDeskSize));
+        EXPECT_EQ(Selection(dlg, id::cbDeskSize), -1);
+        // The size is required even with full screen: no server text enables OK.
+        SetText(dlg, id::eServer, "other");
+        EXPECT_FALSE(Enabled(dlg, id::btOK));
+        Click(dlg, id::cbFull);
+        EXPECT_TRUE(Enabled(dlg, id::cbDeskSize));
+        EXPECT_FALSE(Enabled(dlg, id::btOK));
+        if (SizeCount(dlg) == 0) return Press(dlg, id::btCancel);
+        Pick(dlg, id::cbDeskSize, SizeCount(dlg) - 1);
+        EXPECT_TRUE(Enabled(dlg, id::btOK));
+        // Unselected colour depth: OK goes again.
+        Pick(dlg, id::cbColor, -1);
+        EXPECT_FALSE(Enabled(dlg, id::btOK));
+        Pick(dlg, id::cbColor, 3);
+        SetText(dlg, id::eServer, "");
+        EXPECT_FALSE(Enabled(dlg, id::btOK));
+        SetText(dlg, id::eServer, "final");
+        Press(dlg, id::btOK);
+    });
+    ASSERT_EQ(result, 1u);
+    EXPECT_EQ(s.FullScreen, 0);
+    EXPECT_NE(s.DeskSize, 65535);
+    EXPECT_EQ(s.ColorDepth, 3);
+    EXPECT_EQ(s.Server.Str(), "final");
+}
+
+TEST(RdpDialog, OutOfRangeIndexesShowNoSelection) {
+    TRDPSettings s = PatternRecord();
+    s.DeskSize = 4000;
+    s.ColorDepth = 4;
+    WORD port = 1;
+    EXPECT_EQ(Edit(s, port, [&](HWND dlg) {
+                  EXPECT_EQ(Selection(dlg, id::cbDeskSize), -1);
+                  EXPECT_EQ(Selection(dlg, id::cbColor), -1);
+                  Type(dlg, id::eServer, "x");
+                  EXPECT_FALSE(Enabled(dlg, id::btOK));
+                  Press(dlg, id::btCancel);
+              }),
+              0u);
+}
+
+TEST(RdpDialog, DefaultShellKeepsAndReturnsTheShellText) {
+    TRDPSettings s = PatternRecord();
+    s.DefaultShell = 1;
+    WORD port = 3389;
+    const std::uint32_t result = Edit(s, port, [&](HWND dlg) {
+        EXPECT_TRUE(Checked(dlg, id::cbShell));
+        EXPECT_FALSE(Enabled(dlg, id::eShell));
+        EXPECT_EQ(harness::Text(Control(dlg, id::eShell)), "explorer.exe");
+        // Clearing and setting the box again switches the shell box with it.
+        Click(dlg, id::cbShell);
+        EXPECT_TRUE(Enabled(dlg, id::eShell));
+        Click(dlg, id::cbShell);
+        EXPECT_FALSE(Enabled(dlg, id::eShell));
+        Press(dlg, id::btOK);
+    });
+    ASSERT_EQ(result, 1u);
+    EXPECT_EQ(s.DefaultShell, 1);
+    EXPECT_EQ(s.Shell.Str(), "explorer.exe");
+}
+
+TEST(RdpDialog, CancelEscAndCloseBoxAfterEditsLeaveRecordAndPort) {
+    const std::function<void(HWND)> closers[] = {
+        [](HWND dlg) { Press(dlg, id::btCancel); },
+        [](HWND dlg) { harness::PostKey(Control(dlg, id::eServer), VK_ESCAPE); },
+        [](HWND dlg) { PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0); },
+    };
+    for (const auto& close : closers) {
+        TRDPSettings s = PatternRecord();
+        const TRDPSettings before = s;
+        WORD port = 3389;
+        const std::uint32_t result = Edit(s, port, [&](HWND dlg) {
+            SetText(dlg, id::eServer, "changed");
+            SetText(dlg, id::sePort, "8080");
+            Click(dlg, id::cbPorts);
+            Pick(dlg, id::cbColor, 0);
+            EXPECT_TRUE(Enabled(dlg, id::btOK));
+            SetFocus(Control(dlg, id::eServer));
+            close(dlg);
+        });
+        EXPECT_EQ(result, 0u);
+        EXPECT_TRUE(SameBytes(s, before));
+        EXPECT_EQ(port, 3389);
+    }
+}
+
+TEST(RdpDialog, OkWritesEveryByteAndThePort) {
+    TRDPSettings s = PatternRecord();
+    TRDPSettings expected = s;
+    WORD port = 3389;
+    const std::uint32_t result = Edit(s, port, [&](HWND dlg) {
+        SetText(dlg, id::eUser, "bob");
+        Click(dlg, id::cbPorts);
+        Click(dlg, id::cbSound);
+        Pick(dlg, id::cbColor, 3);
+        SetText(dlg, id::sePort, "8080");
+        Press(dlg, id::btOK);
+    });
+    ASSERT_EQ(result, 1u);
+    // Only the length byte and text of a string are written: the pattern beyond stays.
+    expected.UserName.length = 3;
+    std::memcpy(expected.UserName.text.data(), "bob", 3);
+    expected.RedirectPorts = 1;
+    expected.RedirectSound = 0;
+    expected.ColorDepth = 3;
+    EXPECT_TRUE(SameBytes(s, expected));
+    EXPECT_EQ(port, 8080);
+}
+
+TEST(RdpDialog, PortBoxTypingArrowsAndClamping) {
+    TRDPSettings s = PatternRecord();
+    WORD port = 3389;
+    // Typed above 65535 and left: the box shows 65535, and that is what OK returns.
+    std::uint32_t result = Edit(s, port, [&](HWND dlg) {
+        HWND box = Control(dlg, id::sePort);
+        PostMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(box), TRUE);
+        EXPECT_TRUE(harness::WaitUntil([&] { return harness::FocusOf(GetWindowThreadProcessId(dlg, nullptr)) == box; }));
+        SetText(dlg, id::sePort, "");
+        Type(dlg, id::sePort, "7a0x0 00");  // letters and blanks are refused
+        EXPECT_EQ(harness::Text(box), "70000");
+        PostMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(dlg, id::eUser)), TRUE);
+        EXPECT_TRUE(harness::WaitUntil([&] { return harness::Text(box) == "65535"; }));
+        // The arrows step by one and stop at the ends.
+        SendMessageA(box, WM_KEYDOWN, VK_UP, 1);
+        EXPECT_EQ(harness::Text(box), "65535");
+        SendMessageA(box, WM_KEYDOWN, VK_DOWN, 1);
+        EXPECT_EQ(harness::Text(box), "65534");
+        Press(dlg, id::btOK);
+    });
+    EXPECT_EQ(result, 1u);
+    EXPECT_EQ(port, 65534);
+
+    // Typed above 65535 and Enter pressed in the box: still 65535, not the number cut to
+    // 16 bits.
+    port = 3389;
+    result = Edit(s, port, [&](HWND dlg) {
+        HWND box = Control(dlg, id::sePort);
+        PostMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(box), TRUE);
+        EXPECT_TRUE(harness::WaitUntil([&] { return harness::FocusOf(GetWindowThreadProcessId(dlg, nullptr)) == box; }));
+        SetText(dlg, id::sePort, "70000");
+        harness::PostKey(box, VK_RETURN);
+    });
+    EXPECT_EQ(result, 1u);
+    EXPECT_EQ(port, 65535);
+
+    // The arrow buttons: up from 0, and text that is no number counts as 0.
+    port = 0;
+    result = Edit(s, port, [&](HWND dlg) {
+        HWND box = Control(dlg, id::sePort);
+        HWND arrows = GetWindow(box, GW_CHILD);
+        ASSERT_NE(arrows, nullptr);
+        RECT r;
+        GetClientRect(arrows, &r);
+        SendMessageA(arrows, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.right / 2, r.bottom / 4));
+        SendMessageA(arrows, WM_LBUTTONUP, 0, MAKELPARAM(r.right / 2, r.bottom / 4));
+        EXPECT_EQ(harness::Text(box), "1");
+        SetText(dlg, id::sePort, "-");
+        Press(dlg, id::btOK);
+    });
+    EXPECT_EQ(result, 1u);
+    EXPECT_EQ(port, 0);
+}
+
+TEST(RdpDialog, NullPointersAndFullStrings) {
+    auto fn = harness::Proc<BOOL(WINAPI*)(TRDPSettings*, WORD*)>("GetRDPSettings");
+    TRDPSettings s = PatternRecord();
+    const TRDPSettings before = s;
+    WORD port = 77;
+    // No dialog at all: the calls return at once on this thread.
+    EXPECT_EQ(fn(nullptr, &port) & 0xFF, 0);
+    EXPECT_EQ(fn(&s, nullptr) & 0xFF, 0);
+    EXPECT_EQ(fn(nullptr, nullptr) & 0xFF, 0);
+    EXPECT_EQ(harness::FindThreadWindow(GetCurrentThreadId(), kClass), nullptr);
+    EXPECT_TRUE(SameBytes(s, before));
+    EXPECT_EQ(port, 77);
+
+    // Full 255-byte texts show whole and come back intact.
+    for (ShortString* f : {&s.Server, &s.UserName, &s.Domain, &s.Password, &s.Shell}) {
+        f->length = 255;
+        for (int i = 0; i < 255; ++i) f->text[i] = static_cast<char>('a' + (i * 5 + f->length) % 26);
+    }
+    const TRDPSettings full = s;
+    const std::uint32_t result = Edit(s, port, [&](HWND dlg) {
+        EXPECT_EQ(harness::Text(Control(dlg, id::eServer)).size(), 255u);
+        EXPECT_EQ(harness::Text(Control(dlg, id::eShell)), full.Shell.Str());
+        Type(dlg, id::eServer, "z");  // refused: the box holds 255 characters at most
+        Click(dlg, id::cbDrives);
+        Click(dlg, id::cbDrives);
+        Press(dlg, id::btOK);
+    });
+    ASSERT_EQ(result, 1u);
+    EXPECT_TRUE(SameBytes(s, full));
+}
+
+TEST(RdpDialog, StackBalanced) {
+    const auto none = harness::CallStdcall("GetRDPSettings", {0, 0});
+    EXPECT_EQ(none.stackDelta, 0);
+    EXPECT_EQ(none.value & 0xFF, 0u);
+    TRDPSettings s = PatternRecord();
+    WORD port = 1;
+    harness::StdcallResult shown{};
+    harness::RunModalDialog(
+        kClass,
+        [&] {
+            shown = harness::CallStdcall("GetRDPSettings", {reinterpret_cast<std::uint32_t>(&s),
+                                                            reinterpret_cast<std::uint32_t>(&port)});
+            return shown.value;
+        },
+        [&](HWND dlg) {
+            Type(dlg, id::eServer, "!");
+            Press(dlg, id::btOK);
+        });
+    EXPECT_EQ(shown.stackDelta, 0);
+    EXPECT_EQ(shown.value & 0xFF, 1u);
+    EXPECT_EQ(s.Server.Str(), "rdp.example!");
+}
+
+}  // namespace

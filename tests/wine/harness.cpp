@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include <gtest/gtest.h>
+
 #include <shlwapi.h>
 
 #include <cstring>
@@ -318,6 +320,20 @@ ImportHook::~ImportHook() {
     VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
     *slot_ = original_;
     VirtualProtect(slot_, sizeof(void*), old, &old);
+}
+
+void ExpectPlaces(HWND form, std::initializer_list<ControlPlace> places) {
+    for (const ControlPlace& e : places) {
+        HWND c = Control(form, e.id);
+        EXPECT_NE(c, nullptr) << e.id;
+        if (!c) continue;
+        const RECT r = ChildRect(c);
+        EXPECT_EQ(r.left, e.left) << e.id;
+        EXPECT_EQ(r.top, e.top) << e.id;
+        if (e.width >= 0) EXPECT_EQ(r.right - r.left, e.width) << e.id;
+        if (e.height >= 0) EXPECT_EQ(r.bottom - r.top, e.height) << e.id;
+        if (e.text) EXPECT_EQ(Text(c), e.text) << e.id;
+    }
 }
 
 }  // namespace harness

@@ -88,6 +88,17 @@ MessageBoxSeen AnswerMessageBox(DWORD threadId, DWORD timeoutMs = 5000);
 // A control of a form at any depth (pages hold their controls in windows of their own).
 HWND Control(HWND form, int id);
 
+// Where a control stands in its parent's client area and what it says. A width or height
+// of -1 is not checked (labels take the size of their text in the font at hand); a null
+// text is not checked.
+struct ControlPlace {
+    int id, left, top, width, height;
+    const char* text;
+};
+// Checks every control of the list with test expectations; the control is found at any
+// depth below form.
+void ExpectPlaces(HWND form, std::initializer_list<ControlPlace> places);
+
 // Makes a modal call on this thread while drive() works the dialog of the given window
 // class from a second thread. Whatever drive() leaves open is closed, so a failing
 // expectation cannot hang the test in the dialog's loop. shown: the dialog, if one came.

@@ -90,28 +90,13 @@ TEST_F(LogonTest, WindowMatchesLayout) {
     EXPECT_TRUE(style & WS_CAPTION);
     EXPECT_FALSE(style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
 
-    struct Expected {
-        int id;
-        int left, top, width, height;
-        const char* text;
-    };
-    const Expected controls[] = {
+    harness::ExpectPlaces(wnd, {
         {id::eName, 88, 128, 289, 21, "Alice"},  {id::ePass, 88, 160, 289, 21, ""},
         {id::btOk, 128, 200, 75, 25, "OK"},      {id::btCancel, 208, 200, 75, 25, "Cancel"},
         // Labels are sized to their text in the font at hand: only their place is fixed.
         {id::Label1, 88, 80, -1, -1,
          "This Desktop requires separate Authentication.\r\nPlease enter required Username and Password."},
-    };
-    for (const Expected& e : controls) {
-        HWND c = GetDlgItem(wnd, e.id);
-        ASSERT_NE(c, nullptr) << e.id;
-        const RECT r = harness::ChildRect(c);
-        EXPECT_EQ(r.left, e.left) << e.id;
-        EXPECT_EQ(r.top, e.top) << e.id;
-        if (e.width >= 0) EXPECT_EQ(r.right - r.left, e.width) << e.id;
-        if (e.height >= 0) EXPECT_EQ(r.bottom - r.top, e.height) << e.id;
-        EXPECT_EQ(harness::Text(c), e.text) << e.id;
-    }
+    });
     for (int label : {id::Label3, id::Label2}) {
         const RECT r = harness::ChildRect(GetDlgItem(wnd, label));
         EXPECT_EQ(r.left, label == id::Label3 ? 24 : 32);

@@ -116,12 +116,8 @@ TEST(RfbDialog, LayoutPagesAndTexts) {
         EXPECT_FALSE(IsWindowVisible(Control(dlg, id::cbAuto)));
         EXPECT_FALSE(IsWindowVisible(Control(dlg, id::cbShared)));
 
-        struct Expected {
-            int id, left, top, width, height;
-            const char* text;
-        };
         // Form and group controls in the form; page controls in their page.
-        const Expected controls[] = {
+        harness::ExpectPlaces(dlg, {
             {id::gbConnection, 8, 8, 305, 81, "Connection settings"},
             {id::eServer, 80, 24, 225, 21, "vnc:01"},
             {id::ePass, 80, 56, 225, 21, "pwd"},
@@ -145,17 +141,7 @@ TEST(RfbDialog, LayoutPagesAndTexts) {
             {id::cbFull, 8, 32, 289, 17, "Full-screen mode"},
             {id::cbCursor, 8, 56, 289, 17, "Render cursor locally"},
             {id::cbResize, 8, 80, 289, 17, "Allow dynamic desktop resizing"},
-        };
-        for (const Expected& e : controls) {
-            HWND c = Control(dlg, e.id);
-            ASSERT_NE(c, nullptr) << e.id;
-            const RECT r = harness::ChildRect(c);
-            EXPECT_EQ(r.left, e.left) << e.id;
-            EXPECT_EQ(r.top, e.top) << e.id;
-            if (e.width >= 0) EXPECT_EQ(r.right - r.left, e.width) << e.id;
-            if (e.height >= 0) EXPECT_EQ(r.bottom - r.top, e.height) << e.id;
-            if (e.text) EXPECT_EQ(harness::Text(c), e.text) << e.id;
-        }
+        });
         // Radio items inside their group, top to bottom in order.
         const char* encodings[] = {"ZRLE", "Hextile", "Raw"};
         const char* colours[] = {"Full (all available colours)", "Medium (256 colours)", "Low (64 colours)",

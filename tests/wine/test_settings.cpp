@@ -321,10 +321,18 @@ std::string RunHost(const std::string& args) {
     CloseHandle(writeEnd);
     std::string out;
     if (ok) {
-        char buf[4096];
-        DWORD got = 0;
-        while (ReadFile(readEnd, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
-        WaitForSingleObject(pi.hProcess, 30000);
+        // Read while the host runs and stop when it has exited: a process it started (the
+        // desktop's shell, say) may hold a copy of the pipe, so its end never comes.
+        const auto drain = [&] {
+            char buf[4096];
+            DWORD avail = 0, got = 0;
+            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &avail, nullptr) && avail > 0 &&
+                   ReadFile(readEnd, buf, avail < sizeof buf ? avail : sizeof buf, &got, nullptr) && got > 0)
+                out.append(buf, got);
+        };
+        const DWORD start = GetTickCount();
+        while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT && GetTickCount() - start < 30000) drain();
+        drain();
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
     }

@@ -44,7 +44,8 @@ target_compile_options(Vexlo PRIVATE ${VEXLO_WARNINGS} -Os -ffunction-sections -
 set_source_files_properties(src/resources/Vexlo.rc PROPERTIES
   COMPILE_FLAGS "-I${VEXLO_ART_DIR} -I${CMAKE_SOURCE_DIR}/src"
   OBJECT_DEPENDS "${VEXLO_ART_OUTPUTS}")
-target_link_options(Vexlo PRIVATE ${VEXLO_STATIC_RUNTIME} -Wl,--enable-stdcall-fixup
+# --wrap: the DLL's TlsAlloc calls are recorded so unloading can free them (frame/runtime.cpp).
+target_link_options(Vexlo PRIVATE ${VEXLO_STATIC_RUNTIME} -Wl,--wrap=_imp__TlsAlloc@0 -Wl,--enable-stdcall-fixup
                     -Wl,--gc-sections -s)
 target_link_libraries(Vexlo PRIVATE vexlo_store vexlo_portable user32 gdi32 advapi32 shell32 ole32 msimg32 comctl32)
 

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "frame/module.h"
+#include "frame/runtime.h"
 #include "frame/startup.h"
 #include "ui/form.h"
 
@@ -19,6 +20,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
             // Window classes outlive a DLL that registered them; a later load at another
             // address must not find ours pointing into freed code.
             vexlo::ui::ReleaseFormResources();
+            vexlo::runtime::ReleaseThreadSlots();
         }
         return TRUE;
     default:

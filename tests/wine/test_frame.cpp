@@ -76,6 +76,28 @@ TEST(ExportTable, ImportsOnlySystemLibraries) {
     for (const std::string& name : Imports(harness::Vexlo())) EXPECT_TRUE(allowed.count(name)) << name;
 }
 
+namespace {
+// The lowest free thread-local storage slot: it moves up when slots are taken for good.
+DWORD LowestFreeTlsSlot() {
+    const DWORD slot = TlsAlloc();
+    TlsFree(slot);
+    return slot;
+}
+}  // namespace
+
+TEST(Loading, UnloadGivesBackItsThreadSlots) {
+    // A process has 1088 slots; a DLL that kept one per load would exhaust them in a host
+    // that loads and unloads it again and again, as Explorer does with shell extensions.
+    const std::string path = harness::ExeDir() + "Vexlo.dll";
+    const DWORD before = LowestFreeTlsSlot();
+    for (int round = 0; round < 20; ++round) {
+        HMODULE m = LoadLibraryA(path.c_str());
+        ASSERT_NE(m, nullptr) << "round " << round;
+        EXPECT_TRUE(FreeLibrary(m));
+    }
+    EXPECT_EQ(LowestFreeTlsSlot(), before);
+}
+
 TEST(Loading, LoadsUnloadsAndLoadsAgain) {
     // A second load after a full unload must start cleanly (window classes, font).
     const std::string path = harness::ExeDir() + "Vexlo.dll";

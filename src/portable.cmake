@@ -8,7 +8,6 @@ set(VEXLO_PORTABLE_SOURCES
   src/shared/desktop_name.cpp
   src/ui/layout.cpp
   src/dialogs/dialog_rules.cpp
-  host/png.cpp
   src/shared/crypto/base64.cpp
   src/shared/crypto/cast128.cpp
   src/shared/crypto/cfb8.cpp
@@ -17,4 +16,17 @@ set(VEXLO_PORTABLE_SOURCES
   src/shared/remote_records.cpp
   src/ui/spin_rules.cpp
   src/remote/remote_rules.cpp
+  src/shared/message_rules.cpp
+  src/dialogs/runas_rules.cpp
+  src/shell/context_rules.cpp
+  src/shell/registration_table.cpp
+  src/switching/perf_data.cpp
+  src/switching/sysinfo_rules.cpp
+  src/switching/chart_rules.cpp
+  src/switching/switch_rules.cpp
+  src/switching/app_rules.cpp
+  src/switching/switch_text.cpp
+  src/shared/vxList.cpp
+  src/shell/icon_layout.cpp
+  src/shell/desktop_menu_rules.cpp
 )

@@ -1,33 +1,58 @@
-# Sources of the DLL that use Win32, by subsystem.
+# Sources of the DLL that use Win32, one list per folder. Each folder is a library of its
+# own, linked only to the folders below it, so a reference upwards fails to link:
+#   portable  <  shared  <  ui  <  remote, dialogs, switching  <  shell  <  frame (the DLL)
 
-# Shared services that need no window of the library: built once into a static library
-# that the DLL links, and that the reference host and the Wine tests link as well, so
-# they read settings through the very code the DLL runs while the DLL's export table
-# stays exactly the product's.
-set(VEXLO_STORE_SOURCES
+# Shared services: module-wide state, guards, registry, shared blocks, settings store,
+# last user. The reference host and the Wine tests link them too, so they read settings
+# through the very code the DLL runs.
+set(VEXLO_SHARED_SOURCES
+  src/shared/module.cpp
+  src/shared/guard.cpp
   src/shared/registry.cpp
   src/shared/display_modes_win.cpp
   src/shared/security.cpp
   src/shared/blocks.cpp
   src/shared/decipher.cpp
   src/shared/settings.cpp
-)
-
-set(VEXLO_WIN32_SOURCES
-  src/frame/dllmain.cpp
-  src/frame/startup.cpp
-  src/frame/module.cpp
-  src/frame/exports.cpp
-  src/frame/runtime.cpp
   src/shared/lastuser.cpp
   src/shared/win_text.cpp
+)
+
+# The form layer: the window base, forms, control kinds, painted controls, keyboard
+# navigation of modeless forms.
+set(VEXLO_UI_SOURCES
+  src/ui/window.cpp
   src/ui/form.cpp
-  src/ui/keyboard.cpp
   src/ui/controls.cpp
+  src/ui/surfaces.cpp
+  src/ui/keyboard.cpp
+)
+
+set(VEXLO_REMOTE_SOURCES
   src/remote/vxLink.cpp
   src/remote/frmRDPSettings.cpp
   src/remote/frmRFBSettings.cpp
+)
+
+set(VEXLO_DIALOGS_SOURCES
   src/dialogs/frmLogon.cpp
   src/dialogs/frmNewPass.cpp
   src/dialogs/frmAbout.cpp
+)
+
+# Explorer's side: the desktop hooks, the shell extensions and their registration.
+set(VEXLO_SHELL_SOURCES
+)
+
+# Task switching: the Alt+Tab switcher, process details, the monitor and its chart,
+# the floating button.
+set(VEXLO_SWITCHING_SOURCES
+)
+
+# The top: DllMain, the start-up table, the exports, the COM server's entry points.
+set(VEXLO_FRAME_SOURCES
+  src/frame/dllmain.cpp
+  src/frame/startup.cpp
+  src/frame/exports.cpp
+  src/frame/runtime.cpp
 )

@@ -9,19 +9,21 @@ vexlo_wine_start() {
   # No Mono or Gecko installers: nothing here needs them, and they would ask to download.
   export WINEDLLOVERRIDES="mscoree,mshtml="
 
-  local n
-  for n in $(seq 91 160); do
-    if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then break; fi
-  done
-  Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  # The server picks a free display itself and writes its number to the pipe.
+  local fifo
+  fifo="$(mktemp -u "${TMPDIR:-/tmp}/vexlo-xvfb.XXXXXX")"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
   VEXLO_XVFB_PID=$!
+  local n=""
+  read -r -t 30 n <"$fifo" || true
+  rm -f "$fifo"
+  if [ -z "$n" ]; then
+    echo "wine-env: Xvfb did not start" >&2
+    return 1
+  fi
   export DISPLAY=":${n}"
   trap vexlo_wine_stop EXIT
-  local i
-  for i in $(seq 1 100); do
-    if xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then break; fi
-    sleep 0.1
-  done
 
   if [ ! -f "${WINEPREFIX}/system.reg" ]; then
     echo "wine: creating prefix ${WINEPREFIX}"

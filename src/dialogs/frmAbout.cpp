@@ -13,17 +13,22 @@ using namespace ui;
 namespace id = about_ids;
 
 constexpr ControlDef kControls[] = {
-    {Kind::Picture, id::Image1, "Image1", 0, 0, 430, 270, "ABOUT_BACK", -1, kAutoSize},
+    {.kind = Kind::Picture, .id = id::Image1, .name = "Image1", .at = {0, 0, 430, 270}, .flags = kAutoSize, .resource = "ABOUT_BACK"},
     // The edition picture is chosen by the caller and keeps its own size.
-    {Kind::Picture, id::iVer, "iVer", 293, 56, 120, 26, nullptr, -1, kAutoSize},
-    {Kind::Label, id::lVer, "lVer", 296, 96, 0, 0, "Version ", -1, kTransparent},
-    {Kind::Button, id::btOk, "btOk", 344, 232, 75, 25, "OK", 0, kDefault},
+    {.kind = Kind::Picture, .id = id::iVer, .name = "iVer", .at = {293, 56, 120, 26}, .flags = kAutoSize},
+    {.kind = Kind::Label, .id = id::lVer, .name = "lVer", .at = {296, 96, 0, 0}, .text = "Version ", .flags = kTransparent},
+    {.kind = Kind::Button, .id = id::btOk, .name = "btOk", .at = {344, 232, 75, 25}, .text = "OK", .tab = 0, .flags = kDefault},
 };
 
 // Sized to the background picture; the caption is not drawn but names the window.
 constexpr FormDef kForm = {
-    "TformAbout", "", 430, 270, Border::None, /*systemMenu=*/false, /*stayOnTop=*/true,
-    Position::DesktopCenter, kControls, static_cast<int>(std::size(kControls)),
+    .className = "TformAbout",
+    .clientWidth = 430,
+    .clientHeight = 270,
+    .border = Border::None,
+    .systemMenu = false,
+    .stayOnTop = true,
+    .controls = kControls,
 };
 
 }  // namespace

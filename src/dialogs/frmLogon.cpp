@@ -14,22 +14,23 @@ using namespace ui;
 namespace id = logon_ids;
 
 constexpr ControlDef kControls[] = {
-    {Kind::Picture, id::Image1, "Image1", 0, 0, 411, 114, "LOGON_BANNER", -1, kAutoSize},
-    {Kind::Picture, id::Image2, "Image2", 304, 16, 105, 105, "LOGON_LOGO", -1, kStretch | kTransparent},
-    {Kind::Label, id::Label1, "Label1", 88, 80, 224, 26,
-     "This Desktop requires separate Authentication.\r\nPlease enter required Username and Password.",
-     -1, kTransparent},
-    {Kind::Label, id::Label3, "Label3", 24, 132, 0, 0, "User Name:", -1, kNone},
-    {Kind::Edit, id::eName, "eName", 88, 128, 289, 21, "", 0, kNone},
-    {Kind::Label, id::Label2, "Label2", 32, 164, 0, 0, "Password:", -1, kNone},
-    {Kind::Edit, id::ePass, "ePass", 88, 160, 289, 21, "", 1, kPassword},
-    {Kind::Button, id::btOk, "btOk", 128, 200, 75, 25, "OK", 2, kDefault},
-    {Kind::Button, id::btCancel, "btCancel", 208, 200, 75, 25, "Cancel", 3, kCancel},
+    {.kind = Kind::Picture, .id = id::Image1, .name = "Image1", .at = {0, 0, 411, 114}, .flags = kAutoSize, .resource = "LOGON_BANNER"},
+    {.kind = Kind::Picture, .id = id::Image2, .name = "Image2", .at = {304, 16, 105, 105}, .flags = kStretch | kTransparent, .resource = "LOGON_LOGO"},
+    {.kind = Kind::Label, .id = id::Label1, .name = "Label1", .at = {88, 80, 224, 26}, .text = "This Desktop requires separate Authentication.\r\nPlease enter required Username and Password.", .flags = kTransparent},
+    {.kind = Kind::Label, .id = id::Label3, .name = "Label3", .at = {24, 132, 0, 0}, .text = "User Name:"},
+    {.kind = Kind::Edit, .id = id::eName, .name = "eName", .at = {88, 128, 289, 21}, .tab = 0},
+    {.kind = Kind::Label, .id = id::Label2, .name = "Label2", .at = {32, 164, 0, 0}, .text = "Password:"},
+    {.kind = Kind::Edit, .id = id::ePass, .name = "ePass", .at = {88, 160, 289, 21}, .tab = 1, .flags = kPassword},
+    {.kind = Kind::Button, .id = id::btOk, .name = "btOk", .at = {128, 200, 75, 25}, .text = "OK", .tab = 2, .flags = kDefault},
+    {.kind = Kind::Button, .id = id::btCancel, .name = "btCancel", .at = {208, 200, 75, 25}, .text = "Cancel", .tab = 3, .flags = kCancel},
 };
 
 constexpr FormDef kForm = {
-    "TVexloLogonWnd", "", 411, 237, Border::Single, /*systemMenu=*/false, /*stayOnTop=*/false,
-    Position::DesktopCenter, kControls, static_cast<int>(std::size(kControls)),
+    .className = "TVexloLogonWnd",
+    .clientWidth = 411,
+    .clientHeight = 237,
+    .systemMenu = false,
+    .controls = kControls,
 };
 
 constexpr const char* kWrongPassword =

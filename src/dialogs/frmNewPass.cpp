@@ -4,7 +4,8 @@
 
 #include "dialogs/dialog_rules.h"
 #include "dialogs/newpass_ids.h"
-#include "frame/module.h"
+#include "shared/module.h"
+#include "shared/handles.h"
 #include "shared/lastuser.h"
 #include "shared/shortstr.h"
 
@@ -17,20 +18,23 @@ namespace id = newpass_ids;
 using dialog_rules::NewPassBox;
 
 constexpr ControlDef kControls[] = {
-    {Kind::Label, id::lUser, "lUser", 8, 8, 0, 0, "User name", -1, kNone},
-    {Kind::Edit, id::eUser, "eUser", 8, 24, 241, 21, "", 0, kNone},
-    {Kind::Label, id::lPass1, "lPass1", 8, 48, 0, 0, "Password", -1, kNone},
-    {Kind::Edit, id::ePass1, "ePass1", 8, 64, 241, 21, "", 1, kPassword},
-    {Kind::Label, id::lPass2, "lPass2", 8, 88, 0, 0, "Retype password", -1, kNone},
-    {Kind::Edit, id::ePass2, "ePass2", 8, 104, 241, 21, "", 2, kPassword},
-    {Kind::Button, id::btOK, "btOK", 48, 136, 75, 25, "OK", 3, kDefault | kDisabled},
-    {Kind::Button, id::btCancel, "btCancel", 136, 136, 75, 25, "Cancel", 4, kCancel},
+    {.kind = Kind::Label, .id = id::lUser, .name = "lUser", .at = {8, 8, 0, 0}, .text = "User name"},
+    {.kind = Kind::Edit, .id = id::eUser, .name = "eUser", .at = {8, 24, 241, 21}, .tab = 0},
+    {.kind = Kind::Label, .id = id::lPass1, .name = "lPass1", .at = {8, 48, 0, 0}, .text = "Password"},
+    {.kind = Kind::Edit, .id = id::ePass1, .name = "ePass1", .at = {8, 64, 241, 21}, .tab = 1, .flags = kPassword},
+    {.kind = Kind::Label, .id = id::lPass2, .name = "lPass2", .at = {8, 88, 0, 0}, .text = "Retype password"},
+    {.kind = Kind::Edit, .id = id::ePass2, .name = "ePass2", .at = {8, 104, 241, 21}, .tab = 2, .flags = kPassword},
+    {.kind = Kind::Button, .id = id::btOK, .name = "btOK", .at = {48, 136, 75, 25}, .text = "OK", .tab = 3, .flags = kDefault | kDisabled},
+    {.kind = Kind::Button, .id = id::btCancel, .name = "btCancel", .at = {136, 136, 75, 25}, .text = "Cancel", .tab = 4, .flags = kCancel},
 };
 
 constexpr FormDef kForm = {
-    "TformNewPass", "Enter new user name and password...", 261, 169, Border::Single,
-    /*systemMenu=*/true, /*stayOnTop=*/true, Position::DesktopCenter, kControls,
-    static_cast<int>(std::size(kControls)),
+    .className = "TformNewPass",
+    .caption = "Enter new user name and password...",
+    .clientWidth = 261,
+    .clientHeight = 169,
+    .stayOnTop = true,
+    .controls = kControls,
 };
 
 }  // namespace
@@ -95,7 +99,7 @@ bool ShowNewPassword(bool owned, HICON icon, void* userName, void* password) {
 
 bool Refuse(HICON icon) {
     // The icon was handed over with the call, dialog or not.
-    if (icon) DestroyIcon(icon);
+    UniqueHicon handedOver(icon);
     return false;
 }
 

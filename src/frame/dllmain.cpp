@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "frame/module.h"
 #include "frame/runtime.h"
 #include "frame/startup.h"
+#include "shared/module.h"
 #include "ui/form.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
@@ -17,6 +17,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         // reclaims mappings and memory; only an explicit unload needs the shut-down.
         if (reserved == nullptr) {
             vexlo::startup::Detach();
+            vexlo::module::ReleaseState();
             // Window classes outlive a DLL that registered them; a later load at another
             // address must not find ours pointing into freed code.
             vexlo::ui::ReleaseFormResources();

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <initializer_list>
 
-#include "frame/module.h"
+#include "shared/module.h"
 #include "shared/blocks.h"
 #include "shared/display_modes.h"
 #include "shared/security.h"

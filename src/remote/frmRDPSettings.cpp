@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "frame/module.h"
+#include "shared/module.h"
 #include "remote/rdp_ids.h"
 #include "remote/remote_rules.h"
 #include "remote/vxLink.h"
@@ -19,54 +19,50 @@ namespace id = rdp_ids;
 constexpr const char* kDownloadPage = "https://www.microsoft.com/download/";
 
 constexpr ControlDef kControls[] = {
-    {Kind::GroupBox, id::gbConnection, "GroupBox1", 8, 8, 305, 145, "Connection settings", 0, kNone},
-    {Kind::Label, id::Label8, "Label8", 8, 20, 0, 0, "Server:", -1, kNone, id::gbConnection},
-    {Kind::Edit, id::eServer, "eServer", 72, 16, 125, 21, "", 0, kNone, id::gbConnection, nullptr, 0, 255},
-    {Kind::Label, id::Label1, "Label1", 200, 20, 0, 0, "Port:", -1, kNone, id::gbConnection},
-    {Kind::SpinEdit, id::sePort, "sePort", 228, 16, 69, 22, "0", 1, kNone, id::gbConnection, nullptr,
-     remote::kMinPort, remote::kMaxPort},
-    {Kind::Label, id::Label9, "Label9", 8, 52, 0, 0, "User name:", -1, kNone, id::gbConnection},
-    {Kind::Edit, id::eUser, "eUser", 72, 48, 169, 21, "", 2, kNone, id::gbConnection, nullptr, 0, 255},
-    {Kind::Label, id::Label10, "Label10", 8, 84, 0, 0, "Domain:", -1, kNone, id::gbConnection},
-    {Kind::Edit, id::eDomain, "eDomain", 72, 80, 169, 21, "", 3, kNone, id::gbConnection, nullptr, 0, 255},
-    {Kind::Label, id::Label11, "Label11", 8, 116, 0, 0, "Password:", -1, kNone, id::gbConnection},
-    {Kind::Edit, id::ePass, "ePass", 72, 112, 169, 21, "", 4, kPassword, id::gbConnection, nullptr, 0, 255},
+    {.kind = Kind::GroupBox, .id = id::gbConnection, .name = "GroupBox1", .at = {8, 8, 305, 145}, .text = "Connection settings", .tab = 0},
+    {.kind = Kind::Label, .id = id::Label8, .name = "Label8", .at = {8, 20, 0, 0}, .text = "Server:", .parent = id::gbConnection},
+    {.kind = Kind::Edit, .id = id::eServer, .name = "eServer", .at = {72, 16, 125, 21}, .tab = 0, .parent = id::gbConnection, .textLimit = 255},
+    {.kind = Kind::Label, .id = id::Label1, .name = "Label1", .at = {200, 20, 0, 0}, .text = "Port:", .parent = id::gbConnection},
+    {.kind = Kind::SpinEdit, .id = id::sePort, .name = "sePort", .at = {228, 16, 69, 22}, .text = "0", .tab = 1, .parent = id::gbConnection, .minValue = remote::kMinPort, .maxValue = remote::kMaxPort},
+    {.kind = Kind::Label, .id = id::Label9, .name = "Label9", .at = {8, 52, 0, 0}, .text = "User name:", .parent = id::gbConnection},
+    {.kind = Kind::Edit, .id = id::eUser, .name = "eUser", .at = {72, 48, 169, 21}, .tab = 2, .parent = id::gbConnection, .textLimit = 255},
+    {.kind = Kind::Label, .id = id::Label10, .name = "Label10", .at = {8, 84, 0, 0}, .text = "Domain:", .parent = id::gbConnection},
+    {.kind = Kind::Edit, .id = id::eDomain, .name = "eDomain", .at = {72, 80, 169, 21}, .tab = 3, .parent = id::gbConnection, .textLimit = 255},
+    {.kind = Kind::Label, .id = id::Label11, .name = "Label11", .at = {8, 116, 0, 0}, .text = "Password:", .parent = id::gbConnection},
+    {.kind = Kind::Edit, .id = id::ePass, .name = "ePass", .at = {72, 112, 169, 21}, .tab = 4, .flags = kPassword, .parent = id::gbConnection, .textLimit = 255},
 
-    {Kind::GroupBox, id::gbShell, "GroupBox2", 8, 160, 305, 73, "Shell", 1, kNone},
-    {Kind::CheckBox, id::cbShell, "cbShell", 8, 16, 225, 17, "Use default shell application", 0, kNone,
-     id::gbShell},
-    {Kind::Label, id::Label12, "Label12", 8, 44, 0, 0, "Shell:", -1, kNone, id::gbShell},
-    {Kind::Edit, id::eShell, "eShell", 40, 40, 257, 21, "", 1, kNone, id::gbShell, nullptr, 0, 255},
+    {.kind = Kind::GroupBox, .id = id::gbShell, .name = "GroupBox2", .at = {8, 160, 305, 73}, .text = "Shell", .tab = 1},
+    {.kind = Kind::CheckBox, .id = id::cbShell, .name = "cbShell", .at = {8, 16, 225, 17}, .text = "Use default shell application", .tab = 0, .parent = id::gbShell},
+    {.kind = Kind::Label, .id = id::Label12, .name = "Label12", .at = {8, 44, 0, 0}, .text = "Shell:", .parent = id::gbShell},
+    {.kind = Kind::Edit, .id = id::eShell, .name = "eShell", .at = {40, 40, 257, 21}, .tab = 1, .parent = id::gbShell, .textLimit = 255},
 
-    {Kind::GroupBox, id::gbScreen, "GroupBox3", 8, 240, 305, 137, "Screen settings", 2, kNone},
-    {Kind::CheckBox, id::cbFull, "cbFull", 8, 16, 289, 17, "Start on Full Screen mode", 0, kNone, id::gbScreen},
-    {Kind::Label, id::Label13, "Label13", 8, 48, 0, 0, "Remote desktop size", -1, kNone, id::gbScreen},
-    {Kind::ComboList, id::cbDeskSize, "cbDeskSize", 8, 64, 289, 22, "", 1, kOwnerDraw, id::gbScreen},
-    {Kind::Label, id::Label14, "Label14", 8, 88, 0, 0, "Color depth", -1, kNone, id::gbScreen},
-    {Kind::ComboList, id::cbColor, "cbColor", 8, 104, 289, 22, "", 2, kOwnerDraw, id::gbScreen,
-     "8 bit\n15 bit\n16 bit\n24 bit"},
+    {.kind = Kind::GroupBox, .id = id::gbScreen, .name = "GroupBox3", .at = {8, 240, 305, 137}, .text = "Screen settings", .tab = 2},
+    {.kind = Kind::CheckBox, .id = id::cbFull, .name = "cbFull", .at = {8, 16, 289, 17}, .text = "Start on Full Screen mode", .tab = 0, .parent = id::gbScreen},
+    {.kind = Kind::Label, .id = id::Label13, .name = "Label13", .at = {8, 48, 0, 0}, .text = "Remote desktop size", .parent = id::gbScreen},
+    {.kind = Kind::ComboList, .id = id::cbDeskSize, .name = "cbDeskSize", .at = {8, 64, 289, 22}, .tab = 1, .flags = kOwnerDraw, .parent = id::gbScreen},
+    {.kind = Kind::Label, .id = id::Label14, .name = "Label14", .at = {8, 88, 0, 0}, .text = "Color depth", .parent = id::gbScreen},
+    {.kind = Kind::ComboList, .id = id::cbColor, .name = "cbColor", .at = {8, 104, 289, 22}, .tab = 2, .flags = kOwnerDraw, .parent = id::gbScreen, .items = "8 bit\n15 bit\n16 bit\n24 bit"},
 
-    {Kind::GroupBox, id::gbResources, "GroupBox4", 8, 384, 305, 113, "Resources", 3, kNone},
-    {Kind::CheckBox, id::cbSound, "cbSound", 8, 16, 97, 17, "Redirect sound", 0, kNone, id::gbResources},
-    {Kind::CheckBox, id::cbDrives, "cbDrives", 8, 40, 97, 17, "Redirect drives", 1, kNone, id::gbResources},
-    {Kind::CheckBox, id::cbPrint, "cbPrint", 8, 64, 97, 17, "Redirect printers", 2, kNone, id::gbResources},
-    {Kind::CheckBox, id::cbPorts, "cbPorts", 8, 88, 97, 17, "Redirect ports", 3, kNone, id::gbResources},
+    {.kind = Kind::GroupBox, .id = id::gbResources, .name = "GroupBox4", .at = {8, 384, 305, 113}, .text = "Resources", .tab = 3},
+    {.kind = Kind::CheckBox, .id = id::cbSound, .name = "cbSound", .at = {8, 16, 97, 17}, .text = "Redirect sound", .tab = 0, .parent = id::gbResources},
+    {.kind = Kind::CheckBox, .id = id::cbDrives, .name = "cbDrives", .at = {8, 40, 97, 17}, .text = "Redirect drives", .tab = 1, .parent = id::gbResources},
+    {.kind = Kind::CheckBox, .id = id::cbPrint, .name = "cbPrint", .at = {8, 64, 97, 17}, .text = "Redirect printers", .tab = 2, .parent = id::gbResources},
+    {.kind = Kind::CheckBox, .id = id::cbPorts, .name = "cbPorts", .at = {8, 88, 97, 17}, .text = "Redirect ports", .tab = 3, .parent = id::gbResources},
 
-    {Kind::Button, id::btOK, "btOK", 320, 8, 75, 25, "OK", 4, kDefault},
-    {Kind::Button, id::btCancel, "btCancel", 320, 40, 75, 25, "Cancel", 5, kCancel},
-    {Kind::Picture, id::iWarning, "iWarning", 16, 512, 32, 32, nullptr, -1, kStretch},
+    {.kind = Kind::Button, .id = id::btOK, .name = "btOK", .at = {320, 8, 75, 25}, .text = "OK", .tab = 4, .flags = kDefault},
+    {.kind = Kind::Button, .id = id::btCancel, .name = "btCancel", .at = {320, 40, 75, 25}, .text = "Cancel", .tab = 5, .flags = kCancel},
+    {.kind = Kind::Picture, .id = id::iWarning, .name = "iWarning", .at = {16, 512, 32, 32}, .flags = kStretch},
     // Transparent: the link lies in its empty third and fourth lines.
-    {Kind::Label, id::Label2, "Label2", 64, 504, 315, 65,
-     "Microsoft RDP Client 5.2 or later is required\r\n(Included with Windows XP SP2)\r\n\r\n\r\n"
-     "RDP and Microsoft are registred tradmarks of Microsoft Corporation",
-     -1, kTransparent},
-    {Kind::Custom, id::lRDP, "lRDP", 64, 536, 191, 13, "Click here to download the latest version", -1,
-     kUnderline | kAutoSize, 0, TvxLink::kClassName},
+    {.kind = Kind::Label, .id = id::Label2, .name = "Label2", .at = {64, 504, 315, 65}, .text = "Microsoft RDP Client 5.2 or later is required\r\n(Included with Windows XP SP2)\r\n\r\n\r\n" "RDP and Microsoft are registred tradmarks of Microsoft Corporation", .flags = kTransparent},
+    {.kind = Kind::Custom, .id = id::lRDP, .name = "lRDP", .at = {64, 536, 191, 13}, .text = "Click here to download the latest version", .flags = kUnderline | kAutoSize, .className = TvxLink::kClassName},
 };
 
 constexpr FormDef kForm = {
-    "TformRDPSettings", "RDP Settings", 403, 575, Border::Single, /*systemMenu=*/true, /*stayOnTop=*/false,
-    Position::DesktopCenter, kControls, static_cast<int>(std::size(kControls)),
+    .className = "TformRDPSettings",
+    .caption = "RDP Settings",
+    .clientWidth = 403,
+    .clientHeight = 575,
+    .controls = kControls,
 };
 
 bool IsSet(std::uint8_t b) { return b != 0; }

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "frame/module.h"
+#include "shared/module.h"
 #include "remote/remote_rules.h"
 #include "remote/rfb_ids.h"
 #include "remote/vxLink.h"
@@ -21,55 +21,47 @@ constexpr const char* kColourLevels =
     "Full (all available colours)\nMedium (256 colours)\nLow (64 colours)\nVery low (8 colours)";
 
 constexpr ControlDef kControls[] = {
-    {Kind::GroupBox, id::gbConnection, "GroupBox1", 8, 8, 305, 81, "Connection settings", 0, kNone},
-    {Kind::Label, id::Label8, "Label8", 8, 20, 0, 0, "Server:", -1, kNone, id::gbConnection},
-    {Kind::Edit, id::eServer, "eServer", 72, 16, 225, 21, "", 0, kNone, id::gbConnection, nullptr, 0, 255},
-    {Kind::Label, id::Label11, "Label11", 8, 52, 0, 0, "Password:", -1, kNone, id::gbConnection},
-    {Kind::Edit, id::ePass, "ePass", 72, 48, 225, 21, "", 1, kPassword, id::gbConnection, nullptr, 0, 255},
-    {Kind::Button, id::btOK, "btOK", 320, 8, 75, 25, "OK", 1, kDefault},
-    {Kind::Button, id::btCancel, "btCancel", 320, 40, 75, 25, "Cancel", 2, kCancel},
-    {Kind::PageControl, id::PageControl1, "PageControl1", 8, 96, 305, 209, "", 3, kNone},
+    {.kind = Kind::GroupBox, .id = id::gbConnection, .name = "GroupBox1", .at = {8, 8, 305, 81}, .text = "Connection settings", .tab = 0},
+    {.kind = Kind::Label, .id = id::Label8, .name = "Label8", .at = {8, 20, 0, 0}, .text = "Server:", .parent = id::gbConnection},
+    {.kind = Kind::Edit, .id = id::eServer, .name = "eServer", .at = {72, 16, 225, 21}, .tab = 0, .parent = id::gbConnection, .textLimit = 255},
+    {.kind = Kind::Label, .id = id::Label11, .name = "Label11", .at = {8, 52, 0, 0}, .text = "Password:", .parent = id::gbConnection},
+    {.kind = Kind::Edit, .id = id::ePass, .name = "ePass", .at = {72, 48, 225, 21}, .tab = 1, .flags = kPassword, .parent = id::gbConnection, .textLimit = 255},
+    {.kind = Kind::Button, .id = id::btOK, .name = "btOK", .at = {320, 8, 75, 25}, .text = "OK", .tab = 1, .flags = kDefault},
+    {.kind = Kind::Button, .id = id::btCancel, .name = "btCancel", .at = {320, 40, 75, 25}, .text = "Cancel", .tab = 2, .flags = kCancel},
+    {.kind = Kind::PageControl, .id = id::PageControl1, .name = "PageControl1", .at = {8, 96, 305, 209}, .tab = 3},
 
-    {Kind::Page, id::tsColour, "TabSheet1", 0, 0, 0, 0, "Colour/Encoding", 0, kNone, id::PageControl1},
-    {Kind::CheckBox, id::cbAuto, "cbAuto", 8, 8, 97, 17, "Auto select", 0, kNone, id::tsColour},
-    {Kind::RadioGroup, id::rgEncoding, "rgEncoding", 8, 32, 113, 81, "Preferred encoding", 1, kNone, id::tsColour,
-     kEncodings},
-    {Kind::RadioGroup, id::rgColour, "rgColour", 128, 8, 161, 105, "Colour level", 2, kNone, id::tsColour,
-     kColourLevels},
+    {.kind = Kind::Page, .id = id::tsColour, .name = "TabSheet1", .at = {0, 0, 0, 0}, .text = "Colour/Encoding", .tab = 0, .parent = id::PageControl1},
+    {.kind = Kind::CheckBox, .id = id::cbAuto, .name = "cbAuto", .at = {8, 8, 97, 17}, .text = "Auto select", .tab = 0, .parent = id::tsColour},
+    {.kind = Kind::RadioGroup, .id = id::rgEncoding, .name = "rgEncoding", .at = {8, 32, 113, 81}, .text = "Preferred encoding", .tab = 1, .parent = id::tsColour, .items = kEncodings},
+    {.kind = Kind::RadioGroup, .id = id::rgColour, .name = "rgColour", .at = {128, 8, 161, 105}, .text = "Colour level", .tab = 2, .parent = id::tsColour, .items = kColourLevels},
 
-    {Kind::Page, id::tsInputs, "TabSheet2", 0, 0, 0, 0, "Inputs", 1, kNone, id::PageControl1},
-    {Kind::CheckBox, id::cbPointer, "cbPointer", 8, 8, 201, 17, "Send pointer events to server", 0, kNone,
-     id::tsInputs},
-    {Kind::CheckBox, id::cbKeyboard, "cbKeyboard", 8, 32, 201, 17, "Send keyboards events to server", 1, kNone,
-     id::tsInputs},
-    {Kind::CheckBox, id::cbSendClip, "cbSendClip", 8, 56, 201, 17, "Send clipboard changes to server", 2, kNone,
-     id::tsInputs},
-    {Kind::CheckBox, id::cbAcceptClip, "cbAcceptClip", 8, 80, 201, 17, "Accept clipboard changes to server", 3,
-     kNone, id::tsInputs},
-    {Kind::CheckBox, id::cbEmulate3, "cbEmulate3", 8, 104, 201, 17, "Enable 3-button mouse emulation", 4, kNone,
-     id::tsInputs},
-    {Kind::CheckBox, id::cbRate, "cbRate", 8, 128, 201, 17, "Rate-limit mouse move events", 5, kNone,
-     id::tsInputs},
-    {Kind::Label, id::Label1, "Label1", 8, 156, 0, 0, "Menu key", -1, kNone, id::tsInputs},
-    {Kind::ComboList, id::cbMenuKey, "cbMenuKey", 72, 152, 81, 22, "", 6, kOwnerDraw, id::tsInputs,
-     "F1\nF2\nF3\nF4\nF5\nF6\nF7\nF8\nF9\nF10\nnone"},
+    {.kind = Kind::Page, .id = id::tsInputs, .name = "TabSheet2", .at = {0, 0, 0, 0}, .text = "Inputs", .tab = 1, .parent = id::PageControl1},
+    {.kind = Kind::CheckBox, .id = id::cbPointer, .name = "cbPointer", .at = {8, 8, 201, 17}, .text = "Send pointer events to server", .tab = 0, .parent = id::tsInputs},
+    {.kind = Kind::CheckBox, .id = id::cbKeyboard, .name = "cbKeyboard", .at = {8, 32, 201, 17}, .text = "Send keyboards events to server", .tab = 1, .parent = id::tsInputs},
+    {.kind = Kind::CheckBox, .id = id::cbSendClip, .name = "cbSendClip", .at = {8, 56, 201, 17}, .text = "Send clipboard changes to server", .tab = 2, .parent = id::tsInputs},
+    {.kind = Kind::CheckBox, .id = id::cbAcceptClip, .name = "cbAcceptClip", .at = {8, 80, 201, 17}, .text = "Accept clipboard changes to server", .tab = 3, .parent = id::tsInputs},
+    {.kind = Kind::CheckBox, .id = id::cbEmulate3, .name = "cbEmulate3", .at = {8, 104, 201, 17}, .text = "Enable 3-button mouse emulation", .tab = 4, .parent = id::tsInputs},
+    {.kind = Kind::CheckBox, .id = id::cbRate, .name = "cbRate", .at = {8, 128, 201, 17}, .text = "Rate-limit mouse move events", .tab = 5, .parent = id::tsInputs},
+    {.kind = Kind::Label, .id = id::Label1, .name = "Label1", .at = {8, 156, 0, 0}, .text = "Menu key", .parent = id::tsInputs},
+    {.kind = Kind::ComboList, .id = id::cbMenuKey, .name = "cbMenuKey", .at = {72, 152, 81, 22}, .tab = 6, .flags = kOwnerDraw, .parent = id::tsInputs, .items = "F1\nF2\nF3\nF4\nF5\nF6\nF7\nF8\nF9\nF10\nnone"},
 
-    {Kind::Page, id::tsMisc, "TabSheet3", 0, 0, 0, 0, "Misc", 2, kNone, id::PageControl1},
-    {Kind::CheckBox, id::cbShared, "cbShared", 8, 8, 289, 17, "Shared connection (do not disconnect other viewers)",
-     0, kNone, id::tsMisc},
-    {Kind::CheckBox, id::cbFull, "cbFull", 8, 32, 289, 17, "Full-screen mode", 1, kNone, id::tsMisc},
-    {Kind::CheckBox, id::cbCursor, "cbCursor", 8, 56, 289, 17, "Render cursor locally", 2, kNone, id::tsMisc},
-    {Kind::CheckBox, id::cbResize, "cbResize", 8, 80, 289, 17, "Allow dynamic desktop resizing", 3, kNone,
-     id::tsMisc},
+    {.kind = Kind::Page, .id = id::tsMisc, .name = "TabSheet3", .at = {0, 0, 0, 0}, .text = "Misc", .tab = 2, .parent = id::PageControl1},
+    {.kind = Kind::CheckBox, .id = id::cbShared, .name = "cbShared", .at = {8, 8, 289, 17}, .text = "Shared connection (do not disconnect other viewers)", .tab = 0, .parent = id::tsMisc},
+    {.kind = Kind::CheckBox, .id = id::cbFull, .name = "cbFull", .at = {8, 32, 289, 17}, .text = "Full-screen mode", .tab = 1, .parent = id::tsMisc},
+    {.kind = Kind::CheckBox, .id = id::cbCursor, .name = "cbCursor", .at = {8, 56, 289, 17}, .text = "Render cursor locally", .tab = 2, .parent = id::tsMisc},
+    {.kind = Kind::CheckBox, .id = id::cbResize, .name = "cbResize", .at = {8, 80, 289, 17}, .text = "Allow dynamic desktop resizing", .tab = 3, .parent = id::tsMisc},
 
-    {Kind::Picture, id::iWarning, "iWarning", 16, 312, 32, 32, nullptr, -1, kStretch},
-    {Kind::Label, id::Label2, "Label2", 64, 312, 0, 0, "Required installed VNC Viewer 4.0 or later! ", -1, kNone},
-    {Kind::Custom, id::lVNC, "lVNC", 64, 328, 201, 13, "Download latest version", -1, kAutoSize, 0, TvxLink::kClassName},
+    {.kind = Kind::Picture, .id = id::iWarning, .name = "iWarning", .at = {16, 312, 32, 32}, .flags = kStretch},
+    {.kind = Kind::Label, .id = id::Label2, .name = "Label2", .at = {64, 312, 0, 0}, .text = "Required installed VNC Viewer 4.0 or later! "},
+    {.kind = Kind::Custom, .id = id::lVNC, .name = "lVNC", .at = {64, 328, 201, 13}, .text = "Download latest version", .flags = kAutoSize, .className = TvxLink::kClassName},
 };
 
 constexpr FormDef kForm = {
-    "TformRFBSettings", "RFB Settings", 401, 352, Border::Single, /*systemMenu=*/true, /*stayOnTop=*/false,
-    Position::DesktopCenter, kControls, static_cast<int>(std::size(kControls)),
+    .className = "TformRFBSettings",
+    .caption = "RFB Settings",
+    .clientWidth = 401,
+    .clientHeight = 352,
+    .controls = kControls,
 };
 
 constexpr int kEncodingCount = 3, kColourCount = 4;

@@ -7,9 +7,12 @@
 #include <functional>
 #include <string>
 
+#include "shared/handles.h"
+#include "ui/window.h"
+
 namespace vexlo {
 
-class TvxLink {
+class TvxLink : public ui::Window {
 public:
     // The window class that forms name for a link label (ui::Kind::Custom).
     static constexpr const char* kClassName = "TvxLink";
@@ -26,21 +29,19 @@ public:
     bool Hovering() const { return hover_; }
 
 private:
-    explicit TvxLink(HWND wnd);
-    ~TvxLink();
-    static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
-    LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
+    static ui::Window* Make(HWND wnd, const CREATESTRUCTA& cs);
+    TvxLink();
+    bool OnPaint() override;
+    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void SetBaseFont(HFONT font);
     // The label's font with exactly the given style: underlined or plain.
     void SetStyle(bool underline);
-    void Paint();
     void MouseEnter();
     void MouseLeave();
 
-    HWND wnd_;
     LOGFONTA base_{};
     bool hasBase_ = false;
-    HFONT font_ = nullptr;      // the font in use, ours
+    UniqueHfont font_;  // the font in use, ours
     bool hover_ = false;
     bool pressed_ = false;
 };

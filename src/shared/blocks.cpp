@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "shared/handles.h"
 #include "shared/security.h"
 
 namespace vexlo {
@@ -26,37 +27,35 @@ constexpr BlockDef kBlocks[kBlockCount] = {
     {"KeyVexloRA", kRunAsBlockSize, false},
 };
 
+// A block's mapping and its view; both go together when the block closes.
 struct Block {
-    HANDLE mapping = nullptr;
-    void* view = nullptr;
+    UniqueHandle mapping;
+    UniqueView view;
 };
-Block g_blocks[kBlockCount];
+StartupSlot<Block> g_blocks[kBlockCount];
 
 void Open(BlockId id) {
     const BlockDef& def = kBlocks[id];
-    Block& b = g_blocks[id];
     // Whether the object existed already does not matter: the first process creates it
     // with its size and security, later ones open the same object.
-    b.mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, def.openSecurity ? OpenSecurity() : nullptr,
-                                   PAGE_READWRITE, 0, static_cast<DWORD>(def.size), def.name);
-    if (!b.mapping) return;
-    b.view = MapViewOfFile(b.mapping, FILE_MAP_ALL_ACCESS, 0, 0, def.size);
-    if (!b.view) {
-        CloseHandle(b.mapping);
-        b.mapping = nullptr;
-    }
+    UniqueHandle mapping(CreateFileMappingA(INVALID_HANDLE_VALUE, def.openSecurity ? OpenSecurity() : nullptr,
+                                            PAGE_READWRITE, 0, static_cast<DWORD>(def.size), def.name));
+    if (!mapping) return;
+    UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, def.size));
+    if (!view) return;
+    Block& b = g_blocks[id].Emplace();
+    b.mapping = std::move(mapping);
+    b.view = std::move(view);
 }
 
-void Close(BlockId id) {
-    Block& b = g_blocks[id];
-    if (b.view) {
-        UnmapViewOfFile(b.view);
-        CloseHandle(b.mapping);
-    }
-    b = Block{};
+void Close(BlockId id) { g_blocks[id].Reset(); }
+
+void* View(BlockId id) {
+    Block* b = g_blocks[id].get();
+    return b ? b->view.get() : nullptr;
 }
 
-std::uint8_t* Bytes(BlockId id) { return static_cast<std::uint8_t*>(g_blocks[id].view); }
+std::uint8_t* Bytes(BlockId id) { return static_cast<std::uint8_t*>(View(id)); }
 
 ShortString ReadShort(BlockId id, std::size_t offset) {
     const std::uint8_t* p = Bytes(id);
@@ -65,10 +64,10 @@ ShortString ReadShort(BlockId id, std::size_t offset) {
 
 }  // namespace
 
-void* ProfileBlock() { return g_blocks[kProfile].view; }
-void* ContextBlock() { return g_blocks[kContext].view; }
-void* RunAsBlock() { return g_blocks[kRunAs].view; }
-void* CryptBlock() { return g_blocks[kCrypt].view; }
+void* ProfileBlock() { return View(kProfile); }
+void* ContextBlock() { return View(kContext); }
+void* RunAsBlock() { return View(kRunAs); }
+void* CryptBlock() { return View(kCrypt); }
 
 ShortString ActiveProfileName() { return ReadShort(kProfile, kProfileNameOffset); }
 

@@ -6,8 +6,8 @@
 namespace vexlo {
 
 namespace {
-std::vector<DisplayMode>* g_modes = nullptr;
-const std::vector<DisplayMode> kNoModes;
+// Made at load; empty (never missing) for callers when start-up has not run.
+StartupSlot<std::vector<DisplayMode>> g_modes;
 }  // namespace
 
 bool StartDisplayModes() {
@@ -18,16 +18,18 @@ bool StartDisplayModes() {
         all.push_back({static_cast<std::int32_t>(dm.dmPelsWidth), static_cast<std::int32_t>(dm.dmPelsHeight),
                        static_cast<std::int32_t>(dm.dmBitsPerPel),
                        static_cast<std::int32_t>(dm.dmDisplayFrequency)});
-    g_modes = new std::vector<DisplayMode>(FilterDisplayModes(all));
+    g_modes.Emplace(FilterDisplayModes(all));
     return true;
 }
 
 void StopDisplayModes() {
-    delete g_modes;
-    g_modes = nullptr;
+    g_modes.Reset();
 }
 
-const std::vector<DisplayMode>& DisplayModes() { return g_modes ? *g_modes : kNoModes; }
+const std::vector<DisplayMode>& DisplayModes() {
+    if (!g_modes) g_modes.Emplace();
+    return *g_modes.get();
+}
 
 DisplayMode CurrentDisplayMode() {
     WindowDc dc(nullptr);

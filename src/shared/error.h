@@ -1,6 +1,7 @@
 #pragma once
 // The library's one error type. It carries a user-facing text; boundaries (exports,
 // hooks, COM methods, form event handlers) catch it and never let it reach a caller.
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -10,6 +11,17 @@ namespace vexlo {
 class Error : public std::runtime_error {
 public:
     explicit Error(const std::string& text) : std::runtime_error(text) {}
+};
+
+// A failed system call: carries the system's error code (a Win32 error), so boundaries
+// that report codes (COM methods) can give the caller the real cause.
+class SystemError : public Error {
+public:
+    SystemError(const std::string& text, std::uint32_t code) : Error(text), code_(code) {}
+    std::uint32_t code() const { return code_; }
+
+private:
+    std::uint32_t code_;
 };
 
 // Replaces the first "%s" of a message pattern with a value; the patterns are fixed

@@ -1,8 +1,14 @@
 #pragma once
 // RAII for Win32 handles: one template and a line per handle type. reset() keeps the
 // thread's last error, so a handle closed on an error path does not hide the cause.
+// Default construction is constant, so globals of these types need no code at load.
 #include <windows.h>
+#include <commctrl.h>
+#include <unknwn.h>
 
+#include <cstddef>
+#include <new>
+#include <type_traits>
 #include <utility>
 
 namespace vexlo {
@@ -10,8 +16,8 @@ namespace vexlo {
 template <typename Handle, typename Traits>
 class UniqueAny {
 public:
-    UniqueAny() = default;
-    explicit UniqueAny(Handle h) : h_(h) {}
+    constexpr UniqueAny() noexcept = default;
+    explicit UniqueAny(Handle h) noexcept : h_(h) {}
     UniqueAny(const UniqueAny&) = delete;
     UniqueAny& operator=(const UniqueAny&) = delete;
     UniqueAny(UniqueAny&& o) noexcept : h_(o.release()) {}
@@ -44,14 +50,13 @@ private:
 
 #define VEXLO_HANDLE_TRAITS(Name, Type, InvalidValue, CloseCall)          \
     struct Name##Traits {                                                   \
-        static Type Invalid() { return InvalidValue; }                     \
+        static constexpr Type Invalid() { return InvalidValue; }           \
         static bool IsValid(Type h) { return h != InvalidValue; }          \
         static void Close(Type h) { CloseCall; }                            \
     };                                                                      \
     using Name = UniqueAny<Type, Name##Traits>;
 
 VEXLO_HANDLE_TRAITS(UniqueHandle, HANDLE, nullptr, ::CloseHandle(h))
-VEXLO_HANDLE_TRAITS(UniqueFile, HANDLE, INVALID_HANDLE_VALUE, ::CloseHandle(h))
 VEXLO_HANDLE_TRAITS(UniqueHkey, HKEY, nullptr, ::RegCloseKey(h))
 VEXLO_HANDLE_TRAITS(UniqueHfont, HFONT, nullptr, ::DeleteObject(h))
 VEXLO_HANDLE_TRAITS(UniqueHbitmap, HBITMAP, nullptr, ::DeleteObject(h))
@@ -61,8 +66,103 @@ VEXLO_HANDLE_TRAITS(UniqueHdc, HDC, nullptr, ::DeleteDC(h))
 VEXLO_HANDLE_TRAITS(UniqueHook, HHOOK, nullptr, ::UnhookWindowsHookEx(h))
 VEXLO_HANDLE_TRAITS(UniqueView, void*, nullptr, ::UnmapViewOfFile(h))
 VEXLO_HANDLE_TRAITS(UniqueHwnd, HWND, nullptr, ::DestroyWindow(h))
+VEXLO_HANDLE_TRAITS(UniqueHdesk, HDESK, nullptr, ::CloseDesktop(h))
+VEXLO_HANDLE_TRAITS(UniqueHmenu, HMENU, nullptr, ::DestroyMenu(h))
+VEXLO_HANDLE_TRAITS(UniqueHrgn, HRGN, nullptr, ::DeleteObject(h))
+VEXLO_HANDLE_TRAITS(UniqueImageList, HIMAGELIST, nullptr, ::ImageList_Destroy(h))
+VEXLO_HANDLE_TRAITS(UniqueHmodule, HMODULE, nullptr, ::FreeLibrary(h))
+VEXLO_HANDLE_TRAITS(UniqueHeapBlock, void*, nullptr, ::HeapFree(::GetProcessHeap(), 0, h))
+VEXLO_HANDLE_TRAITS(UniqueSid, PSID, nullptr, ::FreeSid(h))
 
 #undef VEXLO_HANDLE_TRAITS
+
+// Files are the one kind whose failure value is not null; it is not a constant
+// expression, so a file handle is never a global.
+struct UniqueFileTraits {
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(HANDLE h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    static void Close(HANDLE h) { ::CloseHandle(h); }
+};
+class UniqueFile : public UniqueAny<HANDLE, UniqueFileTraits> {
+public:
+    UniqueFile() noexcept : UniqueAny(INVALID_HANDLE_VALUE) {}
+    explicit UniqueFile(HANDLE h) noexcept : UniqueAny(h) {}
+};
+
+// A COM interface pointer that releases its reference. put() is the out-parameter of
+// CoCreateInstance and QueryInterface.
+template <typename T>
+class ComPtr {
+public:
+    constexpr ComPtr() noexcept = default;
+    explicit ComPtr(T* p) noexcept : p_(p) {}  // takes over a reference
+    ComPtr(const ComPtr& o) noexcept : p_(o.p_) {
+        if (p_) p_->AddRef();
+    }
+    ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    ComPtr& operator=(ComPtr o) noexcept {
+        std::swap(p_, o.p_);
+        return *this;
+    }
+    ~ComPtr() { reset(); }
+
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    void reset() {
+        if (T* p = std::exchange(p_, nullptr)) p->Release();
+    }
+    T** put() {
+        reset();
+        return &p_;
+    }
+    void** put_void() { return reinterpret_cast<void**>(put()); }
+    T* detach() { return std::exchange(p_, nullptr); }
+
+    // QueryInterface into another pointer type; null when the object does not offer it.
+    template <typename U>
+    ComPtr<U> As(REFIID iid) const {
+        ComPtr<U> out;
+        if (p_) p_->QueryInterface(iid, out.put_void());
+        return out;
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+// A module-wide object whose life the start-up table controls instead of the C++ runtime:
+// constant-initialised (no code at load, none at exit), made by a start-up step with
+// Emplace and ended by the matching shut-down step with Reset. Holds RAII objects, so a
+// step that fails half-way still closes what it opened.
+template <typename T>
+class StartupSlot {
+public:
+    constexpr StartupSlot() noexcept = default;
+    StartupSlot(const StartupSlot&) = delete;
+    StartupSlot& operator=(const StartupSlot&) = delete;
+
+    template <typename... Args>
+    T& Emplace(Args&&... args) {
+        Reset();
+        T* p = new (storage_) T(std::forward<Args>(args)...);
+        live_ = true;
+        return *p;
+    }
+    void Reset() noexcept {
+        if (live_) {
+            live_ = false;
+            std::launder(reinterpret_cast<T*>(storage_))->~T();
+        }
+    }
+    T* get() noexcept { return live_ ? std::launder(reinterpret_cast<T*>(storage_)) : nullptr; }
+    T* operator->() noexcept { return get(); }
+    explicit operator bool() const noexcept { return live_; }
+
+private:
+    alignas(T) unsigned char storage_[sizeof(T)] = {};
+    bool live_ = false;
+};
 
 // Puts an object into a DC and takes the previous one back on scope exit.
 class SelectGuard {

@@ -8,11 +8,9 @@
 #include <string>
 
 #include "shared/handles.h"
+#include "shared/product.h"
 
 namespace vexlo {
-
-// The product key under HKEY_CURRENT_USER.
-inline constexpr const char* kProductKey = "Software\\Brindlecote\\Quillmere";
 
 class RegKey {
 public:

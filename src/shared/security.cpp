@@ -1,11 +1,17 @@
 #include "shared/security.h"
 
+#include "shared/handles.h"
+
 namespace vexlo {
 
 namespace {
 
-PSID g_worldSid = nullptr;  // process-heap copy of the world SID
-PACL g_acl = nullptr;       // process-heap block
+// Process-heap copies of the world SID and of the access list; the start-up table ends them.
+struct Parts {
+    UniqueHeapBlock worldSid;
+    UniqueHeapBlock acl;
+};
+StartupSlot<Parts> g_parts;
 SECURITY_DESCRIPTOR g_descriptor;
 SECURITY_ATTRIBUTES g_attributes;
 bool g_ready = false;
@@ -19,46 +25,33 @@ void Check(bool ok, const char* step) {
                       code);
 }
 
-void FreeParts() {
-    if (g_acl) HeapFree(GetProcessHeap(), 0, g_acl);
-    if (g_worldSid) HeapFree(GetProcessHeap(), 0, g_worldSid);
-    g_acl = nullptr;
-    g_worldSid = nullptr;
-}
+void FreeParts() { g_parts.Reset(); }
 
 void Build() {
+    Parts& parts = g_parts.Emplace();
     SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID systemSid = nullptr;
-    Check(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
-                                   &systemSid) != FALSE,
+    UniqueSid systemSid;
+    Check(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, systemSid.put()) != FALSE,
           "AllocateAndInitializeSid");
-    const DWORD sidLength = GetLengthSid(systemSid);
-    g_worldSid = HeapAlloc(GetProcessHeap(), 0, sidLength);
-    if (!g_worldSid) {
-        FreeSid(systemSid);
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);  // HeapAlloc sets no error without flags
-        Check(false, "HeapAlloc (SID)");
-    }
-    const BOOL copied = CopySid(sidLength, g_worldSid, systemSid);
-    const DWORD copyError = GetLastError();
-    FreeSid(systemSid);
-    SetLastError(copyError);
-    Check(copied != FALSE, "CopySid");
-    Check(IsValidSid(g_worldSid) != FALSE, "IsValidSid");
+    const DWORD sidLength = GetLengthSid(systemSid.get());
+    parts.worldSid.reset(HeapAlloc(GetProcessHeap(), 0, sidLength));
+    if (!parts.worldSid) SetLastError(ERROR_NOT_ENOUGH_MEMORY);  // HeapAlloc sets no error without flags
+    Check(static_cast<bool>(parts.worldSid), "HeapAlloc (SID)");
+    Check(CopySid(sidLength, parts.worldSid.get(), systemSid.get()) != FALSE, "CopySid");
+    Check(IsValidSid(parts.worldSid.get()) != FALSE, "IsValidSid");
 
     // Header, one access-allowed entry and the SID fit in the SID's length + 24 bytes.
     const DWORD aclLength = sidLength + 24;
-    g_acl = static_cast<PACL>(HeapAlloc(GetProcessHeap(), 0, aclLength));
-    if (!g_acl) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    Check(g_acl != nullptr, "HeapAlloc (ACL)");
-    Check(InitializeAcl(g_acl, aclLength, ACL_REVISION) != FALSE, "InitializeAcl");
-    Check(AddAccessAllowedAce(g_acl, ACL_REVISION, GENERIC_ALL, g_worldSid) != FALSE,
-          "AddAccessAllowedAce");
+    parts.acl.reset(HeapAlloc(GetProcessHeap(), 0, aclLength));
+    if (!parts.acl) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    Check(static_cast<bool>(parts.acl), "HeapAlloc (ACL)");
+    const auto acl = static_cast<PACL>(parts.acl.get());
+    Check(InitializeAcl(acl, aclLength, ACL_REVISION) != FALSE, "InitializeAcl");
+    Check(AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, parts.worldSid.get()) != FALSE, "AddAccessAllowedAce");
 
     Check(InitializeSecurityDescriptor(&g_descriptor, SECURITY_DESCRIPTOR_REVISION) != FALSE,
           "InitializeSecurityDescriptor");
-    Check(SetSecurityDescriptorDacl(&g_descriptor, TRUE, g_acl, FALSE) != FALSE,
-          "SetSecurityDescriptorDacl");
+    Check(SetSecurityDescriptorDacl(&g_descriptor, TRUE, acl, FALSE) != FALSE, "SetSecurityDescriptorDacl");
 
     g_attributes.nLength = sizeof g_attributes;
     g_attributes.lpSecurityDescriptor = &g_descriptor;

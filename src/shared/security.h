@@ -9,16 +9,6 @@
 
 namespace vexlo {
 
-// A failed system call while loading; carries the thread's last error code.
-class SystemError : public Error {
-public:
-    SystemError(const std::string& text, DWORD code) : Error(text), code_(code) {}
-    DWORD code() const { return code_; }
-
-private:
-    DWORD code_;
-};
-
 // Start-up step: builds the descriptor step by step; a failing step raises SystemError
 // and loading stops. The shut-down step frees what was allocated.
 bool StartOpenSecurity();

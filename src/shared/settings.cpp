@@ -74,7 +74,8 @@ bool StartProductFolder() {
         g_appData[0] != '\0') {
         // Without an application data folder the path would start at a drive's root.
         std::strcpy(g_productFolder, g_appData);
-        std::strcat(g_productFolder, "\\Brindlecote\\Quillmere");
+        std::strcat(g_productFolder, "\\");
+        std::strcat(g_productFolder, kProductSubfolder);
     } else {
         g_appData[0] = '\0';
     }
@@ -110,7 +111,7 @@ bool LoadProfile() {
     }
     PublishProfileName(ShortString::From(profile));
     if (g_appData[0] != '\0') {
-        MakeFolder(std::string(g_appData) + "\\Brindlecote");
+        MakeFolder(std::string(g_appData) + "\\" + kVendorFolder);
         MakeFolder(g_productFolder);
         MakeFolder(ProfileFolder());
     }

@@ -5,15 +5,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "shared/product.h"
+
 namespace vexlo {
 
-namespace {
-// The product key under HKEY_CURRENT_USER (the same path the Win32 side opens).
-constexpr const char* kProductKeyPath = "Software\\Brindlecote\\Quillmere";
-}  // namespace
-
 std::string DesktopsKeyPath(std::string_view profile) {
-    std::string path = kProductKeyPath;
+    std::string path = kProductKey;
     path += '\\';
     path.append(profile.data(), profile.size());
     path += "\\Desktops";

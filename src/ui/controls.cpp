@@ -3,55 +3,216 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <array>
 
-#include "frame/module.h"
 #include "shared/error.h"
+#include "shared/guard.h"
 #include "shared/handles.h"
+#include "shared/module.h"
 #include "shared/win_text.h"
+#include "ui/form.h"
 #include "ui/spin_rules.h"
+#include "ui/surfaces.h"
 
 namespace vexlo::ui::controls {
 
 namespace {
 
-constexpr const char* kPageClass = "TvxPage";
 constexpr int kSpinButtonWidth = 15;
-
-struct FontPair {
-    HFONT base;
-    HFONT underlined;
-};
-std::vector<FontPair> g_fonts;  // touched on the forms' threads only, released at unload
 
 void InitCommon(DWORD classes) {
     INITCOMMONCONTROLSEX icc{sizeof icc, classes};
     InitCommonControlsEx(&icc);
 }
 
-// Pages hold controls of their own; what those controls tell their parent belongs to
-// the form, which handles it as if they were its direct children.
-LRESULT CALLBACK PageProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-    case WM_DRAWITEM:
-    case WM_MEASUREITEM:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-        if (HWND form = GetAncestor(wnd, GA_ROOT); form && form != wnd)
-            return SendMessageA(form, msg, wp, lp);
-        break;
-    default: break;
-    }
-    return DefWindowProcA(wnd, msg, wp, lp);
+HWND CreateChild(DWORD ex, const char* cls, const char* text, DWORD style, int x, int y, int w, int h,
+                 HWND parent, int id, const ControlDef& c, void* param = nullptr) {
+    HWND child = CreateWindowExA(ex, cls, text ? text : "", style, x, y, w, h, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module::Instance(), param);
+    if (!child) throw SystemError(std::string("Cannot create control ") + c.name, GetLastError());
+    return child;
 }
 
+void SetFont(HWND wnd, HFONT font) { SendMessageA(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE); }
+
+DWORD CommonStyle(const ControlDef& c, bool focusable) {
+    DWORD style = WS_CHILD;
+    if (!(c.flags & kHidden)) style |= WS_VISIBLE;
+    if (c.flags & kDisabled) style |= WS_DISABLED;
+    if (focusable && c.tab >= 0) style |= WS_TABSTOP;
+    return style;
+}
+
+HWND Simple(const char* cls, DWORD ex, DWORD style, const ControlDef& c, const Site& s, int w, int h) {
+    HWND wnd = CreateChild(ex, cls, c.text, style, s.left, s.top, w, h, s.holder, c.id, c);
+    SetFont(wnd, s.font);
+    return wnd;
+}
+
+// --- labels: the size of their text; see-through labels paint what lies beneath them.
+HWND CreateLabel(const ControlDef& c, const Site& s) {
+    int w = c.at.width, h = c.at.height;
+    if (!(c.flags & kFixedSize)) {
+        const SIZE size = TextSize(s.holder, s.font, c.text);
+        w = size.cx;
+        h = size.cy;
+    }
+    if (c.flags & kTransparent) {
+        EnsureSurfaceClasses();
+        HWND wnd = CreateChild(0, kSeeThroughLabelClass, c.text, CommonStyle(c, false) | WS_CLIPSIBLINGS, s.left,
+                               s.top, w, h, s.holder, c.id, c, const_cast<ControlDef*>(&c));
+        SetFont(wnd, s.font);
+        return wnd;
+    }
+    return Simple("STATIC", 0, CommonStyle(c, false) | SS_LEFTNOWORDWRAP | SS_NOPREFIX, c, s, w, h);
+}
+
+HWND CreateEdit(const ControlDef& c, const Site& s) {
+    DWORD style = CommonStyle(c, true) | ES_AUTOHSCROLL | ES_LEFT;
+    if (c.flags & kPassword) style |= ES_PASSWORD;
+    if (c.flags & kReadOnly) style |= ES_READONLY;
+    if (c.flags & kNumeric) style |= ES_NUMBER;
+    HWND edit = Simple("EDIT", WS_EX_CLIENTEDGE, style, c, s, c.at.width, c.at.height);
+    if (c.flags & kPassword) SendMessageA(edit, EM_SETPASSWORDCHAR, '*', 0);
+    if (c.textLimit > 0) SendMessageA(edit, EM_LIMITTEXT, static_cast<WPARAM>(c.textLimit), 0);
+    return edit;
+}
+
+HWND CreateButton(const ControlDef& c, const Site& s) {
+    return Simple("BUTTON", 0, CommonStyle(c, true) | ((c.flags & kDefault) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), c,
+                  s, c.at.width, c.at.height);
+}
+
+HWND CreateCheckBox(const ControlDef& c, const Site& s) {
+    return Simple("BUTTON", 0, CommonStyle(c, true) | BS_AUTOCHECKBOX, c, s, c.at.width, c.at.height);
+}
+
+HWND CreateRadioButton(const ControlDef& c, const Site& s) {
+    const DWORD style = CommonStyle(c, true) | BS_AUTORADIOBUTTON | ((c.flags & kGroupStart) ? WS_GROUP : 0);
+    return Simple("BUTTON", 0, style, c, s, c.at.width, c.at.height);
+}
+
+HWND CreateGroupBox(const ControlDef& c, const Site& s) {
+    return Simple("BUTTON", 0, CommonStyle(c, false) | BS_GROUPBOX, c, s, c.at.width, c.at.height);
+}
+
+bool IsChecked(HWND button) { return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+// --- pictures: windows of their own, below every other control.
+HWND CreatePicture(const ControlDef& c, const Site& s) {
+    EnsureSurfaceClasses();
+    return CreateChild(0, kPictureClass, nullptr, CommonStyle(c, false) | WS_CLIPSIBLINGS, s.left, s.top,
+                       c.at.width, c.at.height, s.holder, c.id, c, const_cast<ControlDef*>(&c));
+}
+
+// --- drop-down lists; owner-drawn ones show plain item text at a fixed height.
+HWND CreateCombo(const ControlDef& c, const Site& s) {
+    DWORD style = CommonStyle(c, true) | WS_VSCROLL | (c.kind == Kind::ComboList ? CBS_DROPDOWNLIST : CBS_DROPDOWN);
+    if (c.flags & kOwnerDraw) style |= CBS_OWNERDRAWFIXED | CBS_HASSTRINGS;
+    // A drop-down's window height includes its dropped list: room for eight items.
+    HWND combo = Simple("COMBOBOX", 0, style, c, s, c.at.width, c.at.height + 8 * kOwnerDrawItemHeight + 2);
+    for (const std::string& item : SplitItems(c.items))
+        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    return combo;
+}
+
+int ComboIndex(HWND ctl, const ControlDef&) {
+    const LRESULT sel = SendMessageA(ctl, CB_GETCURSEL, 0, 0);
+    return sel == CB_ERR ? -1 : static_cast<int>(sel);
+}
+
+void SetComboIndex(HWND ctl, const ControlDef&, int index) {
+    // An index beyond the list leaves it without a selection.
+    SendMessageA(ctl, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void SetComboItems(HWND ctl, const std::vector<std::string>& items) {
+    SendMessageA(ctl, CB_RESETCONTENT, 0, 0);
+    for (const std::string& item : items) SendMessageA(ctl, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+}
+
+bool MeasureCombo(const ControlDef& c, MEASUREITEMSTRUCT& mis) {
+    if (mis.CtlType != ODT_COMBOBOX || !(c.flags & kOwnerDraw)) return false;
+    mis.itemHeight = kOwnerDrawItemHeight;  // the items and the selection field alike
+    return true;
+}
+
+bool DrawCombo(const ControlDef& c, const DRAWITEMSTRUCT& dis) {
+    if (dis.CtlType != ODT_COMBOBOX || !(c.flags & kOwnerDraw)) return false;
+    const bool selected = (dis.itemState & ODS_SELECTED) != 0;
+    const bool disabled = (dis.itemState & ODS_DISABLED) != 0;
+    RECT r = dis.rcItem;
+    FillRect(dis.hDC, &r, GetSysColorBrush(disabled ? COLOR_BTNFACE : selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    if (static_cast<int>(dis.itemID) >= 0) {
+        const LRESULT len = SendMessageA(dis.hwndItem, CB_GETLBTEXTLEN, dis.itemID, 0);
+        if (len > 0) {
+            std::string text(static_cast<std::size_t>(len) + 1, '\0');
+            SendMessageA(dis.hwndItem, CB_GETLBTEXT, dis.itemID, reinterpret_cast<LPARAM>(text.data()));
+            text.resize(static_cast<std::size_t>(len));
+            SetBkMode(dis.hDC, TRANSPARENT);
+            SetTextColor(dis.hDC, GetSysColor(disabled   ? COLOR_GRAYTEXT
+                                              : selected ? COLOR_HIGHLIGHTTEXT
+                                                         : COLOR_WINDOWTEXT));
+            TextOutA(dis.hDC, r.left + 2, r.top, text.data(), static_cast<int>(text.size()));
+        }
+    }
+    if ((dis.itemState & ODS_FOCUS) && !(dis.itemState & ODS_NOFOCUSRECT)) DrawFocusRect(dis.hDC, &r);
+    return true;
+}
+
+// --- radio groups: a group box with radio buttons of the same holder, ids id+1+i.
+int RadioCount(const ControlDef& group) { return static_cast<int>(SplitItems(group.items).size()); }
+
+HWND RadioButtonOf(HWND box, const ControlDef& group, int i) {
+    return GetDlgItem(GetParent(box), RadioItemId(group.id, i));
+}
+
+HWND CreateRadioGroup(const ControlDef& c, const Site& s) {
+    HWND box = CreateChild(0, "BUTTON", c.text, CommonStyle(c, false) | BS_GROUPBOX | WS_GROUP, s.left, s.top,
+                           c.at.width, c.at.height, s.holder, c.id, c);
+    SetFont(box, s.font);
+    int textHeight = 13;
+    {
+        WindowDc dc(s.holder);
+        SelectGuard sel(dc.dc(), s.font);
+        TEXTMETRICA tm{};
+        if (GetTextMetricsA(dc.dc(), &tm)) textHeight = tm.tmHeight;
+    }
+    const std::vector<std::string> items = SplitItems(c.items);
+    const int count = static_cast<int>(items.size());
+    for (int i = 0; i < count; ++i) {
+        const Rect r = RadioItemRect(c.at.width, c.at.height, count, i, textHeight);
+        DWORD style = CommonStyle(c, false) | BS_AUTORADIOBUTTON;
+        if (i == 0) style |= WS_GROUP | (c.tab >= 0 ? WS_TABSTOP : 0);
+        HWND item = CreateChild(0, "BUTTON", items[i].c_str(), style, s.left + r.left, s.top + r.top, r.Width(),
+                                r.Height(), s.holder, RadioItemId(c.id, i), c);
+        SetFont(item, s.font);
+    }
+    return box;
+}
+
+int RadioIndex(HWND box, const ControlDef& group) {
+    for (int i = 0; i < RadioCount(group); ++i)
+        if (IsChecked(RadioButtonOf(box, group, i))) return i;
+    return -1;
+}
+
+void SetRadioIndex(HWND box, const ControlDef& group, int index) {
+    for (int i = 0; i < RadioCount(group); ++i)
+        SendMessageA(RadioButtonOf(box, group, i), BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void EnableRadioItems(HWND box, const ControlDef& group, bool enabled) {
+    // A radio group's buttons look as enabled as the group.
+    for (int i = 0; i < RadioCount(group); ++i) EnableWindow(RadioButtonOf(box, group, i), enabled);
+}
+
+// --- spin edits: an edit with the arrows inside its right edge. Typing is filtered, the
+// arrows (buttons and keys) step by one within the range, and leaving the box brings a
+// value outside the range back into it.
 char DecimalSeparator() {
     char sep[4] = {};
-    return GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, sep, sizeof sep) > 0 && sep[0] ? sep[0]
-                                                                                                : '.';
+    return GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, sep, sizeof sep) > 0 && sep[0] ? sep[0] : '.';
 }
 
 void SetSpinText(HWND edit, const std::string& text) {
@@ -59,9 +220,6 @@ void SetSpinText(HWND edit, const std::string& text) {
     SendMessageA(edit, EM_SETSEL, text.size(), text.size());
 }
 
-// The spin edit: an edit with the arrows inside its right edge. Typing is filtered, the
-// arrows (buttons and keys) step by one within the range, and leaving the box brings a
-// value outside the range back into it.
 LRESULT CALLBACK SpinProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
     const auto* c = reinterpret_cast<const ControlDef*>(data);
     try {
@@ -102,61 +260,20 @@ LRESULT CALLBACK SpinProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DW
         }
     } catch (...) {
         // A failed step leaves the text as it was.
+        ReportCaught("spin edit", CurrentExceptionText());
     }
     return DefSubclassProc(wnd, msg, wp, lp);
 }
 
-HWND CreateChild(DWORD ex, const char* cls, const char* text, DWORD style, int x, int y, int w, int h,
-                 HWND parent, int id, const ControlDef& c) {
-    HWND child = CreateWindowExA(ex, cls, text ? text : "", style, x, y, w, h, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module::Instance(),
-                                 nullptr);
-    if (!child) throw Error(std::string("Cannot create control ") + c.name);
-    return child;
-}
-
-DWORD CommonStyle(const ControlDef& c) {
-    DWORD style = WS_CHILD;
-    if (!(c.flags & kHidden)) style |= WS_VISIBLE;
-    if (c.flags & kDisabled) style |= WS_DISABLED;
-    return style;
-}
-
-HWND CreateRadioGroup(const ControlDef& c, HWND parent, int left, int top, HFONT font) {
-    HWND box = CreateChild(0, "BUTTON", c.text, CommonStyle(c) | BS_GROUPBOX | WS_GROUP, left, top, c.width,
-                           c.height, parent, c.id, c);
-    SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    int textHeight = 13;
-    {
-        WindowDc dc(parent);
-        SelectGuard sel(dc.dc(), font);
-        TEXTMETRICA tm{};
-        if (GetTextMetricsA(dc.dc(), &tm)) textHeight = tm.tmHeight;
-    }
-    const std::vector<std::string> items = SplitItems(c.items);
-    const int count = static_cast<int>(items.size());
-    for (int i = 0; i < count; ++i) {
-        const Rect r = RadioItemRect(c.width, c.height, count, i, textHeight);
-        DWORD style = CommonStyle(c) | BS_AUTORADIOBUTTON;
-        if (i == 0) style |= WS_GROUP | (c.tabOrder >= 0 ? WS_TABSTOP : 0);
-        HWND item = CreateChild(0, "BUTTON", items[i].c_str(), style, left + r.left, top + r.top, r.Width(),
-                                r.Height(), parent, RadioItemId(c.id, i), c);
-        SendMessageA(item, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    }
-    return box;
-}
-
-HWND CreateSpinEdit(const ControlDef& c, HWND parent, int left, int top, HFONT font) {
-    DWORD style = CommonStyle(c) | ES_AUTOHSCROLL | ES_LEFT | WS_CLIPCHILDREN;
-    if (c.tabOrder >= 0) style |= WS_TABSTOP;
+HWND CreateSpinEdit(const ControlDef& c, const Site& s) {
+    InitCommon(ICC_UPDOWN_CLASS);
+    DWORD style = CommonStyle(c, true) | ES_AUTOHSCROLL | ES_LEFT | WS_CLIPCHILDREN;
     if (c.flags & kReadOnly) style |= ES_READONLY;
-    HWND edit = CreateChild(WS_EX_CLIENTEDGE, "EDIT", c.text, style, left, top, c.width, c.height, parent,
-                            c.id, c);
-    SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    HWND edit = Simple("EDIT", WS_EX_CLIENTEDGE, style, c, s, c.at.width, c.at.height);
     RECT client{};
     GetClientRect(edit, &client);
-    HWND arrows = CreateChild(0, UPDOWN_CLASSA, nullptr, WS_CHILD | WS_VISIBLE,
-                              client.right - kSpinButtonWidth, 0, kSpinButtonWidth, client.bottom, edit, 0, c);
+    HWND arrows = CreateChild(0, UPDOWN_CLASSA, nullptr, WS_CHILD | WS_VISIBLE, client.right - kSpinButtonWidth, 0,
+                              kSpinButtonWidth, client.bottom, edit, 0, c);
     SendMessageA(arrows, UDM_SETRANGE32, c.minValue, c.maxValue);
     SendMessageA(edit, EM_SETMARGINS, EC_RIGHTMARGIN, MAKELPARAM(0, kSpinButtonWidth + 1));
     if (!SetWindowSubclass(edit, &SpinProc, 0, reinterpret_cast<DWORD_PTR>(&c)))
@@ -164,17 +281,71 @@ HWND CreateSpinEdit(const ControlDef& c, HWND parent, int left, int top, HFONT f
     return edit;
 }
 
-HWND CreatePageControl(const ControlDef& c, HWND parent, int left, int top, HFONT font) {
-    DWORD style = CommonStyle(c) | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
-    if (c.tabOrder >= 0) style |= WS_TABSTOP;
-    HWND tabs = CreateChild(WS_EX_CONTROLPARENT, WC_TABCONTROLA, nullptr, style, left, top, c.width, c.height,
-                            parent, c.id, c);
-    SendMessageA(tabs, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+// --- page controls and pages: the page control shows one page at a time.
+HWND PageAt(HWND tabs, int index) {
+    TCITEMA item{};
+    item.mask = TCIF_PARAM;
+    if (!SendMessageA(tabs, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item))) return nullptr;
+    return reinterpret_cast<HWND>(item.lParam);
+}
+
+int ActivePage(HWND tabs, const ControlDef& = {}) { return static_cast<int>(SendMessageA(tabs, TCM_GETCURSEL, 0, 0)); }
+
+void ShowPage(HWND tabs, const ControlDef&, int index) {
+    const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+    if (index < 0 || index >= count) return;
+    SendMessageA(tabs, TCM_SETCURSEL, index, 0);
+    // The new page appears before the old one goes, so the focus never falls to nothing
+    // visible when it sat on the old page.
+    if (HWND shown = PageAt(tabs, index)) ShowWindow(shown, SW_SHOW);
+    for (int i = 0; i < count; ++i) {
+        HWND page = PageAt(tabs, i);
+        if (i == index || !page) continue;
+        HWND focus = GetFocus();
+        if (focus && IsChild(page, focus)) SetFocus(tabs);
+        ShowWindow(page, SW_HIDE);
+    }
+}
+
+bool PageControlNotify(HWND tabs, const ControlDef& c, const NMHDR& hdr, LRESULT&) {
+    if (hdr.code == static_cast<UINT>(TCN_SELCHANGE)) ShowPage(tabs, c, ActivePage(tabs));
+    return false;  // the form's own handler hears of it too
+}
+
+HWND CreatePageControl(const ControlDef& c, const Site& s) {
+    InitCommon(ICC_TAB_CLASSES);
+    HWND tabs = CreateChild(WS_EX_CONTROLPARENT, WC_TABCONTROLA, nullptr,
+                            CommonStyle(c, true) | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, s.left, s.top, c.at.width,
+                            c.at.height, s.holder, c.id, c);
+    SetFont(tabs, s.font);
     return tabs;
 }
 
-HWND CreatePage(const ControlDef& c, HWND tabs, HFONT font) {
-    if (!tabs) throw Error(std::string("Page without a page control: ") + c.name);
+// Pages hold controls of their own; what those controls tell their parent belongs to
+// the form, which handles it as if they were its direct children.
+LRESULT CALLBACK PageProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+        if (HWND form = GetAncestor(wnd, GA_ROOT); form && form != wnd) return SendMessageA(form, msg, wp, lp);
+        break;
+    default: break;
+    }
+    return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+HWND CreatePage(const ControlDef& c, const Site& s) {
+    // A page's holder is its page control.
+    HWND tabs = s.holder;
+    static constexpr const char* kPageClass = "TvxPage";
+    EnsureWindowClass({.name = kPageClass, .background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
+                       .proc = &PageProc});
     const int index = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
     TCITEMA item{};
     item.mask = TCIF_TEXT | TCIF_PARAM;
@@ -188,75 +359,146 @@ HWND CreatePage(const ControlDef& c, HWND tabs, HFONT font) {
     if (index == 0) style |= WS_VISIBLE;
     HWND page = CreateChild(WS_EX_CONTROLPARENT, kPageClass, c.text, style, area.left, area.top,
                             area.right - area.left, area.bottom - area.top, tabs, c.id, c);
-    SendMessageA(page, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SetFont(page, s.font);
     item.mask = TCIF_PARAM;
     item.lParam = reinterpret_cast<LPARAM>(page);
     SendMessageA(tabs, TCM_SETITEMA, index, reinterpret_cast<LPARAM>(&item));
     return page;
 }
 
-HWND PageAt(HWND tabs, int index) {
-    TCITEMA item{};
-    item.mask = TCIF_PARAM;
-    if (!SendMessageA(tabs, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item))) return nullptr;
-    return reinterpret_cast<HWND>(item.lParam);
+// --- custom controls: a window of a class that a component registered; it gets its
+// control definition as the creation parameter.
+HWND CreateCustom(const ControlDef& c, const Site& s) {
+    const HFONT f = (c.flags & kUnderline) ? UnderlinedFont(s.font) : s.font;
+    int w = c.at.width, h = c.at.height;
+    if (c.flags & kAutoSize) {
+        // Sized to its text like a label, so no font cuts it short.
+        const SIZE size = TextSize(s.holder, f, c.text);
+        w = size.cx;
+        h = size.cy;
+    }
+    HWND wnd = CreateChild(0, c.className ? c.className : "STATIC", c.text, CommonStyle(c, true), s.left, s.top, w, h,
+                           s.holder, c.id, c, const_cast<ControlDef*>(&c));
+    SetFont(wnd, f);
+    return wnd;
+}
+
+// --- list views of large icons, one item per entry.
+HWND CreateListView(const ControlDef& c, const Site& s) {
+    InitCommon(ICC_LISTVIEW_CLASSES);
+    const DWORD style = CommonStyle(c, true) | LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE;
+    HWND list = Simple(WC_LISTVIEWA, 0, style, c, s, c.at.width, c.at.height);
+    return list;
+}
+
+int ListViewIndex(HWND ctl, const ControlDef&) {
+    return static_cast<int>(SendMessageA(ctl, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void SetListViewIndex(HWND ctl, const ControlDef&, int index) {
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = 0;
+    SendMessageA(ctl, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    if (index < 0) return;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(ctl, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    SendMessageA(ctl, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+}
+
+void SetListViewItems(HWND ctl, const std::vector<std::string>& items) {
+    SendMessageA(ctl, LVM_DELETEALLITEMS, 0, 0);
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    for (const std::string& text : items) {
+        item.pszText = const_cast<char*>(text.c_str());
+        SendMessageA(ctl, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        ++item.iItem;
+    }
+}
+
+// The table: one entry per kind, in the order of ui::Kind.
+const std::array<KindOps, kKindCount> kKinds = {{
+    /* Label */ {.create = CreateLabel, .sizedToText = true},
+    /* Edit */ {.create = CreateEdit},
+    /* Button */ {.create = CreateButton},
+    /* Picture */ {.create = CreatePicture},
+    /* CheckBox */ {.create = CreateCheckBox},
+    /* GroupBox */ {.create = CreateGroupBox},
+    /* ComboList */
+    {.create = CreateCombo, .getIndex = ComboIndex, .setIndex = SetComboIndex, .setItems = SetComboItems,
+     .measure = MeasureCombo, .draw = DrawCombo},
+    /* ComboEdit */
+    {.create = CreateCombo, .getIndex = ComboIndex, .setIndex = SetComboIndex, .setItems = SetComboItems,
+     .measure = MeasureCombo, .draw = DrawCombo},
+    /* RadioButton */ {.create = CreateRadioButton},
+    /* RadioGroup */
+    {.create = CreateRadioGroup, .getIndex = RadioIndex, .setIndex = SetRadioIndex, .setEnabled = EnableRadioItems},
+    /* SpinEdit */ {.create = CreateSpinEdit},
+    /* PageControl */
+    {.create = CreatePageControl, .getIndex = ActivePage, .setIndex = ShowPage, .notify = PageControlNotify},
+    /* Page */ {.create = CreatePage},
+    /* Custom */ {.create = CreateCustom},
+    /* ListView */
+    {.create = CreateListView, .getIndex = ListViewIndex, .setIndex = SetListViewIndex,
+     .setItems = SetListViewItems},
+}};
+
+struct FontEntry {
+    int height;
+    bool bold, underline;
+    HFONT font;
+};
+
+CriticalSection& FontLock() {
+    static CriticalSection cs;
+    return cs;
+}
+
+std::vector<FontEntry>& Fonts() {
+    static std::vector<FontEntry> fonts;
+    return fonts;
 }
 
 }  // namespace
 
-bool IsCompound(Kind kind) {
-    return kind == Kind::RadioGroup || kind == Kind::SpinEdit || kind == Kind::PageControl ||
-           kind == Kind::Page || kind == Kind::Custom;
+const KindOps& Ops(Kind kind) {
+    const auto i = static_cast<std::size_t>(kind);
+    if (i >= kKinds.size()) throw Error("Unknown control kind");
+    return kKinds[i];
 }
 
-HWND CreateCompound(const ControlDef& c, HWND parent, int left, int top, HFONT font) {
-    switch (c.kind) {
-    case Kind::RadioGroup: return CreateRadioGroup(c, parent, left, top, font);
-    case Kind::SpinEdit:
-        InitCommon(ICC_UPDOWN_CLASS);
-        return CreateSpinEdit(c, parent, left, top, font);
-    case Kind::PageControl:
-        InitCommon(ICC_TAB_CLASSES);
-        EnsureWindowClass(kPageClass, &PageProc, IDC_ARROW, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-        return CreatePageControl(c, parent, left, top, font);
-    case Kind::Page: return CreatePage(c, parent, font);
-    case Kind::Custom: {
-        DWORD style = CommonStyle(c);
-        if (c.tabOrder >= 0) style |= WS_TABSTOP;
-        const HFONT f = (c.flags & kUnderline) ? UnderlinedFont(font) : font;
-        int w = c.width, h = c.height;
-        if (c.flags & kAutoSize) {
-            // Sized to its text like a label, so no font cuts it short.
-            WindowDc dc(parent);
-            SelectGuard sel(dc.dc(), f);
-            RECT r{0, 0, 0, 0};
-            DrawTextA(dc.dc(), c.text ? c.text : "", -1, &r, DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE);
-            w = r.right;
-            h = r.bottom;
-        }
-        HWND wnd = CreateChild(0, c.items ? c.items : "STATIC", c.text, style, left, top, w, h, parent, c.id, c);
-        SendMessageA(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE);
-        return wnd;
-    }
-    default: return nullptr;
-    }
+SIZE TextSize(HWND wnd, HFONT font, const char* text) {
+    WindowDc dc(wnd);
+    SelectGuard sel(dc.dc(), font);
+    RECT r{0, 0, 0, 0};
+    DrawTextA(dc.dc(), text ? text : "", -1, &r, DT_CALCRECT | DT_NOPREFIX);
+    return {r.right, r.bottom};
+}
+
+HFONT SharedFont(int height, bool bold, bool underline) {
+    Lock lock(FontLock());
+    for (const FontEntry& f : Fonts())
+        if (f.height == height && f.bold == bold && f.underline == underline) return f.font;
+    // "MS Sans Serif", height -11: 8 points at 96 dpi, the look of every form.
+    HFONT font = CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline ? TRUE : FALSE, FALSE,
+                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+    if (!font) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    Fonts().push_back({height, bold, underline, font});
+    return font;
 }
 
 HFONT UnderlinedFont(HFONT font) {
-    for (const FontPair& p : g_fonts)
-        if (p.base == font) return p.underlined;
     LOGFONTA lf{};
-    if (!GetObjectA(font, sizeof lf, &lf)) return font;
-    lf.lfUnderline = TRUE;
-    HFONT u = CreateFontIndirectA(&lf);
-    if (!u) return font;
-    g_fonts.push_back({font, u});
-    return u;
+    if (!font || !GetObjectA(font, sizeof lf, &lf)) return font;
+    return SharedFont(lf.lfHeight, lf.lfWeight >= FW_BOLD, true);
 }
 
 void ReleaseFonts() noexcept {
-    for (const FontPair& p : g_fonts) DeleteObject(p.underlined);
-    g_fonts.clear();
+    Lock lock(FontLock());
+    for (const FontEntry& f : Fonts()) DeleteObject(f.font);
+    Fonts().clear();
 }
 
 HWND FindDescendant(HWND root, int id) {
@@ -267,79 +509,6 @@ HWND FindDescendant(HWND root, int id) {
         if (HWND found = FindDescendant(child, id)) return found;
     }
     return nullptr;
-}
-
-bool MeasureItem(const FormDef& def, MEASUREITEMSTRUCT& mis) {
-    if (mis.CtlType != ODT_COMBOBOX) return false;
-    const ControlDef* c = FindControl(def, static_cast<int>(mis.CtlID));
-    if (!c || !(c->flags & kOwnerDraw)) return false;
-    mis.itemHeight = kOwnerDrawItemHeight;  // the items and the selection field alike
-    return true;
-}
-
-bool DrawItem(const FormDef& def, const DRAWITEMSTRUCT& dis) {
-    if (dis.CtlType != ODT_COMBOBOX) return false;
-    const ControlDef* c = FindControl(def, static_cast<int>(dis.CtlID));
-    if (!c || !(c->flags & kOwnerDraw)) return false;
-    const bool selected = (dis.itemState & ODS_SELECTED) != 0;
-    const bool disabled = (dis.itemState & ODS_DISABLED) != 0;
-    RECT r = dis.rcItem;
-    FillRect(dis.hDC, &r, GetSysColorBrush(disabled ? COLOR_BTNFACE : selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-    if (static_cast<int>(dis.itemID) >= 0) {
-        const LRESULT len = SendMessageA(dis.hwndItem, CB_GETLBTEXTLEN, dis.itemID, 0);
-        if (len > 0) {
-            std::string text(static_cast<std::size_t>(len) + 1, '\0');
-            SendMessageA(dis.hwndItem, CB_GETLBTEXT, dis.itemID, reinterpret_cast<LPARAM>(text.data()));
-            text.resize(static_cast<std::size_t>(len));
-            SetBkMode(dis.hDC, TRANSPARENT);
-            SetTextColor(dis.hDC, GetSysColor(disabled   ? COLOR_GRAYTEXT
-                                              : selected ? COLOR_HIGHLIGHTTEXT
-                                                         : COLOR_WINDOWTEXT));
-            TextOutA(dis.hDC, r.left + 2, r.top, text.data(), static_cast<int>(text.size()));
-        }
-    }
-    if ((dis.itemState & ODS_FOCUS) && !(dis.itemState & ODS_NOFOCUSRECT)) DrawFocusRect(dis.hDC, &r);
-    return true;
-}
-
-void ShowPage(HWND pageControl, int index) {
-    const int count = static_cast<int>(SendMessageA(pageControl, TCM_GETITEMCOUNT, 0, 0));
-    if (index < 0 || index >= count) return;
-    SendMessageA(pageControl, TCM_SETCURSEL, index, 0);
-    // The new page appears before the old one goes, so the focus never falls to nothing
-    // visible when it sat on the old page.
-    if (HWND shown = PageAt(pageControl, index)) ShowWindow(shown, SW_SHOW);
-    for (int i = 0; i < count; ++i) {
-        HWND page = PageAt(pageControl, i);
-        if (i == index || !page) continue;
-        HWND focus = GetFocus();
-        if (focus && IsChild(page, focus)) SetFocus(pageControl);
-        ShowWindow(page, SW_HIDE);
-    }
-}
-
-int ActivePage(HWND pageControl) {
-    return static_cast<int>(SendMessageA(pageControl, TCM_GETCURSEL, 0, 0));
-}
-
-int RadioIndex(HWND holder, const ControlDef& group) {
-    const int count = static_cast<int>(SplitItems(group.items).size());
-    for (int i = 0; i < count; ++i)
-        if (SendMessageA(GetDlgItem(holder, RadioItemId(group.id, i)), BM_GETCHECK, 0, 0) == BST_CHECKED)
-            return i;
-    return -1;
-}
-
-void SetRadioIndex(HWND holder, const ControlDef& group, int index) {
-    const int count = static_cast<int>(SplitItems(group.items).size());
-    for (int i = 0; i < count; ++i)
-        SendMessageA(GetDlgItem(holder, RadioItemId(group.id, i)), BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED,
-                     0);
-}
-
-void EnableRadioItems(HWND holder, const ControlDef& group, bool enabled) {
-    const int count = static_cast<int>(SplitItems(group.items).size());
-    for (int i = 0; i < count; ++i) EnableWindow(GetDlgItem(holder, RadioItemId(group.id, i)), enabled);
 }
 
 }  // namespace vexlo::ui::controls

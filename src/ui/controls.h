@@ -1,8 +1,8 @@
 #pragma once
-// The controls of the form layer that take more than one window or a class of their own:
-// page controls with their pages, radio groups, spin edits, custom controls, and the
-// owner-drawn lists. Form (ui/form.h) creates them from its table and routes their
-// notifications here.
+// The control kinds of the form layer as one behaviour table: what each kind creates, how
+// its value or chosen item is read and set, its items, how it is measured and drawn when
+// the form draws it, and what its notifications do. A new kind is one entry here (and its
+// name in ui::Kind).
 #include <windows.h>
 
 #include <string>
@@ -10,37 +10,52 @@
 
 #include "ui/layout.h"
 
+namespace vexlo::ui {
+class Form;
+}
+
 namespace vexlo::ui::controls {
 
 // Fixed height of the items of an owner-drawn list (and of its selection field).
 constexpr int kOwnerDrawItemHeight = 16;
 
-bool IsCompound(Kind kind);
-// Creates a compound control in parent at left, top; raises on failure.
-HWND CreateCompound(const ControlDef& c, HWND parent, int left, int top, HFONT font);
+// Where and with what a control is made.
+struct Site {
+    Form& form;
+    HWND holder;     // the form or a page
+    int left, top;   // in the holder's client area
+    HFONT font;      // the form's font for the control (normal or bold)
+};
 
-// A copy of font with only the underline added; kept until ReleaseFonts.
+struct KindOps {
+    // Creates the control (and any windows that belong to it); raises on failure.
+    HWND (*create)(const ControlDef& c, const Site& site);
+    // The chosen item (-1: none) and choosing one without a click; null: no items.
+    int (*getIndex)(HWND ctl, const ControlDef& c) = nullptr;
+    void (*setIndex)(HWND ctl, const ControlDef& c, int index) = nullptr;
+    void (*setItems)(HWND ctl, const std::vector<std::string>& items) = nullptr;
+    // Windows that belong to the control besides its own follow its enabled state.
+    void (*setEnabled)(HWND ctl, const ControlDef& c, bool enabled) = nullptr;
+    bool (*measure)(const ControlDef& c, MEASUREITEMSTRUCT& mis) = nullptr;
+    bool (*draw)(const ControlDef& c, const DRAWITEMSTRUCT& dis) = nullptr;
+    bool (*notify)(HWND ctl, const ControlDef& c, const NMHDR& hdr, LRESULT& result) = nullptr;
+    // Sized to its text: a new text gives a new size.
+    bool sizedToText = false;
+};
+
+const KindOps& Ops(Kind kind);
+
+// The size of a text in a font, unwrapped.
+SIZE TextSize(HWND wnd, HFONT font, const char* text);
+
+// "MS Sans Serif" at the given height, normal or bold, plain or underlined; made once per
+// load under a lock (forms on several threads share them) and kept until ReleaseFonts.
+HFONT SharedFont(int height, bool bold, bool underline = false);
+// The font with only the underline added, for a font of the library; kept until ReleaseFonts.
 HFONT UnderlinedFont(HFONT font);
 void ReleaseFonts() noexcept;
 
 // A control of the form by id, at any depth below it (pages hold their own controls).
 HWND FindDescendant(HWND root, int id);
-
-// Owner-drawn lists: plain item text at the fixed item height.
-bool MeasureItem(const FormDef& def, MEASUREITEMSTRUCT& mis);
-bool DrawItem(const FormDef& def, const DRAWITEMSTRUCT& dis);
-
-// Pages: the page control shows one page at a time.
-void ShowPage(HWND pageControl, int index);
-int ActivePage(HWND pageControl);
-
-// Radio groups: the chosen item (-1: none) and choosing one without a click.
-int RadioIndex(HWND holder, const ControlDef& group);
-void SetRadioIndex(HWND holder, const ControlDef& group, int index);
-void EnableRadioItems(HWND holder, const ControlDef& group, bool enabled);
-
-// Registers a window class of the library once per load; the classes go away together
-// when the library unloads (ReleaseFormResources).
-void EnsureWindowClass(const char* className, WNDPROC proc, LPCSTR cursor, HBRUSH background);
 
 }  // namespace vexlo::ui::controls

@@ -1,17 +1,19 @@
 #pragma once
 // A form: a top-level window built from a control table (ui/layout.h), with the behaviour
-// every dialog of the library shares: the "MS Sans Serif" font, fixed client size,
+// every window of the library shares: the "MS Sans Serif" fonts, fixed client size,
 // centring, the owner-window rule, icon ownership, default and cancel buttons, tab order,
-// close queries, modal and modeless showing, and keyboard navigation for modeless forms
-// that live on a host's message loop.
+// close queries, modal and modeless showing, keyboard navigation for modeless forms that
+// live on a host's message loop, the window options of the table (tool window, colour
+// key, background, showing without activation), and controls added at run time.
 #include <windows.h>
 
-#include <exception>
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "shared/handles.h"
 #include "ui/layout.h"
+#include "ui/window.h"
 
 namespace vexlo::ui {
 
@@ -19,17 +21,16 @@ enum ModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };
 
 enum class CloseAction { None, Hide, Free };
 
-class Form {
+class Form : public Window {
 public:
     explicit Form(const FormDef& def);
-    virtual ~Form();
-    Form(const Form&) = delete;
-    Form& operator=(const Form&) = delete;
+    ~Form() override;
 
     // The window, created on first use together with its controls; raises on failure.
     HWND Handle();
-    bool HandleAllocated() const { return wnd_ != nullptr; }
+    bool HandleAllocated() const { return Hwnd() != nullptr; }
     const FormDef& Def() const { return def_; }
+    const ControlList& Controls() const { return controls_; }
 
     // The form takes the icon over and destroys it with the window. A handle that is not
     // a valid icon is destroyed nowhere and leaves the window without an icon.
@@ -38,15 +39,20 @@ public:
     // Gives this form its own owner (null: none) instead of the library's owner window;
     // takes effect when the window is created.
     void SetOwner(HWND owner);
-    // Shows the named bitmap resource in a picture of the table (null: no picture); the
-    // window must exist.
+    // Shows the named bitmap resource in a picture (null: no picture); the window must exist.
     void SetPicture(int id, const char* resource);
-    // Shows an icon in a picture of the table, drawn at the picture's size; the caller
-    // keeps the icon (shared system icons are never destroyed).
+    // Shows an icon in a picture, drawn at the picture's size; the caller keeps the icon
+    // (shared system icons are never destroyed).
     void SetPictureIcon(int id, HICON icon);
 
+    // Adds a control to the window, as if it stood in the table: the definition and its
+    // texts are copied; the parent (a group box, a page or 0), the place inside it and
+    // the tab order among its siblings count as in a table. Raises on failure.
+    HWND AddControl(const ControlDef& def);
+
     // Shows the form modeless on the calling thread's message loop. From here on the
-    // window owns this object: destroying the window deletes it.
+    // window owns this object: destroying the window deletes it. Takes the activation
+    // unless the form's options say otherwise.
     void ShowModeless();
     // Runs a message loop until a modal result is set or the window goes away; the
     // window is destroyed before this returns.
@@ -73,6 +79,20 @@ public:
     void FocusControl(int id);
     void SetCaption(const std::string& caption);
 
+    // The form's fonts: "MS Sans Serif" at the form's height, normal or bold.
+    HFONT Font(bool bold = false) const;
+    // The brush of the form's background.
+    HBRUSH BackgroundBrush() const;
+
+    // With a colour key: cuts the window to its visible controls, so a click on the key
+    // colour reaches the window below everywhere. Made with the controls; call it again
+    // after showing, hiding or moving one.
+    void UpdateKeyRegion();
+
+    // For pictures and see-through labels: fills dc (in the child's client coordinates)
+    // with what lies beneath the child: the form's background and the pictures below it.
+    void PaintBeneath(HWND child, HDC dc) const;
+
     static Form* FromHandle(HWND wnd);
 
 protected:
@@ -80,49 +100,55 @@ protected:
     virtual bool FormCloseQuery() { return true; }
     virtual void FormClose(CloseAction& /*action*/) {}
     virtual void FormDestroy() {}
-    // WM_COMMAND from a control of the table (clicks only reach enabled controls).
+    // WM_COMMAND from a control (clicks only reach enabled controls; a radio group
+    // answers for its buttons).
     virtual void Command(int /*id*/, int /*code*/) {}
-    // Any other message; return true when handled and set the result.
-    virtual bool HandleMessage(UINT /*msg*/, WPARAM, LPARAM, LRESULT& /*result*/) { return false; }
+    // WM_NOTIFY from a control; true when handled, with its result set.
+    virtual bool Notify(int /*id*/, const NMHDR& /*hdr*/, LRESULT& /*result*/) { return false; }
 
     // Shows an error that reached the form's event dispatch, the way an unhandled
     // error of an event handler is shown to the user.
     virtual void ReportError(const char* text);
 
-    HFONT Font() const;
+    // Window handlers: derived forms override the form-level ones above instead.
+    bool OnCreate() override;
+    void OnCommand(int id, int code, HWND from) override;
+    bool OnNotify(const NMHDR& hdr, LRESULT& result) override;
+    bool OnDrawItem(const DRAWITEMSTRUCT& dis) override;
+    bool OnMeasureItem(MEASUREITEMSTRUCT& mis) override;
+    bool OnClose() override;
+    void OnDestroy() override;
+    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    void OnError(const char* text) override { ReportError(text); }
 
 private:
-    static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
-    LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
-    void CreateControls();
     HWND CreateControl(const ControlDef& c);
-    void PaintPictures(HDC dc);
+    void StackPictures();
     void OnActivate(WPARAM wp);
     void OnNextDlgCtl(WPARAM wp, LPARAM lp);
     int DefaultButtonId() const;
     void ClickButton(int id);
-    void Destroyed();
 
-    struct Picture {
-        const ControlDef* def;
-        UniqueHbitmap bitmap;
-        HICON icon = nullptr;
-        int width = 0, height = 0;
+    // A control added at run time, with its own copies of its texts.
+    struct AddedControl {
+        ControlDef def;
+        std::string name, text, items, className, resource;
     };
 
     const FormDef& def_;
-    HWND wnd_ = nullptr;
-    HICON icon_ = nullptr;
+    ControlList controls_;
+    std::deque<AddedControl> added_;
+    std::vector<HWND> pictures_;  // bottom to top
+    UniqueHbrush ownBrush_;
+    UniqueHicon icon_;
     HWND savedFocus_ = nullptr;
     bool ownOwner_ = false;
     HWND owner_ = nullptr;
     int modalResult_ = mrNone;
     bool modeless_ = false;
-    bool creating_ = false;
-    std::vector<Picture> pictures_;
 };
 
-// Unregisters the window classes of the forms and frees the shared font; the library
+// Unregisters the window classes of the library and frees the shared fonts; the library
 // calls it when it unloads, so a reload at another address registers afresh.
 void ReleaseFormResources() noexcept;
 

@@ -2,8 +2,9 @@
 
 #include <map>
 
-#include "frame/module.h"
+#include "shared/guard.h"
 #include "shared/handles.h"
+#include "shared/module.h"
 #include "ui/form.h"
 
 namespace vexlo::ui {
@@ -11,7 +12,7 @@ namespace vexlo::ui {
 namespace {
 
 struct ThreadHook {
-    HHOOK hook = nullptr;
+    UniqueHook hook;
     int users = 0;
 };
 
@@ -28,13 +29,13 @@ std::map<DWORD, ThreadHook>& Hooks() {
 HHOOK CurrentThreadHook() {
     Lock lock(HookLock());
     const auto it = Hooks().find(GetCurrentThreadId());
-    return it == Hooks().end() ? nullptr : it->second.hook;
+    return it == Hooks().end() ? nullptr : it->second.hook.get();
 }
 
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wp, LPARAM lp) {
-    // Runs inside the host's GetMessage: nothing may escape from here.
-    try {
-        if (code == HC_ACTION && wp == PM_REMOVE) {
+    // Runs inside the host's GetMessage.
+    return GuardedHook("keyboard navigation", CurrentThreadHook(), code, wp, lp, [&] {
+        if (wp == PM_REMOVE) {
             MSG* msg = reinterpret_cast<MSG*>(lp);
             if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && msg->hwnd) {
                 HWND root = GetAncestor(msg->hwnd, GA_ROOT);
@@ -46,9 +47,8 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wp, LPARAM lp) {
                 }
             }
         }
-    } catch (...) {
-    }
-    return CallNextHookEx(CurrentThreadHook(), code, wp, lp);
+        return HookResult::Pass();
+    }, HookWindows::Allowed);
 }
 
 }  // namespace
@@ -57,18 +57,14 @@ void AttachModelessKeyboard() {
     Lock lock(HookLock());
     ThreadHook& h = Hooks()[GetCurrentThreadId()];
     if (h.users++ == 0)
-        h.hook = SetWindowsHookExA(WH_GETMESSAGE, GetMessageHook, module::Instance(),
-                                   GetCurrentThreadId());
+        h.hook.reset(SetWindowsHookExA(WH_GETMESSAGE, GetMessageHook, module::Instance(), GetCurrentThreadId()));
 }
 
 void DetachModelessKeyboard() {
     Lock lock(HookLock());
     const auto it = Hooks().find(GetCurrentThreadId());
     if (it == Hooks().end()) return;
-    if (--it->second.users <= 0) {
-        if (it->second.hook) UnhookWindowsHookEx(it->second.hook);
-        Hooks().erase(it);
-    }
+    if (--it->second.users <= 0) Hooks().erase(it);
 }
 
 }  // namespace vexlo::ui

@@ -12,51 +12,72 @@ Rect CenterIn(const Rect& area, int width, int height) {
     return {left, top, left + width, top + height};
 }
 
+ControlList::ControlList(std::span<const ControlDef> table) {
+    all_.reserve(table.size());
+    for (const ControlDef& c : table) all_.push_back(&c);
+}
+
+const ControlDef* ControlList::Find(int id) const {
+    for (const ControlDef* c : all_)
+        if (c->id == id) return c;
+    return nullptr;
+}
+
+int ControlList::FindFlagged(std::uint32_t flag) const {
+    for (const ControlDef* c : all_)
+        if (c->flags & flag) return c->id;
+    return 0;
+}
+
+const ControlDef* ControlList::RadioGroupOf(int buttonId) const {
+    for (const ControlDef* g : all_) {
+        if (g->kind != Kind::RadioGroup || buttonId <= g->id) continue;
+        if (buttonId - g->id - 1 < static_cast<int>(SplitItems(g->items).size())) return g;
+    }
+    return nullptr;
+}
+
 namespace {
 
-void AppendChildren(const FormDef& def, int parent, std::vector<int>& out) {
+void AppendChildren(const ControlList& list, int parent, std::vector<int>& out, int depth) {
+    // Bounded by the list's size, so parents that form a loop still end.
+    if (depth > list.Count()) return;
     std::vector<int> siblings;
-    for (int i = 0; i < def.controlCount; ++i)
-        if (def.controls[i].parent == parent && def.controls[i].id != parent) siblings.push_back(i);
+    for (int i = 0; i < list.Count(); ++i)
+        if (list[i].parent == parent && list[i].id != parent) siblings.push_back(i);
     std::stable_sort(siblings.begin(), siblings.end(), [&](int a, int b) {
-        const int ta = def.controls[a].tabOrder;
-        const int tb = def.controls[b].tabOrder;
+        const int ta = list[a].tab;
+        const int tb = list[b].tab;
         if ((ta < 0) != (tb < 0)) return ta >= 0;  // ordered controls first
-        if (ta < 0) return false;                   // the rest keep table order
+        if (ta < 0) return false;                   // the rest keep list order
         return ta < tb;
     });
     for (int i : siblings) {
         out.push_back(i);
         // A container's controls follow it, so the system's tab order (creation order)
         // walks into a group box where the group box stands among its siblings.
-        if (def.controls[i].id != 0) AppendChildren(def, def.controls[i].id, out);
+        if (list[i].id != 0) AppendChildren(list, list[i].id, out, depth + 1);
     }
 }
 
 }  // namespace
 
-std::vector<int> CreationOrder(const FormDef& def) {
+std::vector<int> CreationOrder(const ControlList& list) {
     std::vector<int> order;
-    order.reserve(def.controlCount);
-    AppendChildren(def, 0, order);
+    order.reserve(static_cast<std::size_t>(list.Count()));
+    AppendChildren(list, 0, order, 0);
     return order;
 }
 
-int FindFlagged(const FormDef& def, std::uint32_t flag) {
-    for (int i = 0; i < def.controlCount; ++i)
-        if (def.controls[i].flags & flag) return def.controls[i].id;
-    return 0;
-}
+std::vector<int> CreationOrder(const FormDef& def) { return CreationOrder(ControlList(def.controls)); }
+
+int FindFlagged(const FormDef& def, std::uint32_t flag) { return ControlList(def.controls).FindFlagged(flag); }
 
 const ControlDef* FindControl(const FormDef& def, int id) {
-    for (int i = 0; i < def.controlCount; ++i)
-        if (def.controls[i].id == id) return &def.controls[i];
+    for (const ControlDef& c : def.controls)
+        if (c.id == id) return &c;
     return nullptr;
 }
-
-}  // namespace vexlo::ui
-
-namespace vexlo::ui {
 
 std::vector<std::string> SplitItems(const char* items) {
     std::vector<std::string> out;
@@ -74,21 +95,23 @@ std::vector<std::string> SplitItems(const char* items) {
     return out;
 }
 
-Placement PlaceOf(const FormDef& def, const ControlDef& c) {
-    Placement at{0, c.left, c.top};
-    const ControlDef* p = FindControl(def, c.parent);
-    // Bounded by the table's size, so a table whose parents form a loop still ends.
-    for (int depth = 0; p && depth < def.controlCount; ++depth) {
+Placement PlaceOf(const ControlList& list, const ControlDef& c) {
+    Placement at{0, c.at.left, c.at.top};
+    const ControlDef* p = list.Find(c.parent);
+    // Bounded by the list's size, so a list whose parents form a loop still ends.
+    for (int depth = 0; p && depth < list.Count(); ++depth) {
         if (p->kind == Kind::Page) {
             at.holder = p->id;
             break;
         }
-        at.left += p->left;
-        at.top += p->top;
-        p = p->parent != p->id ? FindControl(def, p->parent) : nullptr;
+        at.left += p->at.left;
+        at.top += p->at.top;
+        p = p->parent != p->id ? list.Find(p->parent) : nullptr;
     }
     return at;
 }
+
+Placement PlaceOf(const FormDef& def, const ControlDef& c) { return PlaceOf(ControlList(def.controls), c); }
 
 Rect RadioItemRect(int groupWidth, int groupHeight, int count, int index, int textHeight) {
     if (count <= 0) return {0, 0, 0, 0};

@@ -64,18 +64,17 @@ std::vector<std::string> Names(const ui::FormDef& def) {
 
 TEST(FormLayout, CreationOrderFollowsTabOrderAndContainers) {
     const ControlDef controls[] = {
-        {Kind::Label, 10, "lTitle", 0, 0, 10, 10, "", -1, ui::kNone},
-        {Kind::Button, 11, "btCancel", 0, 0, 10, 10, "", 3, ui::kCancel},
-        {Kind::GroupBox, 12, "gbServer", 0, 0, 10, 10, "", 1, ui::kNone},
-        {Kind::Edit, 13, "eName", 0, 0, 10, 10, "", 0, ui::kNone},
-        {Kind::Button, 14, "btOk", 0, 0, 10, 10, "", 2, ui::kDefault},
-        {Kind::Edit, 15, "ePort", 0, 0, 10, 10, "", 1, ui::kNone, 12},
-        {Kind::Edit, 16, "eHost", 0, 0, 10, 10, "", 0, ui::kNone, 12},
-        {Kind::Label, 17, "lHost", 0, 0, 10, 10, "", -1, ui::kNone, 12},
-        {Kind::Edit, 18, "eOrphan", 0, 0, 10, 10, "", 0, ui::kNone, 99},
+        {.kind = Kind::Label, .id = 10, .name = "lTitle", .at = {0, 0, 10, 10}},
+        {.kind = Kind::Button, .id = 11, .name = "btCancel", .at = {0, 0, 10, 10}, .tab = 3, .flags = ui::kCancel},
+        {.kind = Kind::GroupBox, .id = 12, .name = "gbServer", .at = {0, 0, 10, 10}, .tab = 1},
+        {.kind = Kind::Edit, .id = 13, .name = "eName", .at = {0, 0, 10, 10}, .tab = 0},
+        {.kind = Kind::Button, .id = 14, .name = "btOk", .at = {0, 0, 10, 10}, .tab = 2, .flags = ui::kDefault},
+        {.kind = Kind::Edit, .id = 15, .name = "ePort", .at = {0, 0, 10, 10}, .tab = 1, .parent = 12},
+        {.kind = Kind::Edit, .id = 16, .name = "eHost", .at = {0, 0, 10, 10}, .tab = 0, .parent = 12},
+        {.kind = Kind::Label, .id = 17, .name = "lHost", .at = {0, 0, 10, 10}, .parent = 12},
+        {.kind = Kind::Edit, .id = 18, .name = "eOrphan", .at = {0, 0, 10, 10}, .tab = 0, .parent = 99},
     };
-    const ui::FormDef def{"T", "", 100, 100, ui::Border::Single, true, false, ui::Position::Default,
-                          controls, static_cast<int>(std::size(controls))};
+    const ui::FormDef def{.className = "T", .clientWidth = 100, .clientHeight = 100, .controls = controls};
     const std::vector<std::string> expected = {"eName", "gbServer", "eHost", "ePort", "lHost",
                                                "btOk", "btCancel", "lTitle"};
     EXPECT_EQ(Names(def), expected);

@@ -164,16 +164,16 @@ TEST(Records, DefaultsOfFreshRecords) {
 TEST(Layout, PlacementThroughGroupsStopsAtPages) {
     using namespace ui;
     const ControlDef controls[] = {
-        {Kind::GroupBox, 1, "g", 8, 240, 305, 137, "", 0, kNone},
-        {Kind::ComboList, 2, "c", 8, 64, 289, 22, "", 0, kNone, 1},
-        {Kind::PageControl, 3, "p", 8, 96, 305, 209, "", 1, kNone},
-        {Kind::Page, 4, "t", 0, 0, 0, 0, "Inputs", 0, kNone, 3},
-        {Kind::GroupBox, 5, "g2", 10, 20, 100, 100, "", 0, kNone, 4},
-        {Kind::CheckBox, 6, "b", 8, 16, 50, 17, "", 0, kNone, 5},
-        {Kind::CheckBox, 7, "loop", 1, 2, 3, 4, "", 0, kNone, 8},
-        {Kind::GroupBox, 8, "loopbox", 5, 5, 3, 4, "", 0, kNone, 7},
+        {.kind = Kind::GroupBox, .id = 1, .name = "g", .at = {8, 240, 305, 137}, .tab = 0},
+        {.kind = Kind::ComboList, .id = 2, .name = "c", .at = {8, 64, 289, 22}, .tab = 0, .parent = 1},
+        {.kind = Kind::PageControl, .id = 3, .name = "p", .at = {8, 96, 305, 209}, .tab = 1},
+        {.kind = Kind::Page, .id = 4, .name = "t", .at = {0, 0, 0, 0}, .text = "Inputs", .tab = 0, .parent = 3},
+        {.kind = Kind::GroupBox, .id = 5, .name = "g2", .at = {10, 20, 100, 100}, .tab = 0, .parent = 4},
+        {.kind = Kind::CheckBox, .id = 6, .name = "b", .at = {8, 16, 50, 17}, .tab = 0, .parent = 5},
+        {.kind = Kind::CheckBox, .id = 7, .name = "loop", .at = {1, 2, 3, 4}, .tab = 0, .parent = 8},
+        {.kind = Kind::GroupBox, .id = 8, .name = "loopbox", .at = {5, 5, 3, 4}, .tab = 0, .parent = 7},
     };
-    const FormDef def{"T", "", 100, 100, Border::Single, true, false, Position::Default, controls, 8};
+    const FormDef def{.className = "T", .clientWidth = 100, .clientHeight = 100, .controls = controls};
     const Placement combo = PlaceOf(def, controls[1]);
     EXPECT_EQ(combo.holder, 0);
     EXPECT_EQ(combo.left, 16);

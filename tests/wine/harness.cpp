@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
 #include <shlwapi.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -276,18 +278,66 @@ HWND Control(HWND form, int id) {
 }
 
 std::uint32_t RunModalDialog(const char* className, const std::function<std::uint32_t()>& call,
-                             const std::function<void(HWND)>& drive, HWND* shown) {
+                             const std::function<void(Dialog)>& drive) {
     const DWORD ui = GetCurrentThreadId();
-    HWND dlg = nullptr;
     std::thread driver([&] {
+        HWND dlg = nullptr;
         if (!WaitUntil([&] { return (dlg = FindThreadWindow(ui, className)) != nullptr; }, 5000)) return;
         drive(dlg);
-        if (!WaitUntil([&] { return !IsWindow(dlg); }, 3000)) PostMessageA(dlg, WM_CLOSE, 0, 0);
+        if (!Dialog(dlg).WaitGone(3000)) PostMessageA(dlg, WM_CLOSE, 0, 0);
     });
     const std::uint32_t result = call();
     driver.join();
-    if (shown) *shown = dlg;
     return result;
+}
+
+std::string Dialog::ItemText(int id, int index) const {
+    const LRESULT n = Send(id, CB_GETLBTEXTLEN, index);
+    if (n < 0) return "(no item)";
+    std::string text(static_cast<size_t>(n) + 1, '\0');
+    Send(id, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<size_t>(n));
+    return text;
+}
+
+int Dialog::Radio(int group, int count) const {
+    int chosen = -1;
+    for (int i = 0; i < count; ++i)
+        if (Checked(RadioItem(group, i))) {
+            EXPECT_EQ(chosen, -1) << "two items chosen in " << group;
+            chosen = i;
+        }
+    return chosen;
+}
+
+void Dialog::Type(int id, const char* text) const {
+    const LRESULT end = Send(id, WM_GETTEXTLENGTH);
+    Send(id, EM_SETSEL, end, end);
+    for (const char* p = text; *p; ++p) Send(id, WM_CHAR, static_cast<unsigned char>(*p), 1);
+}
+
+void Dialog::Pick(int id, int index) const {
+    HWND list = Item(id);
+    SendMessageA(list, CB_SETCURSEL, index, 0);
+    SendMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
+void Dialog::ClickTab(int id, int index) const {
+    RECT r{};
+    Send(id, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    Send(id, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    Send(id, WM_LBUTTONUP, 0, at);
+}
+
+bool Dialog::Focus(int id) const {
+    HWND target = Item(id);
+    PostMessageA(wnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+    return WaitUntil([&] { return Focused() == target; });
+}
+
+bool Dialog::WaitGone(DWORD timeoutMs) const {
+    return WaitUntil([&] { return !IsWindow(wnd_); }, timeoutMs);
 }
 
 ImportHook::ImportHook(const char* dll, const char* function, void* replacement) {
@@ -320,6 +370,20 @@ ImportHook::~ImportHook() {
     VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
     *slot_ = original_;
     VirtualProtect(slot_, sizeof(void*), old, &old);
+}
+
+void ExpectTabOrder(HWND form, std::initializer_list<int> ids) {
+    for (auto it = ids.begin(); it + 1 < ids.end(); ++it)
+        EXPECT_EQ(GetNextDlgTabItem(form, Control(form, *it), FALSE), Control(form, it[1])) << "after " << *it;
+}
+
+void ExpectCentredOnDesktop(HWND wnd) {
+    RECT r;
+    GetWindowRect(wnd, &r);
+    const int cx = GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN) / 2;
+    const int cy = GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN) / 2;
+    EXPECT_LE(std::abs((r.left + r.right) / 2 - cx), 1);
+    EXPECT_LE(std::abs((r.top + r.bottom) / 2 - cy), 1);
 }
 
 void ExpectPlaces(HWND form, std::initializer_list<ControlPlace> places) {

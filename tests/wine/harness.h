@@ -99,11 +99,65 @@ struct ControlPlace {
 // depth below form.
 void ExpectPlaces(HWND form, std::initializer_list<ControlPlace> places);
 
+// Checks that Tab leads from each control of the list to the next.
+void ExpectTabOrder(HWND form, std::initializer_list<int> ids);
+void ExpectCentredOnDesktop(HWND wnd);
+
+// The id of a radio group's item: the items take the ids right after the group's own.
+inline int RadioItem(int group, int index) { return group + 1 + index; }
+
+// Works a form of another thread by messages, as a person does; controls are found by id
+// at any depth. Buttons are clicked one of two ways, the same in every test:
+//  - Click sends BM_CLICK and returns once the form has handled it, so the next check
+//    sees the result. For controls that leave the form up: check boxes, radio items.
+//  - Press posts it. For buttons that end the form's modal loop, destroy the form or may
+//    open a message box: a sent click would wait for that loop with the driver blocked.
+class Dialog {
+public:
+    Dialog(HWND wnd = nullptr) : wnd_(wnd) {}
+    operator HWND() const { return wnd_; }
+    HWND Item(int id) const { return Control(wnd_, id); }
+    LRESULT Send(int id, UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return SendMessageA(Item(id), msg, wp, lp); }
+
+    std::string Text(int id) const { return harness::Text(Item(id)); }
+    bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
+    bool Checked(int id) const { return Send(id, BM_GETCHECK) == BST_CHECKED; }
+    // A combo box's selection, item count and item text.
+    int Selection(int id) const { return static_cast<int>(Send(id, CB_GETCURSEL)); }
+    int Count(int id) const { return static_cast<int>(Send(id, CB_GETCOUNT)); }
+    std::string ItemText(int id, int index) const;
+    // The checked item of a radio group of count items, -1 for none (two fail the test).
+    int Radio(int group, int count) const;
+    // The focused window of the form's thread.
+    HWND Focused() const { return FocusOf(GetWindowThreadProcessId(wnd_, nullptr)); }
+
+    // WM_SETTEXT, as a program sets it.
+    void Set(int id, const std::string& text) const { Send(id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())); }
+    // Characters at the end of the text, as the keyboard types them.
+    void Type(int id, const char* text) const;
+    void Click(int id) const { Send(id, BM_CLICK); }
+    void Press(int id) const { PostMessageA(Item(id), BM_CLICK, 0, 0); }
+    // A list entry picked: the selection moves, then the parent hears of it.
+    void Pick(int id, int index) const;
+    // A tab clicked with the mouse; the tab control tells the form.
+    void ClickTab(int id, int index) const;
+    // A key posted to a control, as the system queues it.
+    void Key(int id, UINT vk, bool alt = false) const { PostKey(Item(id), vk, alt); }
+    // Moves the focus as the dialog manager does and waits until it got there.
+    bool Focus(int id) const;
+    // The close box.
+    void Close() const { PostMessageA(wnd_, WM_SYSCOMMAND, SC_CLOSE, 0); }
+    bool WaitGone(DWORD timeoutMs = 5000) const;
+
+private:
+    HWND wnd_;
+};
+
 // Makes a modal call on this thread while drive() works the dialog of the given window
 // class from a second thread. Whatever drive() leaves open is closed, so a failing
-// expectation cannot hang the test in the dialog's loop. shown: the dialog, if one came.
+// expectation cannot hang the test in the dialog's loop.
 std::uint32_t RunModalDialog(const char* className, const std::function<std::uint32_t()>& call,
-                             const std::function<void(HWND)>& drive, HWND* shown = nullptr);
+                             const std::function<void(Dialog)>& drive);
 
 // Replaces one function that Vexlo.dll imports, for the object's lifetime.
 class ImportHook {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,7 @@
 namespace {
 
 namespace id = vexlo::about_ids;
+using harness::Dialog;
 using ShowAboutFn = HWND(WINAPI*)(HICON, DWORD, const char*, DWORD);
 
 // Edition picture: 120 x 26 (50 x 26 for the third) at 293, 56.
@@ -30,7 +30,7 @@ protected:
             if (IsWindow(w)) DestroyWindow(w);
         harness::Pump(20);
     }
-    HWND Open(DWORD edition, const char* version, HICON icon = nullptr) {
+    Dialog Open(DWORD edition, const char* version, HICON icon = nullptr) {
         HWND w = showAbout(icon, edition, version, 0);
         windows.push_back(w);
         return w;
@@ -45,7 +45,7 @@ protected:
     }
     // Opens a window alone on the screen, samples it and closes it again.
     std::vector<COLORREF> Sample(DWORD edition, const std::vector<POINT>& points) {
-        HWND w = Open(edition, "1");
+        Dialog w = Open(edition, "1");
         std::vector<COLORREF> out;
         for (const POINT& p : points) out.push_back(Pixel(w, p.x, p.y));
         DestroyWindow(w);
@@ -59,7 +59,7 @@ protected:
 
 TEST_F(AboutTest, BorderlessTopmostWindowSizedToItsPicture) {
     HICON icon = CopyIcon(LoadIcon(nullptr, IDI_APPLICATION));
-    HWND wnd = Open(1, "4.2 build 17", icon);
+    Dialog wnd = Open(1, "4.2 build 17", icon);
     ASSERT_TRUE(IsWindow(wnd));
     EXPECT_TRUE(IsWindowVisible(wnd));
     char cls[64] = {};
@@ -75,25 +75,12 @@ TEST_F(AboutTest, BorderlessTopmostWindowSizedToItsPicture) {
     GetWindowRect(wnd, &r);
     EXPECT_EQ(r.right - r.left, 430);
     EXPECT_EQ(r.bottom - r.top, 270);
-    const int cx = GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN) / 2;
-    const int cy = GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN) / 2;
-    EXPECT_LE(std::abs((r.left + r.right) / 2 - cx), 1);
-    EXPECT_LE(std::abs((r.top + r.bottom) / 2 - cy), 1);
+    harness::ExpectCentredOnDesktop(wnd);
 
-    HWND ver = GetDlgItem(wnd, id::lVer);
-    EXPECT_EQ(harness::Text(ver), "Version 4.2 build 17");
-    const RECT lv = harness::ChildRect(ver);
-    EXPECT_EQ(lv.left, 296);
-    EXPECT_EQ(lv.top, 96);
-    HWND ok = GetDlgItem(wnd, id::btOk);
-    const RECT b = harness::ChildRect(ok);
-    EXPECT_EQ(b.left, 344);
-    EXPECT_EQ(b.top, 232);
-    EXPECT_EQ(b.right - b.left, 75);
-    EXPECT_EQ(b.bottom - b.top, 25);
-    EXPECT_EQ(harness::Text(ok), "OK");
-    EXPECT_TRUE(GetWindowLongA(ok, GWL_STYLE) & BS_DEFPUSHBUTTON);
-    EXPECT_EQ(GetFocus(), ok);
+    harness::ExpectPlaces(wnd, {{id::lVer, 296, 96, -1, -1, "Version 4.2 build 17"},
+                                {id::btOk, 344, 232, 75, 25, "OK"}});
+    EXPECT_TRUE(GetWindowLongA(wnd.Item(id::btOk), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    EXPECT_EQ(GetFocus(), wnd.Item(id::btOk));
 
     // The background fills the window: no plain face colour in its corners.
     for (const POINT p : {POINT{2, 2}, POINT{427, 2}, POINT{2, 267}, POINT{427, 267}})
@@ -101,15 +88,15 @@ TEST_F(AboutTest, BorderlessTopmostWindowSizedToItsPicture) {
 }
 
 TEST_F(AboutTest, VersionTextGrowsItsLabelAndNullReadsAsEmpty) {
-    HWND empty = Open(1, "");
-    HWND none = Open(1, nullptr);
-    HWND longer = Open(1, "12.34.5678 (beta)");
-    EXPECT_EQ(harness::Text(GetDlgItem(empty, id::lVer)), "Version ");
-    EXPECT_EQ(harness::Text(GetDlgItem(none, id::lVer)), "Version ");
-    EXPECT_EQ(harness::Text(GetDlgItem(longer, id::lVer)), "Version 12.34.5678 (beta)");
+    Dialog empty = Open(1, "");
+    Dialog none = Open(1, nullptr);
+    Dialog longer = Open(1, "12.34.5678 (beta)");
+    EXPECT_EQ(empty.Text(id::lVer), "Version ");
+    EXPECT_EQ(none.Text(id::lVer), "Version ");
+    EXPECT_EQ(longer.Text(id::lVer), "Version 12.34.5678 (beta)");
     // The label keeps the size of its text, so the whole version shows.
-    const RECT s = harness::ChildRect(GetDlgItem(empty, id::lVer));
-    const RECT l = harness::ChildRect(GetDlgItem(longer, id::lVer));
+    const RECT s = harness::ChildRect(empty.Item(id::lVer));
+    const RECT l = harness::ChildRect(longer.Item(id::lVer));
     EXPECT_GT(l.right - l.left, 2 * (s.right - s.left));
 }
 
@@ -133,18 +120,18 @@ TEST_F(AboutTest, EditionChoosesPictureByLowByteOnly) {
 
 TEST_F(AboutTest, OkEnterAndCloseDestroyTheWindowAndItsIcon) {
     HICON icon = CopyIcon(LoadIcon(nullptr, IDI_APPLICATION));
-    HWND byClick = Open(2, "1", icon);
-    HWND byEnter = Open(2, "1");
-    HWND byClose = Open(2, "1");
+    Dialog byClick = Open(2, "1", icon);
+    Dialog byEnter = Open(2, "1");
+    Dialog byClose = Open(2, "1");
     harness::Drive([&] {
-        PostMessageA(GetDlgItem(byClick, id::btOk), BM_CLICK, 0, 0);
-        EXPECT_TRUE(harness::WaitUntil([&] { return !IsWindow(byClick); }));
+        byClick.Press(id::btOk);
+        EXPECT_TRUE(byClick.WaitGone());
         // Enter on the host's plain loop presses the focused OK.
         SetForegroundWindow(byEnter);
-        harness::PostKey(GetDlgItem(byEnter, id::btOk), VK_RETURN);
-        EXPECT_TRUE(harness::WaitUntil([&] { return !IsWindow(byEnter); }));
+        byEnter.Key(id::btOk, VK_RETURN);
+        EXPECT_TRUE(byEnter.WaitGone());
         PostMessageA(byClose, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(harness::WaitUntil([&] { return !IsWindow(byClose); }));
+        EXPECT_TRUE(byClose.WaitGone());
     });
     EXPECT_FALSE(IsWindow(byClick));
     EXPECT_FALSE(IsWindow(byEnter));
@@ -154,20 +141,20 @@ TEST_F(AboutTest, OkEnterAndCloseDestroyTheWindowAndItsIcon) {
 }
 
 TEST_F(AboutTest, TwoWindowsAreIndependent) {
-    HWND a = Open(1, "a");
-    HWND b = Open(3, "b");
+    Dialog a = Open(1, "a");
+    Dialog b = Open(3, "b");
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
     ASSERT_NE(a, b);
     harness::Drive([&] {
-        PostMessageA(GetDlgItem(a, id::btOk), BM_CLICK, 0, 0);
-        EXPECT_TRUE(harness::WaitUntil([&] { return !IsWindow(a); }));
+        a.Press(id::btOk);
+        EXPECT_TRUE(a.WaitGone());
     });
     EXPECT_TRUE(IsWindowVisible(b));
-    EXPECT_EQ(harness::Text(GetDlgItem(b, id::lVer)), "Version b");
+    EXPECT_EQ(b.Text(id::lVer), "Version b");
     harness::Drive([&] {
-        PostMessageA(GetDlgItem(b, id::btOk), BM_CLICK, 0, 0);
-        EXPECT_TRUE(harness::WaitUntil([&] { return !IsWindow(b); }));
+        b.Press(id::btOk);
+        EXPECT_TRUE(b.WaitGone());
     });
 }
 
@@ -177,11 +164,11 @@ TEST_F(AboutTest, StackBalancedWithBadIconAndIgnoredArgument) {
         "ShowAbout", {0x1234, 0xABCDEF01u, static_cast<std::uint32_t>(reinterpret_cast<uintptr_t>(version.c_str())),
                       0xDEADBEEFu});
     EXPECT_EQ(r.stackDelta, 0);
-    HWND wnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(r.value));
+    Dialog wnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(r.value));
     ASSERT_TRUE(IsWindow(wnd));
     windows.push_back(wnd);
     EXPECT_EQ(SendMessageA(wnd, WM_GETICON, ICON_BIG, 0), 0);
-    EXPECT_EQ(harness::Text(GetDlgItem(wnd, id::lVer)), "Version 9");
+    EXPECT_EQ(wnd.Text(id::lVer), "Version 9");
 }
 
 }  // namespace

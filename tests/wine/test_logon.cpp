@@ -9,6 +9,7 @@
 namespace {
 
 namespace id = vexlo::logon_ids;
+using harness::Dialog;
 using harness::Recorder;
 
 constexpr UINT kAccepted = WM_USER + 7;
@@ -22,13 +23,6 @@ HWND CallLogon(HWND notify, const char* user, const char* pass, LONG tag, HICON 
     return logon(notify, icon, u.data(), p.data(), tag);
 }
 
-void Type(HWND wnd, int control, const char* text) {
-    SendMessageA(GetDlgItem(wnd, control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-}
-
-// Presses OK from the driver thread; posted because the click may open a modal box.
-void PressOk(HWND wnd) { PostMessageA(GetDlgItem(wnd, id::btOk), BM_CLICK, 0, 0); }
-
 class LogonTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -40,23 +34,22 @@ protected:
             if (IsWindow(w)) DestroyWindow(w);
         harness::Pump(20);
     }
-    HWND Open(const char* user, const char* pass, LONG tag, HWND notify = nullptr) {
+    Dialog Open(const char* user, const char* pass, LONG tag, HWND notify = nullptr) {
         HWND w = CallLogon(notify ? notify : recorder.hwnd(), user, pass, tag);
         windows.push_back(w);
         return w;
     }
     // Types the credentials, presses OK and answers a warning box if one comes.
-    harness::MessageBoxSeen TryLogon(HWND wnd, const char* user, const char* pass) {
+    harness::MessageBoxSeen TryLogon(Dialog wnd, const char* user, const char* pass) {
         return TryLogon(wnd, user, pass, recorder);
     }
-    harness::MessageBoxSeen TryLogon(HWND wnd, const char* user, const char* pass,
-                                     const Recorder& recorder) {
+    harness::MessageBoxSeen TryLogon(Dialog wnd, const char* user, const char* pass, const Recorder& recorder) {
         harness::MessageBoxSeen seen;
         harness::Drive([&] {
-            Type(wnd, id::eName, user);
-            Type(wnd, id::ePass, pass);
+            wnd.Set(id::eName, user);
+            wnd.Set(id::ePass, pass);
             const size_t before = recorder.Count(kAccepted);
-            PressOk(wnd);
+            wnd.Press(id::btOk);
             // Either the warning box appears or the success message arrives.
             harness::WaitUntil([&] {
                 return recorder.Count(kAccepted) > before ||
@@ -74,7 +67,7 @@ protected:
 
 TEST_F(LogonTest, WindowMatchesLayout) {
     harness::SetLastUser("Alice");
-    HWND wnd = Open("alice", "pw", 1);
+    Dialog wnd = Open("alice", "pw", 1);
     ASSERT_NE(wnd, nullptr);
     EXPECT_TRUE(IsWindowVisible(wnd));
     EXPECT_EQ(GetForegroundWindow(), wnd);
@@ -96,18 +89,13 @@ TEST_F(LogonTest, WindowMatchesLayout) {
         // Labels are sized to their text in the font at hand: only their place is fixed.
         {id::Label1, 88, 80, -1, -1,
          "This Desktop requires separate Authentication.\r\nPlease enter required Username and Password."},
+        {id::Label3, 24, 132, -1, -1, "User Name:"},
+        {id::Label2, 32, 164, -1, -1, "Password:"},
     });
-    for (int label : {id::Label3, id::Label2}) {
-        const RECT r = harness::ChildRect(GetDlgItem(wnd, label));
-        EXPECT_EQ(r.left, label == id::Label3 ? 24 : 32);
-        EXPECT_EQ(r.top, label == id::Label3 ? 132 : 164);
-    }
-    EXPECT_EQ(harness::Text(GetDlgItem(wnd, id::Label3)), "User Name:");
-    EXPECT_EQ(harness::Text(GetDlgItem(wnd, id::Label2)), "Password:");
-    EXPECT_EQ(SendMessageA(GetDlgItem(wnd, id::ePass), EM_GETPASSWORDCHAR, 0, 0), '*');
-    EXPECT_TRUE(GetWindowLongA(GetDlgItem(wnd, id::btOk), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    EXPECT_EQ(wnd.Send(id::ePass, EM_GETPASSWORDCHAR), '*');
+    EXPECT_TRUE(GetWindowLongA(wnd.Item(id::btOk), GWL_STYLE) & BS_DEFPUSHBUTTON);
     // The name box has the focus, ready for typing.
-    EXPECT_EQ(GetFocus(), GetDlgItem(wnd, id::eName));
+    EXPECT_EQ(GetFocus(), wnd.Item(id::eName));
 
     // The banner is painted across the top: not the plain face colour.
     harness::Pump(100);
@@ -125,9 +113,9 @@ TEST_F(LogonTest, LastUserOfAnotherTypeReadsAsEmpty) {
     const DWORD number = 7;
     RegSetValueExA(key, "LastUser", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
     RegCloseKey(key);
-    HWND wnd = Open("x", "y", 1);
+    Dialog wnd = Open("x", "y", 1);
     ASSERT_NE(wnd, nullptr);
-    EXPECT_EQ(harness::Text(GetDlgItem(wnd, id::eName)), "");
+    EXPECT_EQ(wnd.Text(id::eName), "");
     // A confirmation writes it back as text.
     EXPECT_FALSE(TryLogon(wnd, "x", "y").shown);
     EXPECT_TRUE(recorder.WaitFor(kAccepted));
@@ -137,7 +125,7 @@ TEST_F(LogonTest, LastUserOfAnotherTypeReadsAsEmpty) {
 LONG WINAPI RefuseSetValue(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD) { return ERROR_ACCESS_DENIED; }
 
 TEST_F(LogonTest, FailedLastUserWriteIsShownAndNothingIsPosted) {
-    HWND wnd = Open("kim", "pw", 3);
+    Dialog wnd = Open("kim", "pw", 3);
     {
         harness::ImportHook refuse("ADVAPI32.dll", "RegSetValueExA", reinterpret_cast<void*>(&RefuseSetValue));
         ASSERT_TRUE(refuse.Installed());
@@ -148,13 +136,13 @@ TEST_F(LogonTest, FailedLastUserWriteIsShownAndNothingIsPosted) {
     // The write comes first: without it the caller hears nothing and may try again.
     harness::Pump(50);
     EXPECT_EQ(recorder.Count(kAccepted), 0u);
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(wnd, id::btOk)));
+    EXPECT_TRUE(wnd.Enabled(id::btOk));
     EXPECT_FALSE(TryLogon(wnd, "kim", "pw").shown);
     EXPECT_TRUE(recorder.WaitFor(kAccepted));
 }
 
 TEST_F(LogonTest, NameIgnoresCaseAndStoresCallersSpelling) {
-    HWND wnd = Open("alice", "Secret", 77);
+    Dialog wnd = Open("alice", "Secret", 77);
     const auto seen = TryLogon(wnd, "ALICE", "Secret");
     EXPECT_FALSE(seen.shown);
     ASSERT_TRUE(recorder.WaitFor(kAccepted));
@@ -164,15 +152,15 @@ TEST_F(LogonTest, NameIgnoresCaseAndStoresCallersSpelling) {
     EXPECT_EQ(msgs[0].wp, 77u);
     EXPECT_EQ(msgs[0].lp, 0);
     EXPECT_EQ(harness::ReadLastUser(), "alice");
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(wnd, id::btOk)));
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(wnd, id::btCancel)));
+    EXPECT_FALSE(wnd.Enabled(id::btOk));
+    EXPECT_FALSE(wnd.Enabled(id::btCancel));
     // The window refuses its own WM_CLOSE and stays for the caller to remove.
     EXPECT_TRUE(IsWindow(wnd));
     EXPECT_TRUE(IsWindowVisible(wnd));
 }
 
 TEST_F(LogonTest, LocaleAwareUpperCasingOfAccentedNames) {
-    HWND wnd = Open("\xe9mile", "x", 5);  // "émile" in the ANSI code page
+    Dialog wnd = Open("\xe9mile", "x", 5);  // "émile" in the ANSI code page
     EXPECT_FALSE(TryLogon(wnd, "\xc9MILE", "x").shown);
     EXPECT_TRUE(recorder.WaitFor(kAccepted));
 }
@@ -185,38 +173,37 @@ TEST_F(LogonTest, RefusalsShowTheWarningAndPostNothing) {
     // Password in another case; trailing blanks in either box; wrong name with the right
     // password: all refused with the one password message.
     const Case refused[] = {{"bob", "SECRET"}, {"bob ", "secret"}, {"bob", "secret "}, {"rob", "secret"}};
-    HWND wnd = Open("bob", "secret", 9);
+    Dialog wnd = Open("bob", "secret", 9);
     for (const Case& c : refused) {
         const auto seen = TryLogon(wnd, c.name, c.pass);
         EXPECT_TRUE(seen.shown) << c.name << "/" << c.pass;
         EXPECT_EQ(seen.title, "Warning");
         EXPECT_EQ(seen.text, kWrongText);
         // The name stays, the password is selected and focused for retyping.
-        EXPECT_EQ(harness::Text(GetDlgItem(wnd, id::eName)), c.name);
+        EXPECT_EQ(wnd.Text(id::eName), c.name);
         DWORD from = 0, to = 0;
-        SendMessageA(GetDlgItem(wnd, id::ePass), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
-                     reinterpret_cast<LPARAM>(&to));
+        wnd.Send(id::ePass, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
         EXPECT_EQ(from, 0u);
         EXPECT_EQ(to, strlen(c.pass));
-        EXPECT_EQ(GetFocus(), GetDlgItem(wnd, id::ePass));
+        EXPECT_EQ(GetFocus(), wnd.Item(id::ePass));
     }
     harness::Pump(50);
     EXPECT_TRUE(recorder.Messages().empty());
     bool exists = true;
     harness::ReadLastUser(&exists);
     EXPECT_FALSE(exists);
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(wnd, id::btOk)));
+    EXPECT_TRUE(wnd.Enabled(id::btOk));
 }
 
 TEST_F(LogonTest, EmptyPasswordMatchesEmptyBox) {
-    HWND wnd = Open("carol", "", 3);
+    Dialog wnd = Open("carol", "", 3);
     EXPECT_FALSE(TryLogon(wnd, "carol", "").shown);
     EXPECT_TRUE(recorder.WaitFor(kAccepted));
 }
 
 TEST_F(LogonTest, CancelThenCorrectOk) {
-    HWND wnd = Open("dave", "pw", 12);
-    harness::Drive([&] { PostMessageA(GetDlgItem(wnd, id::btCancel), BM_CLICK, 0, 0); });
+    Dialog wnd = Open("dave", "pw", 12);
+    harness::Drive([&] { wnd.Press(id::btCancel); });
     ASSERT_TRUE(recorder.WaitFor(kCancelled));
     harness::Pump(50);
     auto msgs = recorder.Messages();
@@ -224,8 +211,8 @@ TEST_F(LogonTest, CancelThenCorrectOk) {
     EXPECT_EQ(msgs[0].wp, static_cast<WPARAM>(-1));
     EXPECT_EQ(msgs[0].lp, 0);
     EXPECT_TRUE(IsWindowVisible(wnd));
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(wnd, id::btOk)));
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(wnd, id::btCancel)));
+    EXPECT_TRUE(wnd.Enabled(id::btOk));
+    EXPECT_TRUE(wnd.Enabled(id::btCancel));
 
     EXPECT_FALSE(TryLogon(wnd, "dave", "pw").shown);
     ASSERT_TRUE(recorder.WaitFor(kAccepted));
@@ -234,34 +221,33 @@ TEST_F(LogonTest, CancelThenCorrectOk) {
     ASSERT_EQ(msgs.size(), 2u);
     EXPECT_EQ(msgs[1].msg, kAccepted);
     EXPECT_EQ(msgs[1].wp, 12u);
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(wnd, id::btCancel)));
+    EXPECT_FALSE(wnd.Enabled(id::btCancel));
 }
 
 TEST_F(LogonTest, KeyboardOnTheHostsPlainLoop) {
-    HWND wnd = Open("erin", "pw", 4);
-    HWND name = GetDlgItem(wnd, id::eName), pass = GetDlgItem(wnd, id::ePass);
+    Dialog wnd = Open("erin", "pw", 4);
+    HWND pass = wnd.Item(id::ePass);
     harness::Drive([&] {
         // Enter in the name box presses OK: wrong password, so the warning comes and the
         // password box takes the focus.
-        Type(wnd, id::eName, "erin");
-        Type(wnd, id::ePass, "wrong");
-        harness::PostKey(name, VK_RETURN);
+        wnd.Set(id::eName, "erin");
+        wnd.Set(id::ePass, "wrong");
+        wnd.Key(id::eName, VK_RETURN);
         EXPECT_EQ(harness::AnswerMessageBox(uiThread).text, kWrongText);
         EXPECT_TRUE(harness::WaitUntil([&] { return harness::FocusOf(uiThread) == pass; }));
         // Esc in the password box presses Cancel and leaves the focus there.
-        harness::PostKey(pass, VK_ESCAPE);
+        wnd.Key(id::ePass, VK_ESCAPE);
         EXPECT_TRUE(recorder.WaitFor(kCancelled));
         EXPECT_EQ(harness::FocusOf(uiThread), pass);
         // Alt+F4 is refused like every other close request.
-        harness::PostKey(pass, VK_F4, /*alt=*/true);
+        wnd.Key(id::ePass, VK_F4, /*alt=*/true);
         Sleep(200);
         EXPECT_TRUE(IsWindowVisible(wnd));
         // Tab moves on to OK, and Enter there presses it.
-        Type(wnd, id::ePass, "pw");
-        harness::PostKey(pass, VK_TAB);
-        HWND ok = GetDlgItem(wnd, id::btOk);
-        EXPECT_TRUE(harness::WaitUntil([&] { return harness::FocusOf(uiThread) == ok; }));
-        harness::PostKey(ok, VK_RETURN);
+        wnd.Set(id::ePass, "pw");
+        wnd.Key(id::ePass, VK_TAB);
+        EXPECT_TRUE(harness::WaitUntil([&] { return harness::FocusOf(uiThread) == wnd.Item(id::btOk); }));
+        wnd.Key(id::btOk, VK_RETURN);
         EXPECT_TRUE(recorder.WaitFor(kAccepted));
     });
     EXPECT_EQ(recorder.Count(kCancelled), 1u);
@@ -270,15 +256,15 @@ TEST_F(LogonTest, KeyboardOnTheHostsPlainLoop) {
 }
 
 TEST_F(LogonTest, EnterInPasswordBoxAndOutsideCloseRequestsRefused) {
-    HWND wnd = Open("fay", "pw", 8);
+    Dialog wnd = Open("fay", "pw", 8);
     harness::Drive([&] {
         SendMessageA(wnd, WM_CLOSE, 0, 0);
-        PostMessageA(wnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        wnd.Close();
         Sleep(100);
         EXPECT_TRUE(IsWindowVisible(wnd));
-        Type(wnd, id::eName, "FAY");
-        Type(wnd, id::ePass, "pw");
-        harness::PostKey(GetDlgItem(wnd, id::ePass), VK_RETURN);
+        wnd.Set(id::eName, "FAY");
+        wnd.Set(id::ePass, "pw");
+        wnd.Key(id::ePass, VK_RETURN);
         EXPECT_TRUE(recorder.WaitFor(kAccepted));
     });
     EXPECT_TRUE(IsWindow(wnd));
@@ -286,8 +272,8 @@ TEST_F(LogonTest, EnterInPasswordBoxAndOutsideCloseRequestsRefused) {
 
 TEST_F(LogonTest, TwoWindowsAnswerTheirOwnNotifyWindows) {
     Recorder other;
-    HWND a = Open("gil", "1", 100);
-    HWND b = Open("hal", "2", 200, other.hwnd());
+    Dialog a = Open("gil", "1", 100);
+    Dialog b = Open("hal", "2", 200, other.hwnd());
     ASSERT_NE(a, b);
     EXPECT_FALSE(TryLogon(b, "hal", "2", other).shown);
     EXPECT_TRUE(other.WaitFor(kAccepted));
@@ -298,7 +284,7 @@ TEST_F(LogonTest, TwoWindowsAnswerTheirOwnNotifyWindows) {
     ASSERT_EQ(other.Messages().size(), 1u);
     EXPECT_EQ(recorder.Messages()[0].wp, 100u);
     EXPECT_EQ(other.Messages()[0].wp, 200u);
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(a, id::btOk)) == FALSE);
+    EXPECT_FALSE(a.Enabled(id::btOk));
 }
 
 TEST_F(LogonTest, StackBalancedAndIconOwned) {
@@ -322,16 +308,15 @@ TEST_F(LogonTest, BadInputNeitherCrashesNorLeaks) {
     auto logon = harness::Proc<HWND(WINAPI*)(HWND, HICON, const BYTE*, const BYTE*, LONG)>("Logon");
     // Null strings read as empty; an invalid icon gives no icon; an invalid notify
     // window makes the posts fail silently.
-    HWND wnd = logon(reinterpret_cast<HWND>(0xDEAD0), reinterpret_cast<HICON>(0x1234), nullptr,
-                     nullptr, 1);
+    Dialog wnd = logon(reinterpret_cast<HWND>(0xDEAD0), reinterpret_cast<HICON>(0x1234), nullptr, nullptr, 1);
     ASSERT_NE(wnd, nullptr);
     windows.push_back(wnd);
     EXPECT_EQ(SendMessageA(wnd, WM_GETICON, ICON_BIG, 0), 0);
     harness::Drive([&] {
-        Type(wnd, id::eName, "");
-        Type(wnd, id::ePass, "");
-        PressOk(wnd);
-        EXPECT_TRUE(harness::WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(wnd, id::btOk)); }));
+        wnd.Set(id::eName, "");
+        wnd.Set(id::ePass, "");
+        wnd.Press(id::btOk);
+        EXPECT_TRUE(harness::WaitUntil([&] { return !wnd.Enabled(id::btOk); }));
     });
     bool exists = false;
     EXPECT_EQ(harness::ReadLastUser(&exists), "");
@@ -339,7 +324,7 @@ TEST_F(LogonTest, BadInputNeitherCrashesNorLeaks) {
 
     // A full 255-byte name is compared whole.
     const std::string longName(255, 'n');
-    HWND full = Open(longName.c_str(), "p", 2);
+    Dialog full = Open(longName.c_str(), "p", 2);
     EXPECT_FALSE(TryLogon(full, std::string(255, 'N').c_str(), "p").shown);
     EXPECT_TRUE(recorder.WaitFor(kAccepted));
     EXPECT_EQ(harness::ReadLastUser(), longName);

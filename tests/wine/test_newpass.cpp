@@ -4,11 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "dialogs/newpass_ids.h"
@@ -17,6 +14,7 @@
 namespace {
 
 namespace id = vexlo::newpass_ids;
+using harness::Dialog;
 using harness::Recorder;
 
 constexpr const char* kClass = "TformNewPass";
@@ -24,45 +22,6 @@ using GetNewPasswordFn = BOOL(WINAPI*)(HWND, HICON, BYTE*, BYTE*);
 using GetNewPasswordThrdFn = BOOL(WINAPI*)(HICON, BYTE*, BYTE*);
 using LogonFn = HWND(WINAPI*)(HWND, HICON, const BYTE*, const BYTE*, LONG);
 using ShowAboutFn = HWND(WINAPI*)(HICON, DWORD, const char*, DWORD);
-
-HWND Item(HWND dlg, int control) { return GetDlgItem(dlg, control); }
-std::string TextOf(HWND dlg, int control) { return harness::Text(Item(dlg, control)); }
-bool OkEnabled(HWND dlg) { return IsWindowEnabled(Item(dlg, id::btOK)) != FALSE; }
-
-void SetBox(HWND dlg, int control, const std::string& text) {
-    SendMessageA(Item(dlg, control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-// Types characters at the caret, as the keyboard would.
-void TypeInto(HWND dlg, int control, const char* text) {
-    HWND edit = Item(dlg, control);
-    const LRESULT end = SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0);
-    SendMessageA(edit, EM_SETSEL, end, end);
-    for (const char* p = text; *p; ++p) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*p), 1);
-}
-
-void Click(HWND dlg, int control) { PostMessageA(Item(dlg, control), BM_CLICK, 0, 0); }
-
-bool WaitGone(HWND wnd) { return harness::WaitUntil([&] { return !IsWindow(wnd); }); }
-
-// Makes the modal call on this thread while drive() works the dialog from a second
-// thread, as a person would. Whatever drive() leaves open is closed, so a failing
-// expectation cannot hang the test in the dialog's loop.
-std::uint32_t RunModal(const std::function<std::uint32_t()>& call,
-                       const std::function<void(HWND)>& drive, HWND* shown = nullptr) {
-    const DWORD ui = GetCurrentThreadId();
-    HWND dlg = nullptr;
-    std::thread driver([&] {
-        if (!harness::WaitUntil([&] { return (dlg = harness::FindThreadWindow(ui, kClass)) != nullptr; }, 3000))
-            return;
-        drive(dlg);
-        if (!harness::WaitUntil([&] { return !IsWindow(dlg); }, 3000)) PostMessageA(dlg, WM_CLOSE, 0, 0);
-    });
-    const std::uint32_t result = call();
-    driver.join();
-    if (shown) *shown = dlg;
-    return result;
-}
 
 LONG WINAPI RefuseSetValue(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD) { return ERROR_ACCESS_DENIED; }
 
@@ -81,10 +40,20 @@ protected:
         harness::Pump(20);
     }
 
-    // The unowned variant, which leaves the library's state alone.
-    std::uint32_t Ask(std::vector<BYTE>& user, std::vector<BYTE>& pass,
-                      const std::function<void(HWND)>& drive, HICON icon = nullptr) {
-        return RunModal([&] { return getNewPasswordThrd(icon, user.data(), pass.data()); }, drive);
+    // Through GetNewPassword when an owner is named, else through the unowned variant,
+    // which leaves the library's state alone.
+    std::uint32_t Ask(HWND owner, std::vector<BYTE>& user, std::vector<BYTE>& pass,
+                      const std::function<void(Dialog)>& drive) {
+        return harness::RunModalDialog(
+            kClass,
+            [&] {
+                return owner ? getNewPassword(owner, nullptr, user.data(), pass.data())
+                             : getNewPasswordThrd(nullptr, user.data(), pass.data());
+            },
+            drive);
+    }
+    std::uint32_t Ask(std::vector<BYTE>& user, std::vector<BYTE>& pass, const std::function<void(Dialog)>& drive) {
+        return Ask(nullptr, user, pass, drive);
     }
 
     HWND OpenLogon(HWND notify) {
@@ -103,7 +72,7 @@ TEST_F(NewPassTest, LayoutAndProposalShownMaskedWithOkDisabled) {
     harness::SetLastUser("Alice");
     auto user = harness::Short("bob"), pass = harness::Short("s3cret");
     const auto userBefore = user, passBefore = pass;
-    const std::uint32_t result = Ask(user, pass, [&](HWND dlg) {
+    const std::uint32_t result = Ask(user, pass, [&](Dialog dlg) {
         EXPECT_EQ(harness::Text(dlg), "Enter new user name and password...");
         const RECT client = harness::ClientRect(dlg);
         EXPECT_EQ(client.right, 261);
@@ -113,58 +82,37 @@ TEST_F(NewPassTest, LayoutAndProposalShownMaskedWithOkDisabled) {
         EXPECT_TRUE(style & WS_SYSMENU);
         EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
         EXPECT_TRUE(GetWindowLongA(dlg, GWL_EXSTYLE) & WS_EX_TOPMOST);
-        // Centred on the desktop.
-        RECT r;
-        GetWindowRect(dlg, &r);
-        const int cx = GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN) / 2;
-        const int cy = GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN) / 2;
-        EXPECT_LE(std::abs((r.left + r.right) / 2 - cx), 1);
-        EXPECT_LE(std::abs((r.top + r.bottom) / 2 - cy), 1);
-
-        struct Expected {
-            int id, left, top, width, height;
-            const char* text;
-        };
-        const Expected controls[] = {
+        harness::ExpectCentredOnDesktop(dlg);
+        harness::ExpectPlaces(dlg, {
             {id::eUser, 8, 24, 241, 21, "bob"},    {id::ePass1, 8, 64, 241, 21, "s3cret"},
             {id::ePass2, 8, 104, 241, 21, "s3cret"}, {id::btOK, 48, 136, 75, 25, "OK"},
             {id::btCancel, 136, 136, 75, 25, "Cancel"},
-        };
-        for (const Expected& e : controls) {
-            const RECT c = harness::ChildRect(Item(dlg, e.id));
-            EXPECT_EQ(c.left, e.left) << e.id;
-            EXPECT_EQ(c.top, e.top) << e.id;
-            EXPECT_EQ(c.right - c.left, e.width) << e.id;
-            EXPECT_EQ(c.bottom - c.top, e.height) << e.id;
-            EXPECT_EQ(TextOf(dlg, e.id), e.text) << e.id;
-        }
+        });
         // Each caption sits just above its box.
         const std::pair<int, int> captions[] = {{id::lUser, id::eUser}, {id::lPass1, id::ePass1}, {id::lPass2, id::ePass2}};
         const char* texts[] = {"User name", "Password", "Retype password"};
         for (int i = 0; i < 3; ++i) {
-            const RECT l = harness::ChildRect(Item(dlg, captions[i].first));
-            const RECT e = harness::ChildRect(Item(dlg, captions[i].second));
-            EXPECT_EQ(TextOf(dlg, captions[i].first), texts[i]);
+            const RECT l = harness::ChildRect(dlg.Item(captions[i].first));
+            const RECT e = harness::ChildRect(dlg.Item(captions[i].second));
+            EXPECT_EQ(dlg.Text(captions[i].first), texts[i]);
             EXPECT_EQ(l.left, 8);
             EXPECT_LE(l.bottom, e.top);
             EXPECT_GE(l.top, e.top - 20);
         }
-        EXPECT_EQ(SendMessageA(Item(dlg, id::eUser), EM_GETPASSWORDCHAR, 0, 0), 0);
-        EXPECT_EQ(SendMessageA(Item(dlg, id::ePass1), EM_GETPASSWORDCHAR, 0, 0), '*');
-        EXPECT_EQ(SendMessageA(Item(dlg, id::ePass2), EM_GETPASSWORDCHAR, 0, 0), '*');
-        EXPECT_TRUE(GetWindowLongA(Item(dlg, id::btOK), GWL_STYLE) & BS_DEFPUSHBUTTON);
-        EXPECT_FALSE(OkEnabled(dlg));
-        EXPECT_TRUE(IsWindowEnabled(Item(dlg, id::btCancel)));
+        EXPECT_EQ(dlg.Send(id::eUser, EM_GETPASSWORDCHAR), 0);
+        EXPECT_EQ(dlg.Send(id::ePass1, EM_GETPASSWORDCHAR), '*');
+        EXPECT_EQ(dlg.Send(id::ePass2, EM_GETPASSWORDCHAR), '*');
+        EXPECT_TRUE(GetWindowLongA(dlg.Item(id::btOK), GWL_STYLE) & BS_DEFPUSHBUTTON);
+        EXPECT_FALSE(dlg.Enabled(id::btOK));
+        EXPECT_TRUE(dlg.Enabled(id::btCancel));
         // Tab order: the three boxes, then the buttons (OK is skipped while disabled).
-        EXPECT_EQ(harness::FocusOf(GetWindowThreadProcessId(dlg, nullptr)), Item(dlg, id::eUser));
-        EXPECT_EQ(GetNextDlgTabItem(dlg, Item(dlg, id::eUser), FALSE), Item(dlg, id::ePass1));
-        EXPECT_EQ(GetNextDlgTabItem(dlg, Item(dlg, id::ePass1), FALSE), Item(dlg, id::ePass2));
-        EXPECT_EQ(GetNextDlgTabItem(dlg, Item(dlg, id::ePass2), FALSE), Item(dlg, id::btCancel));
+        EXPECT_EQ(dlg.Focused(), dlg.Item(id::eUser));
+        harness::ExpectTabOrder(dlg, {id::eUser, id::ePass1, id::ePass2, id::btCancel});
         // Enter presses nothing while OK is disabled.
-        harness::PostKey(Item(dlg, id::eUser), VK_RETURN);
+        dlg.Key(id::eUser, VK_RETURN);
         Sleep(200);
         EXPECT_TRUE(IsWindowVisible(dlg));
-        Click(dlg, id::btCancel);
+        dlg.Press(id::btCancel);
     });
     EXPECT_EQ(result, 0u);
     EXPECT_EQ(user, userBefore);
@@ -176,23 +124,23 @@ TEST_F(NewPassTest, EmptyNameDropsProposedPasswordAndShowsLastUser) {
     harness::SetLastUser("Alice");
     auto user = harness::Short(""), pass = harness::Short("dropped");
     const auto passBefore = pass;
-    EXPECT_EQ(Ask(user, pass, [&](HWND dlg) {
-                  EXPECT_EQ(TextOf(dlg, id::eUser), "Alice");
-                  EXPECT_EQ(TextOf(dlg, id::ePass1), "");
-                  EXPECT_EQ(TextOf(dlg, id::ePass2), "");
-                  EXPECT_FALSE(OkEnabled(dlg));
+    EXPECT_EQ(Ask(user, pass, [&](Dialog dlg) {
+                  EXPECT_EQ(dlg.Text(id::eUser), "Alice");
+                  EXPECT_EQ(dlg.Text(id::ePass1), "");
+                  EXPECT_EQ(dlg.Text(id::ePass2), "");
+                  EXPECT_FALSE(dlg.Enabled(id::btOK));
                   // The close box is a Cancel.
-                  PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+                  dlg.Close();
               }),
               0u);
     EXPECT_EQ(user[0], 0);
     EXPECT_EQ(pass, passBefore);
 
     // Confirmed as it stands: the proposed password does not come back.
-    EXPECT_EQ(Ask(user, pass, [&](HWND dlg) {
-                  TypeInto(dlg, id::eUser, "Z");
-                  EXPECT_TRUE(OkEnabled(dlg));
-                  Click(dlg, id::btOK);
+    EXPECT_EQ(Ask(user, pass, [&](Dialog dlg) {
+                  dlg.Type(id::eUser, "Z");
+                  EXPECT_TRUE(dlg.Enabled(id::btOK));
+                  dlg.Press(id::btOK);
               }),
               1u);
     EXPECT_EQ(harness::FromShort(user.data()), "AliceZ");
@@ -201,17 +149,17 @@ TEST_F(NewPassTest, EmptyNameDropsProposedPasswordAndShowsLastUser) {
 
 TEST_F(NewPassTest, RetypingRuleAndExactComparison) {
     auto user = harness::Short("bob"), pass = harness::Short("pw");
-    EXPECT_EQ(Ask(user, pass, [&](HWND dlg) {
-                  EXPECT_FALSE(OkEnabled(dlg));
+    EXPECT_EQ(Ask(user, pass, [&](Dialog dlg) {
+                  EXPECT_FALSE(dlg.Enabled(id::btOK));
                   // A change of the name re-checks the complete proposal.
-                  TypeInto(dlg, id::eUser, "X");
-                  EXPECT_TRUE(OkEnabled(dlg));
+                  dlg.Type(id::eUser, "X");
+                  EXPECT_TRUE(dlg.Enabled(id::btOK));
                   // Any change of the first password empties the second and disables OK.
-                  TypeInto(dlg, id::ePass1, "d");
-                  EXPECT_EQ(TextOf(dlg, id::ePass2), "");
-                  EXPECT_FALSE(OkEnabled(dlg));
-                  SetBox(dlg, id::ePass1, "S\xe9" "cret");
-                  EXPECT_FALSE(OkEnabled(dlg));
+                  dlg.Type(id::ePass1, "d");
+                  EXPECT_EQ(dlg.Text(id::ePass2), "");
+                  EXPECT_FALSE(dlg.Enabled(id::btOK));
+                  dlg.Set(id::ePass1, "S\xe9" "cret");
+                  EXPECT_FALSE(dlg.Enabled(id::btOK));
                   struct Step {
                       const char* second;
                       bool enabled;
@@ -221,18 +169,18 @@ TEST_F(NewPassTest, RetypingRuleAndExactComparison) {
                   const Step steps[] = {{"s\xe9" "cret", false}, {"S\xc9" "cret", false},
                                         {"S\xe9" "cret ", false}, {"S\xe9" "cret", true}};
                   for (const Step& s : steps) {
-                      SetBox(dlg, id::ePass2, s.second);
-                      EXPECT_EQ(OkEnabled(dlg), s.enabled) << s.second;
+                      dlg.Set(id::ePass2, s.second);
+                      EXPECT_EQ(dlg.Enabled(id::btOK), s.enabled) << s.second;
                   }
                   // Typing in the first box after a match: retype needed again.
-                  TypeInto(dlg, id::ePass1, "!");
-                  EXPECT_EQ(TextOf(dlg, id::ePass2), "");
-                  EXPECT_FALSE(OkEnabled(dlg));
-                  TypeInto(dlg, id::ePass2, "S\xe9" "cret!");
-                  EXPECT_TRUE(OkEnabled(dlg));
-                  SetBox(dlg, id::eUser, "Carol Ann");
-                  EXPECT_TRUE(OkEnabled(dlg));
-                  Click(dlg, id::btOK);
+                  dlg.Type(id::ePass1, "!");
+                  EXPECT_EQ(dlg.Text(id::ePass2), "");
+                  EXPECT_FALSE(dlg.Enabled(id::btOK));
+                  dlg.Type(id::ePass2, "S\xe9" "cret!");
+                  EXPECT_TRUE(dlg.Enabled(id::btOK));
+                  dlg.Set(id::eUser, "Carol Ann");
+                  EXPECT_TRUE(dlg.Enabled(id::btOK));
+                  dlg.Press(id::btOK);
               }),
               1u);
     EXPECT_EQ(harness::FromShort(user.data()), "Carol Ann");
@@ -242,12 +190,12 @@ TEST_F(NewPassTest, RetypingRuleAndExactComparison) {
 
 TEST_F(NewPassTest, EmptyPasswordsConfirmedByEnter) {
     auto user = harness::Short(""), pass = harness::Short("");
-    EXPECT_EQ(Ask(user, pass, [&](HWND dlg) {
-                  EXPECT_EQ(TextOf(dlg, id::eUser), "");
-                  EXPECT_FALSE(OkEnabled(dlg));
-                  TypeInto(dlg, id::eUser, "dave");
-                  EXPECT_TRUE(OkEnabled(dlg));
-                  harness::PostKey(Item(dlg, id::eUser), VK_RETURN);
+    EXPECT_EQ(Ask(user, pass, [&](Dialog dlg) {
+                  EXPECT_EQ(dlg.Text(id::eUser), "");
+                  EXPECT_FALSE(dlg.Enabled(id::btOK));
+                  dlg.Type(id::eUser, "dave");
+                  EXPECT_TRUE(dlg.Enabled(id::btOK));
+                  dlg.Key(id::eUser, VK_RETURN);
               }),
               1u);
     EXPECT_EQ(harness::FromShort(user.data()), "dave");
@@ -259,9 +207,9 @@ TEST_F(NewPassTest, EscCancelsAndLongTextIsCutTo255) {
     harness::SetLastUser("keep");
     auto user = harness::Short("eve"), pass = harness::Short("pw");
     const auto userBefore = user;
-    EXPECT_EQ(Ask(user, pass, [&](HWND dlg) {
-                  TypeInto(dlg, id::eUser, "z");
-                  harness::PostKey(Item(dlg, id::eUser), VK_ESCAPE);
+    EXPECT_EQ(Ask(user, pass, [&](Dialog dlg) {
+                  dlg.Type(id::eUser, "z");
+                  dlg.Key(id::eUser, VK_ESCAPE);
               }),
               0u);
     EXPECT_EQ(user, userBefore);
@@ -271,11 +219,11 @@ TEST_F(NewPassTest, EscCancelsAndLongTextIsCutTo255) {
     std::vector<BYTE> u(300, 0xAB), p(300, 0xAB);
     u[0] = p[0] = 0;
     const std::string longUser(300, 'u'), longPass(400, 'p');
-    EXPECT_EQ(Ask(u, p, [&](HWND dlg) {
-                  SetBox(dlg, id::eUser, longUser);
-                  SetBox(dlg, id::ePass1, longPass);
-                  SetBox(dlg, id::ePass2, longPass);
-                  Click(dlg, id::btOK);
+    EXPECT_EQ(Ask(u, p, [&](Dialog dlg) {
+                  dlg.Set(id::eUser, longUser);
+                  dlg.Set(id::ePass1, longPass);
+                  dlg.Set(id::ePass2, longPass);
+                  dlg.Press(id::btOK);
               }),
               1u);
     EXPECT_EQ(harness::FromShort(u.data()), std::string(255, 'u'));
@@ -291,13 +239,12 @@ TEST_F(NewPassTest, EscCancelsAndLongTextIsCutTo255) {
 TEST_F(NewPassTest, GetNewPasswordOwnsLaterWindows) {
     Recorder owner, other;
     auto user = harness::Short("a"), pass = harness::Short("b");
-    EXPECT_EQ(RunModal([&] { return getNewPassword(owner.hwnd(), nullptr, user.data(), pass.data()); },
-                       [&](HWND dlg) {
-                           EXPECT_EQ(GetWindow(dlg, GW_OWNER), owner.hwnd());
-                           // The owner waits while the dialog is up.
-                           EXPECT_FALSE(IsWindowEnabled(owner.hwnd()));
-                           Click(dlg, id::btCancel);
-                       }),
+    EXPECT_EQ(Ask(owner.hwnd(), user, pass, [&](Dialog dlg) {
+                  EXPECT_EQ(GetWindow(dlg, GW_OWNER), owner.hwnd());
+                  // The owner waits while the dialog is up.
+                  EXPECT_FALSE(IsWindowEnabled(owner.hwnd()));
+                  dlg.Press(id::btCancel);
+              }),
               0u);
     EXPECT_TRUE(IsWindowEnabled(owner.hwnd()));
 
@@ -316,12 +263,11 @@ TEST_F(NewPassTest, GetNewPasswordOwnsLaterWindows) {
 TEST_F(NewPassTest, ThreadVariantHasNoOwnerAndLeavesOwnershipAlone) {
     Recorder owner;
     auto user = harness::Short("a"), pass = harness::Short("b");
-    RunModal([&] { return getNewPassword(owner.hwnd(), nullptr, user.data(), pass.data()); },
-             [&](HWND dlg) { Click(dlg, id::btCancel); });
-    EXPECT_EQ(Ask(user, pass, [&](HWND dlg) {
+    Ask(owner.hwnd(), user, pass, [&](Dialog dlg) { dlg.Press(id::btCancel); });
+    EXPECT_EQ(Ask(user, pass, [&](Dialog dlg) {
                   EXPECT_EQ(GetWindow(dlg, GW_OWNER), nullptr);
                   EXPECT_TRUE(IsWindowEnabled(owner.hwnd()));
-                  Click(dlg, id::btCancel);
+                  dlg.Press(id::btCancel);
               }),
               0u);
     HWND logon = OpenLogon(owner.hwnd());
@@ -334,15 +280,17 @@ TEST_F(NewPassTest, StackBalanceIconAndNullBuffers) {
     const auto addr = [](const void* p) { return static_cast<std::uint32_t>(reinterpret_cast<uintptr_t>(p)); };
     HICON icon = CopyIcon(LoadIcon(nullptr, IDI_APPLICATION));
     harness::StdcallResult r{};
-    RunModal([&] {
-                 r = harness::CallStdcall("GetNewPassword", {addr(owner.hwnd()), addr(icon), addr(user.data()), addr(pass.data())});
-                 return r.value;
-             },
-             [&](HWND dlg) {
-                 EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(dlg, WM_GETICON, ICON_BIG, 0)), icon);
-                 TypeInto(dlg, id::eUser, "2");
-                 Click(dlg, id::btOK);
-             });
+    harness::RunModalDialog(
+        kClass,
+        [&] {
+            r = harness::CallStdcall("GetNewPassword", {addr(owner.hwnd()), addr(icon), addr(user.data()), addr(pass.data())});
+            return r.value;
+        },
+        [&](Dialog dlg) {
+            EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(dlg, WM_GETICON, ICON_BIG, 0)), icon);
+            dlg.Type(id::eUser, "2");
+            dlg.Press(id::btOK);
+        });
     EXPECT_EQ(r.stackDelta, 0);
     EXPECT_EQ(r.value, 1u);  // a 32-bit boolean: exactly 1
     EXPECT_EQ(harness::FromShort(user.data()), "u2");
@@ -350,14 +298,16 @@ TEST_F(NewPassTest, StackBalanceIconAndNullBuffers) {
     EXPECT_FALSE(GetIconInfo(icon, &info));  // the dialog destroyed the icon it took over
 
     // An invalid icon handle gives a dialog without an icon.
-    RunModal([&] {
-                 r = harness::CallStdcall("GetNewPasswordThrd", {0x1234, addr(user.data()), addr(pass.data())});
-                 return r.value;
-             },
-             [&](HWND dlg) {
-                 EXPECT_EQ(SendMessageA(dlg, WM_GETICON, ICON_BIG, 0), 0);
-                 Click(dlg, id::btCancel);
-             });
+    harness::RunModalDialog(
+        kClass,
+        [&] {
+            r = harness::CallStdcall("GetNewPasswordThrd", {0x1234, addr(user.data()), addr(pass.data())});
+            return r.value;
+        },
+        [&](Dialog dlg) {
+            EXPECT_EQ(SendMessageA(dlg, WM_GETICON, ICON_BIG, 0), 0);
+            dlg.Press(id::btCancel);
+        });
     EXPECT_EQ(r.stackDelta, 0);
     EXPECT_EQ(r.value, 0u);
 
@@ -388,9 +338,9 @@ TEST_F(NewPassTest, FailedLastUserWriteKeepsDialogOpenAndReportsNothingWritten) 
     {
         harness::ImportHook refuse("ADVAPI32.dll", "RegSetValueExA", reinterpret_cast<void*>(&RefuseSetValue));
         ASSERT_TRUE(refuse.Installed());
-        result = Ask(user, pass, [&](HWND dlg) {
-            SetBox(dlg, id::eUser, "mallory");
-            Click(dlg, id::btOK);
+        result = Ask(user, pass, [&](Dialog dlg) {
+            dlg.Set(id::eUser, "mallory");
+            dlg.Press(id::btOK);
             const auto seen = harness::AnswerMessageBox(ui);
             EXPECT_TRUE(seen.shown);
             EXPECT_EQ(seen.title, "Error");
@@ -398,8 +348,8 @@ TEST_F(NewPassTest, FailedLastUserWriteKeepsDialogOpenAndReportsNothingWritten) 
             // The dialog stays, with what was typed, for another try or Cancel.
             Sleep(100);
             EXPECT_TRUE(IsWindowVisible(dlg));
-            EXPECT_EQ(TextOf(dlg, id::eUser), "mallory");
-            Click(dlg, id::btCancel);
+            EXPECT_EQ(dlg.Text(id::eUser), "mallory");
+            dlg.Press(id::btCancel);
         });
     }
     EXPECT_EQ(result, 0u);

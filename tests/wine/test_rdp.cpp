@@ -15,7 +15,7 @@ namespace {
 namespace id = vexlo::rdp_ids;
 using vexlo::ShortString;
 using vexlo::TRDPSettings;
-using harness::Control;
+using harness::Dialog;
 
 constexpr const char* kClass = "TformRDPSettings";
 
@@ -45,49 +45,17 @@ TRDPSettings PatternRecord() {
     return s;
 }
 
-std::uint32_t Edit(TRDPSettings& s, WORD& port, const std::function<void(HWND)>& drive, HWND* shown = nullptr) {
+std::uint32_t Edit(TRDPSettings& s, WORD& port, const std::function<void(Dialog)>& drive) {
     auto fn = harness::Proc<BOOL(WINAPI*)(TRDPSettings*, WORD*)>("GetRDPSettings");
-    return harness::RunModalDialog(kClass, [&] { return static_cast<std::uint32_t>(fn(&s, &port)) & 0xFF; }, drive,
-                                   shown);
+    return harness::RunModalDialog(kClass, [&] { return static_cast<std::uint32_t>(fn(&s, &port)) & 0xFF; }, drive);
 }
-
-void SetText(HWND dlg, int control, const char* text) {
-    SendMessageA(Control(dlg, control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-}
-
-// Typing as the keyboard does: characters at the end of the text.
-void Type(HWND dlg, int control, const char* text) {
-    HWND edit = Control(dlg, control);
-    SendMessageA(edit, EM_SETSEL, 0x7FFF, 0x7FFF);
-    for (const char* p = text; *p; ++p) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*p), 1);
-}
-
-void Click(HWND dlg, int control) { SendMessageA(Control(dlg, control), BM_CLICK, 0, 0); }
-void Press(HWND dlg, int control) { PostMessageA(Control(dlg, control), BM_CLICK, 0, 0); }
-
-// Picks a list entry as the user does: the selection moves, then the parent hears of it.
-void Pick(HWND dlg, int control, int index) {
-    HWND list = Control(dlg, control);
-    SendMessageA(list, CB_SETCURSEL, index, 0);
-    SendMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(control, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-}
-
-bool Enabled(HWND dlg, int control) { return IsWindowEnabled(Control(dlg, control)) != FALSE; }
-bool Checked(HWND dlg, int control) {
-    return SendMessageA(Control(dlg, control), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-int Selection(HWND dlg, int control) {
-    return static_cast<int>(SendMessageA(Control(dlg, control), CB_GETCURSEL, 0, 0));
-}
-
-int SizeCount(HWND dlg) { return static_cast<int>(SendMessageA(Control(dlg, id::cbDeskSize), CB_GETCOUNT, 0, 0)); }
 
 bool SameBytes(const TRDPSettings& a, const TRDPSettings& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 TEST(RdpDialog, LayoutTextsAndLook) {
     TRDPSettings s = PatternRecord();
     WORD port = 3389;
-    Edit(s, port, [&](HWND dlg) {
+    Edit(s, port, [&](Dialog dlg) {
         EXPECT_EQ(harness::Text(dlg), "RDP Settings");
         const RECT client = harness::ClientRect(dlg);
         EXPECT_EQ(client.right, 403);
@@ -131,42 +99,35 @@ TEST(RdpDialog, LayoutTextsAndLook) {
         });
         // Group boxes only frame their controls: every control is the form's own child.
         for (int c : {id::eServer, id::sePort, id::eShell, id::cbFull, id::cbDeskSize, id::cbPorts})
-            EXPECT_EQ(GetParent(Control(dlg, c)), dlg) << c;
+            EXPECT_EQ(GetParent(dlg.Item(c)), dlg) << c;
         for (int edit : {id::eServer, id::eUser, id::eDomain, id::ePass, id::eShell})
-            EXPECT_EQ(SendMessageA(Control(dlg, edit), EM_GETLIMITTEXT, 0, 0), 255) << edit;
-        EXPECT_EQ(SendMessageA(Control(dlg, id::ePass), EM_GETPASSWORDCHAR, 0, 0), '*');
-        EXPECT_TRUE(GetWindowLongA(Control(dlg, id::btOK), GWL_STYLE) & BS_DEFPUSHBUTTON);
+            EXPECT_EQ(dlg.Send(edit, EM_GETLIMITTEXT), 255) << edit;
+        EXPECT_EQ(dlg.Send(id::ePass, EM_GETPASSWORDCHAR), '*');
+        EXPECT_TRUE(GetWindowLongA(dlg.Item(id::btOK), GWL_STYLE) & BS_DEFPUSHBUTTON);
 
         // Both lists are drop-down lists drawn by the form with 16-pixel items.
         for (int list : {id::cbDeskSize, id::cbColor}) {
-            const LONG ls = GetWindowLongA(Control(dlg, list), GWL_STYLE);
+            const LONG ls = GetWindowLongA(dlg.Item(list), GWL_STYLE);
             EXPECT_EQ(ls & 3, CBS_DROPDOWNLIST) << list;
             EXPECT_TRUE(ls & CBS_OWNERDRAWFIXED) << list;
-            EXPECT_EQ(SendMessageA(Control(dlg, list), CB_GETITEMHEIGHT, 0, 0), 16) << list;
+            EXPECT_EQ(dlg.Send(list, CB_GETITEMHEIGHT), 16) << list;
         }
         const char* depths[] = {"8 bit", "15 bit", "16 bit", "24 bit"};
-        ASSERT_EQ(SendMessageA(Control(dlg, id::cbColor), CB_GETCOUNT, 0, 0), 4);
-        for (int i = 0; i < 4; ++i) {
-            char buf[32] = {};
-            SendMessageA(Control(dlg, id::cbColor), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf));
-            EXPECT_STREQ(buf, depths[i]);
-        }
+        ASSERT_EQ(dlg.Count(id::cbColor), 4);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(dlg.ItemText(id::cbColor, i), depths[i]);
         // Every entry of the size list reads "W x H".
-        for (int i = 0; i < SizeCount(dlg); ++i) {
-            char buf[32] = {};
-            SendMessageA(Control(dlg, id::cbDeskSize), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf));
+        for (int i = 0; i < dlg.Count(id::cbDeskSize); ++i) {
+            const std::string size = dlg.ItemText(id::cbDeskSize, i);
             unsigned w = 0, h = 0;
-            EXPECT_EQ(std::sscanf(buf, "%u x %u", &w, &h), 2) << buf;
+            EXPECT_EQ(std::sscanf(size.c_str(), "%u x %u", &w, &h), 2) << size;
             EXPECT_GE(w, 640u);
             EXPECT_GE(h, 480u);
         }
 
         // Tab order through the groups, then the buttons (OK is disabled at first).
-        const int order[] = {id::eServer, id::sePort, id::eUser,    id::eDomain, id::ePass,
-                             id::cbShell, id::eShell, id::cbFull,   id::cbDeskSize, id::cbColor,
-                             id::cbSound, id::cbDrives, id::cbPrint, id::cbPorts, id::btCancel, id::eServer};
-        for (size_t i = 0; i + 1 < std::size(order); ++i)
-            EXPECT_EQ(GetNextDlgTabItem(dlg, Control(dlg, order[i]), FALSE), Control(dlg, order[i + 1])) << i;
+        harness::ExpectTabOrder(dlg, {id::eServer, id::sePort, id::eUser, id::eDomain, id::ePass, id::cbShell,
+                                      id::eShell, id::cbFull, id::cbDeskSize, id::cbColor, id::cbSound, id::cbDrives,
+                                      id::cbPrint, id::cbPorts, id::btCancel, id::eServer});
 
         // The warning icon is painted at its place.
         harness::WaitUntil([] { return false; }, 200);
@@ -176,7 +137,7 @@ TEST(RdpDialog, LayoutTextsAndLook) {
             for (int x = 16; x < 48; x += 2) painted += GetPixel(dc, x, y) != GetSysColor(COLOR_BTNFACE);
         ReleaseDC(dlg, dc);
         EXPECT_GT(painted, 50);
-        Press(dlg, id::btCancel);
+        dlg.Press(id::btCancel);
     });
 }
 
@@ -184,21 +145,21 @@ TEST(RdpDialog, CompleteSettingsKeepOkDisabledUntilAChange) {
     TRDPSettings s = PatternRecord();
     const TRDPSettings before = s;
     WORD port = 3390;
-    const std::uint32_t result = Edit(s, port, [&](HWND dlg) {
-        ASSERT_GT(SizeCount(dlg), 0) << "the display offers no usable mode";
-        EXPECT_FALSE(Enabled(dlg, id::btOK));
-        EXPECT_EQ(Selection(dlg, id::cbDeskSize), 0);
-        EXPECT_EQ(Selection(dlg, id::cbColor), 2);
-        EXPECT_TRUE(Enabled(dlg, id::eShell));
-        EXPECT_TRUE(Enabled(dlg, id::cbDeskSize));
-        EXPECT_FALSE(Checked(dlg, id::cbShell));
-        EXPECT_TRUE(Checked(dlg, id::cbSound));
-        EXPECT_FALSE(Checked(dlg, id::cbDrives));
+    const std::uint32_t result = Edit(s, port, [&](Dialog dlg) {
+        ASSERT_GT(dlg.Count(id::cbDeskSize), 0) << "the display offers no usable mode";
+        EXPECT_FALSE(dlg.Enabled(id::btOK));
+        EXPECT_EQ(dlg.Selection(id::cbDeskSize), 0);
+        EXPECT_EQ(dlg.Selection(id::cbColor), 2);
+        EXPECT_TRUE(dlg.Enabled(id::eShell));
+        EXPECT_TRUE(dlg.Enabled(id::cbDeskSize));
+        EXPECT_FALSE(dlg.Checked(id::cbShell));
+        EXPECT_TRUE(dlg.Checked(id::cbSound));
+        EXPECT_FALSE(dlg.Checked(id::cbDrives));
         // A character typed and taken back again is a change.
-        Type(dlg, id::eDomain, "X\b");
-        EXPECT_EQ(harness::Text(Control(dlg, id::eDomain)), "CORP");
-        EXPECT_TRUE(Enabled(dlg, id::btOK));
-        Press(dlg, id::btOK);
+        dlg.Type(id::eDomain, "X\b");
+        EXPECT_EQ(dlg.Text(id::eDomain), "CORP");
+        EXPECT_TRUE(dlg.Enabled(id::btOK));
+        dlg.Press(id::btOK);
     });
     EXPECT_EQ(result, 1u);
     // Only what a string's writes touched differs: the typed character beyond the text.
@@ -214,26 +175,26 @@ TEST(RdpDialog, FullScreenWithoutAValidSize) {
     s.FullScreen = 1;
     s.DeskSize = 65535;
     WORD port = 3389;
-    const std::uint32_t result = Edit(s, port, [&](HWND dlg) {
-        EXPECT_FALSE(Enabled(dlg, id::cbDeskSize));
-        EXPECT_EQ(Selection(dlg, id::cbDeskSize), -1);
+    const std::uint32_t result = Edit(s, port, [&](Dialog dlg) {
+        EXPECT_FALSE(dlg.Enabled(id::cbDeskSize));
+        EXPECT_EQ(dlg.Selection(id::cbDeskSize), -1);
         // The size is required even with full screen: no server text enables OK.
-        SetText(dlg, id::eServer, "other");
-        EXPECT_FALSE(Enabled(dlg, id::btOK));
-        Click(dlg, id::cbFull);
-        EXPECT_TRUE(Enabled(dlg, id::cbDeskSize));
-        EXPECT_FALSE(Enabled(dlg, id::btOK));
-        if (SizeCount(dlg) == 0) return Press(dlg, id::btCancel);
-        Pick(dlg, id::cbDeskSize, SizeCount(dlg) - 1);
-        EXPECT_TRUE(Enabled(dlg, id::btOK));
+        dlg.Set(id::eServer, "other");
+        EXPECT_FALSE(dlg.Enabled(id::btOK));
+        dlg.Click(id::cbFull);
+        EXPECT_TRUE(dlg.Enabled(id::cbDeskSize));
+        EXPECT_FALSE(dlg.Enabled(id::btOK));
+        if (dlg.Count(id::cbDeskSize) == 0) return dlg.Press(id::btCancel);
+        dlg.Pick(id::cbDeskSize, dlg.Count(id::cbDeskSize) - 1);
+        EXPECT_TRUE(dlg.Enabled(id::btOK));
         // Unselected colour depth: OK goes again.
-        Pick(dlg, id::cbColor, -1);
-        EXPECT_FALSE(Enabled(dlg, id::btOK));
-        Pick(dlg, id::cbColor, 3);
-        SetText(dlg, id::eServer, "");
-        EXPECT_FALSE(Enabled(dlg, id::btOK));
-        SetText(dlg, id::eServer, "final");
-        Press(dlg, id::btOK);
+        dlg.Pick(id::cbColor, -1);
+        EXPECT_FALSE(dlg.Enabled(id::btOK));
+        dlg.Pick(id::cbColor, 3);
+        dlg.Set(id::eServer, "");
+        EXPECT_FALSE(dlg.Enabled(id::btOK));
+        dlg.Set(id::eServer, "final");
+        dlg.Press(id::btOK);
     });
     ASSERT_EQ(result, 1u);
     EXPECT_EQ(s.FullScreen, 0);
@@ -247,12 +208,12 @@ TEST(RdpDialog, OutOfRangeIndexesShowNoSelection) {
     s.DeskSize = 4000;
     s.ColorDepth = 4;
     WORD port = 1;
-    EXPECT_EQ(Edit(s, port, [&](HWND dlg) {
-                  EXPECT_EQ(Selection(dlg, id::cbDeskSize), -1);
-                  EXPECT_EQ(Selection(dlg, id::cbColor), -1);
-                  Type(dlg, id::eServer, "x");
-                  EXPECT_FALSE(Enabled(dlg, id::btOK));
-                  Press(dlg, id::btCancel);
+    EXPECT_EQ(Edit(s, port, [&](Dialog dlg) {
+                  EXPECT_EQ(dlg.Selection(id::cbDeskSize), -1);
+                  EXPECT_EQ(dlg.Selection(id::cbColor), -1);
+                  dlg.Type(id::eServer, "x");
+                  EXPECT_FALSE(dlg.Enabled(id::btOK));
+                  dlg.Press(id::btCancel);
               }),
               0u);
 }
@@ -261,16 +222,16 @@ TEST(RdpDialog, DefaultShellKeepsAndReturnsTheShellText) {
     TRDPSettings s = PatternRecord();
     s.DefaultShell = 1;
     WORD port = 3389;
-    const std::uint32_t result = Edit(s, port, [&](HWND dlg) {
-        EXPECT_TRUE(Checked(dlg, id::cbShell));
-        EXPECT_FALSE(Enabled(dlg, id::eShell));
-        EXPECT_EQ(harness::Text(Control(dlg, id::eShell)), "explorer.exe");
+    const std::uint32_t result = Edit(s, port, [&](Dialog dlg) {
+        EXPECT_TRUE(dlg.Checked(id::cbShell));
+        EXPECT_FALSE(dlg.Enabled(id::eShell));
+        EXPECT_EQ(dlg.Text(id::eShell), "explorer.exe");
         // Clearing and setting the box again switches the shell box with it.
-        Click(dlg, id::cbShell);
-        EXPECT_TRUE(Enabled(dlg, id::eShell));
-        Click(dlg, id::cbShell);
-        EXPECT_FALSE(Enabled(dlg, id::eShell));
-        Press(dlg, id::btOK);
+        dlg.Click(id::cbShell);
+        EXPECT_TRUE(dlg.Enabled(id::eShell));
+        dlg.Click(id::cbShell);
+        EXPECT_FALSE(dlg.Enabled(id::eShell));
+        dlg.Press(id::btOK);
     });
     ASSERT_EQ(result, 1u);
     EXPECT_EQ(s.DefaultShell, 1);
@@ -278,22 +239,22 @@ TEST(RdpDialog, DefaultShellKeepsAndReturnsTheShellText) {
 }
 
 TEST(RdpDialog, CancelEscAndCloseBoxAfterEditsLeaveRecordAndPort) {
-    const std::function<void(HWND)> closers[] = {
-        [](HWND dlg) { Press(dlg, id::btCancel); },
-        [](HWND dlg) { harness::PostKey(Control(dlg, id::eServer), VK_ESCAPE); },
-        [](HWND dlg) { PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0); },
+    const std::function<void(Dialog)> closers[] = {
+        [](Dialog dlg) { dlg.Press(id::btCancel); },
+        [](Dialog dlg) { dlg.Key(id::eServer, VK_ESCAPE); },
+        [](Dialog dlg) { dlg.Close(); },
     };
     for (const auto& close : closers) {
         TRDPSettings s = PatternRecord();
         const TRDPSettings before = s;
         WORD port = 3389;
-        const std::uint32_t result = Edit(s, port, [&](HWND dlg) {
-            SetText(dlg, id::eServer, "changed");
-            SetText(dlg, id::sePort, "8080");
-            Click(dlg, id::cbPorts);
-            Pick(dlg, id::cbColor, 0);
-            EXPECT_TRUE(Enabled(dlg, id::btOK));
-            SetFocus(Control(dlg, id::eServer));
+        const std::uint32_t result = Edit(s, port, [&](Dialog dlg) {
+            dlg.Set(id::eServer, "changed");
+            dlg.Set(id::sePort, "8080");
+            dlg.Click(id::cbPorts);
+            dlg.Pick(id::cbColor, 0);
+            EXPECT_TRUE(dlg.Enabled(id::btOK));
+            SetFocus(dlg.Item(id::eServer));
             close(dlg);
         });
         EXPECT_EQ(result, 0u);
@@ -306,13 +267,13 @@ TEST(RdpDialog, OkWritesEveryByteAndThePort) {
     TRDPSettings s = PatternRecord();
     TRDPSettings expected = s;
     WORD port = 3389;
-    const std::uint32_t result = Edit(s, port, [&](HWND dlg) {
-        SetText(dlg, id::eUser, "bob");
-        Click(dlg, id::cbPorts);
-        Click(dlg, id::cbSound);
-        Pick(dlg, id::cbColor, 3);
-        SetText(dlg, id::sePort, "8080");
-        Press(dlg, id::btOK);
+    const std::uint32_t result = Edit(s, port, [&](Dialog dlg) {
+        dlg.Set(id::eUser, "bob");
+        dlg.Click(id::cbPorts);
+        dlg.Click(id::cbSound);
+        dlg.Pick(id::cbColor, 3);
+        dlg.Set(id::sePort, "8080");
+        dlg.Press(id::btOK);
     });
     ASSERT_EQ(result, 1u);
     // Only the length byte and text of a string are written: the pattern beyond stays.
@@ -329,21 +290,19 @@ TEST(RdpDialog, PortBoxTypingArrowsAndClamping) {
     TRDPSettings s = PatternRecord();
     WORD port = 3389;
     // Typed above 65535 and left: the box shows 65535, and that is what OK returns.
-    std::uint32_t result = Edit(s, port, [&](HWND dlg) {
-        HWND box = Control(dlg, id::sePort);
-        PostMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(box), TRUE);
-        EXPECT_TRUE(harness::WaitUntil([&] { return harness::FocusOf(GetWindowThreadProcessId(dlg, nullptr)) == box; }));
-        SetText(dlg, id::sePort, "");
-        Type(dlg, id::sePort, "7a0x0 00");  // letters and blanks are refused
-        EXPECT_EQ(harness::Text(box), "70000");
-        PostMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(dlg, id::eUser)), TRUE);
-        EXPECT_TRUE(harness::WaitUntil([&] { return harness::Text(box) == "65535"; }));
+    std::uint32_t result = Edit(s, port, [&](Dialog dlg) {
+        EXPECT_TRUE(dlg.Focus(id::sePort));
+        dlg.Set(id::sePort, "");
+        dlg.Type(id::sePort, "7a0x0 00");  // letters and blanks are refused
+        EXPECT_EQ(dlg.Text(id::sePort), "70000");
+        dlg.Focus(id::eUser);
+        EXPECT_TRUE(harness::WaitUntil([&] { return dlg.Text(id::sePort) == "65535"; }));
         // The arrows step by one and stop at the ends.
-        SendMessageA(box, WM_KEYDOWN, VK_UP, 1);
-        EXPECT_EQ(harness::Text(box), "65535");
-        SendMessageA(box, WM_KEYDOWN, VK_DOWN, 1);
-        EXPECT_EQ(harness::Text(box), "65534");
-        Press(dlg, id::btOK);
+        dlg.Send(id::sePort, WM_KEYDOWN, VK_UP, 1);
+        EXPECT_EQ(dlg.Text(id::sePort), "65535");
+        dlg.Send(id::sePort, WM_KEYDOWN, VK_DOWN, 1);
+        EXPECT_EQ(dlg.Text(id::sePort), "65534");
+        dlg.Press(id::btOK);
     });
     EXPECT_EQ(result, 1u);
     EXPECT_EQ(port, 65534);
@@ -351,29 +310,26 @@ TEST(RdpDialog, PortBoxTypingArrowsAndClamping) {
     // Typed above 65535 and Enter pressed in the box: still 65535, not the number cut to
     // 16 bits.
     port = 3389;
-    result = Edit(s, port, [&](HWND dlg) {
-        HWND box = Control(dlg, id::sePort);
-        PostMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(box), TRUE);
-        EXPECT_TRUE(harness::WaitUntil([&] { return harness::FocusOf(GetWindowThreadProcessId(dlg, nullptr)) == box; }));
-        SetText(dlg, id::sePort, "70000");
-        harness::PostKey(box, VK_RETURN);
+    result = Edit(s, port, [&](Dialog dlg) {
+        EXPECT_TRUE(dlg.Focus(id::sePort));
+        dlg.Set(id::sePort, "70000");
+        dlg.Key(id::sePort, VK_RETURN);
     });
     EXPECT_EQ(result, 1u);
     EXPECT_EQ(port, 65535);
 
     // The arrow buttons: up from 0, and text that is no number counts as 0.
     port = 0;
-    result = Edit(s, port, [&](HWND dlg) {
-        HWND box = Control(dlg, id::sePort);
-        HWND arrows = GetWindow(box, GW_CHILD);
+    result = Edit(s, port, [&](Dialog dlg) {
+        HWND arrows = GetWindow(dlg.Item(id::sePort), GW_CHILD);
         ASSERT_NE(arrows, nullptr);
         RECT r;
         GetClientRect(arrows, &r);
         SendMessageA(arrows, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.right / 2, r.bottom / 4));
         SendMessageA(arrows, WM_LBUTTONUP, 0, MAKELPARAM(r.right / 2, r.bottom / 4));
-        EXPECT_EQ(harness::Text(box), "1");
-        SetText(dlg, id::sePort, "-");
-        Press(dlg, id::btOK);
+        EXPECT_EQ(dlg.Text(id::sePort), "1");
+        dlg.Set(id::sePort, "-");
+        dlg.Press(id::btOK);
     });
     EXPECT_EQ(result, 1u);
     EXPECT_EQ(port, 0);
@@ -398,13 +354,13 @@ TEST(RdpDialog, NullPointersAndFullStrings) {
         for (int i = 0; i < 255; ++i) f->text[i] = static_cast<char>('a' + (i * 5 + f->length) % 26);
     }
     const TRDPSettings full = s;
-    const std::uint32_t result = Edit(s, port, [&](HWND dlg) {
-        EXPECT_EQ(harness::Text(Control(dlg, id::eServer)).size(), 255u);
-        EXPECT_EQ(harness::Text(Control(dlg, id::eShell)), full.Shell.Str());
-        Type(dlg, id::eServer, "z");  // refused: the box holds 255 characters at most
-        Click(dlg, id::cbDrives);
-        Click(dlg, id::cbDrives);
-        Press(dlg, id::btOK);
+    const std::uint32_t result = Edit(s, port, [&](Dialog dlg) {
+        EXPECT_EQ(dlg.Text(id::eServer).size(), 255u);
+        EXPECT_EQ(dlg.Text(id::eShell), full.Shell.Str());
+        dlg.Type(id::eServer, "z");  // refused: the box holds 255 characters at most
+        dlg.Click(id::cbDrives);
+        dlg.Click(id::cbDrives);
+        dlg.Press(id::btOK);
     });
     ASSERT_EQ(result, 1u);
     EXPECT_TRUE(SameBytes(s, full));
@@ -424,9 +380,9 @@ TEST(RdpDialog, StackBalanced) {
                                                             reinterpret_cast<std::uint32_t>(&port)});
             return shown.value;
         },
-        [&](HWND dlg) {
-            Type(dlg, id::eServer, "!");
-            Press(dlg, id::btOK);
+        [&](Dialog dlg) {
+            dlg.Type(id::eServer, "!");
+            dlg.Press(id::btOK);
         });
     EXPECT_EQ(shown.stackDelta, 0);
     EXPECT_EQ(shown.value & 0xFF, 1u);

@@ -15,13 +15,12 @@
 namespace {
 
 namespace id = vexlo::rfb_ids;
-using harness::Control;
+using harness::Dialog;
+using harness::RadioItem;
 using vexlo::ShortString;
 using vexlo::TRFBSettings;
 
 constexpr const char* kClass = "TformRFBSettings";
-
-int Item(int group, int index) { return group + 1 + index; }
 
 TRFBSettings PatternRecord() {
     TRFBSettings s;
@@ -49,56 +48,22 @@ TRFBSettings PatternRecord() {
     return s;
 }
 
-std::uint32_t Edit(TRFBSettings& s, const std::function<void(HWND)>& drive) {
+std::uint32_t Edit(TRFBSettings& s, const std::function<void(Dialog)>& drive) {
     auto fn = harness::Proc<BOOL(WINAPI*)(TRFBSettings*)>("GetRFBSettings");
     return harness::RunModalDialog(kClass, [&] { return static_cast<std::uint32_t>(fn(&s)); }, drive);
-}
-
-void SetText(HWND dlg, int control, const char* text) {
-    SendMessageA(Control(dlg, control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-}
-void Click(HWND dlg, int control) { SendMessageA(Control(dlg, control), BM_CLICK, 0, 0); }
-void Press(HWND dlg, int control) { PostMessageA(Control(dlg, control), BM_CLICK, 0, 0); }
-bool Enabled(HWND dlg, int control) { return IsWindowEnabled(Control(dlg, control)) != FALSE; }
-bool Checked(HWND dlg, int control) {
-    return SendMessageA(Control(dlg, control), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-int Chosen(HWND dlg, int group, int count) {
-    int chosen = -1;
-    for (int i = 0; i < count; ++i)
-        if (Checked(dlg, Item(group, i))) {
-            EXPECT_EQ(chosen, -1) << "two items chosen in " << group;
-            chosen = i;
-        }
-    return chosen;
-}
-int MenuKey(HWND dlg) { return static_cast<int>(SendMessageA(Control(dlg, id::cbMenuKey), CB_GETCURSEL, 0, 0)); }
-void PickMenuKey(HWND dlg, int index) {
-    HWND list = Control(dlg, id::cbMenuKey);
-    SendMessageA(list, CB_SETCURSEL, index, 0);
-    SendMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(id::cbMenuKey, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-}
-// Clicks a tab as the mouse does; the tab control tells the form.
-void ClickTab(HWND dlg, int index) {
-    HWND tabs = Control(dlg, id::PageControl1);
-    RECT r{};
-    SendMessageA(tabs, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
-    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    SendMessageA(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageA(tabs, WM_LBUTTONUP, 0, at);
 }
 
 bool SameBytes(const TRFBSettings& a, const TRFBSettings& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 TEST(RfbDialog, LayoutPagesAndTexts) {
     TRFBSettings s = PatternRecord();
-    Edit(s, [&](HWND dlg) {
+    Edit(s, [&](Dialog dlg) {
         EXPECT_EQ(harness::Text(dlg), "RFB Settings");
         const RECT client = harness::ClientRect(dlg);
         EXPECT_EQ(client.right, 401);
         EXPECT_EQ(client.bottom, 352);
         EXPECT_NE(SendMessageA(dlg, WM_GETICON, ICON_SMALL, 0), 0);
-        HWND tabs = Control(dlg, id::PageControl1);
+        HWND tabs = dlg.Item(id::PageControl1);
         ASSERT_EQ(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0), 3);
         const char* pages[] = {"Colour/Encoding", "Inputs", "Misc"};
         for (int i = 0; i < 3; ++i) {
@@ -112,9 +77,9 @@ TEST(RfbDialog, LayoutPagesAndTexts) {
         }
         // It opens on "Inputs".
         EXPECT_EQ(SendMessageA(tabs, TCM_GETCURSEL, 0, 0), 1);
-        EXPECT_TRUE(IsWindowVisible(Control(dlg, id::cbPointer)));
-        EXPECT_FALSE(IsWindowVisible(Control(dlg, id::cbAuto)));
-        EXPECT_FALSE(IsWindowVisible(Control(dlg, id::cbShared)));
+        EXPECT_TRUE(IsWindowVisible(dlg.Item(id::cbPointer)));
+        EXPECT_FALSE(IsWindowVisible(dlg.Item(id::cbAuto)));
+        EXPECT_FALSE(IsWindowVisible(dlg.Item(id::cbShared)));
 
         // Form and group controls in the form; page controls in their page.
         harness::ExpectPlaces(dlg, {
@@ -146,58 +111,53 @@ TEST(RfbDialog, LayoutPagesAndTexts) {
         const char* encodings[] = {"ZRLE", "Hextile", "Raw"};
         const char* colours[] = {"Full (all available colours)", "Medium (256 colours)", "Low (64 colours)",
                                  "Very low (8 colours)"};
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(harness::Text(Control(dlg, Item(id::rgEncoding, i))), encodings[i]);
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(harness::Text(Control(dlg, Item(id::rgColour, i))), colours[i]);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(dlg.Text(RadioItem(id::rgEncoding, i)), encodings[i]);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(dlg.Text(RadioItem(id::rgColour, i)), colours[i]);
         for (int group : {id::rgEncoding, id::rgColour}) {
-            const RECT box = harness::ChildRect(Control(dlg, group));
+            const RECT box = harness::ChildRect(dlg.Item(group));
             int lastTop = box.top;
             for (int i = 0; i < (group == id::rgEncoding ? 3 : 4); ++i) {
-                const RECT r = harness::ChildRect(Control(dlg, Item(group, i)));
+                const RECT r = harness::ChildRect(dlg.Item(RadioItem(group, i)));
                 EXPECT_GT(r.top, lastTop);
                 EXPECT_GE(r.left, box.left);
                 EXPECT_LE(r.bottom, box.bottom);
                 lastTop = r.top;
             }
         }
-        HWND keys = Control(dlg, id::cbMenuKey);
-        EXPECT_EQ(SendMessageA(keys, CB_GETCOUNT, 0, 0), 11);
-        EXPECT_EQ(SendMessageA(keys, CB_GETITEMHEIGHT, 0, 0), 16);
-        char last[16] = {};
-        SendMessageA(keys, CB_GETLBTEXT, 10, reinterpret_cast<LPARAM>(last));
-        EXPECT_STREQ(last, "none");
-        EXPECT_EQ(SendMessageA(Control(dlg, id::ePass), EM_GETPASSWORDCHAR, 0, 0), '*');
+        EXPECT_EQ(dlg.Count(id::cbMenuKey), 11);
+        EXPECT_EQ(dlg.Send(id::cbMenuKey, CB_GETITEMHEIGHT), 16);
+        EXPECT_EQ(dlg.ItemText(id::cbMenuKey, 10), "none");
+        EXPECT_EQ(dlg.Send(id::ePass, EM_GETPASSWORDCHAR), '*');
 
         // Tab order: the check boxes of a page from top to bottom.
-        const int inputs[] = {id::cbPointer, id::cbKeyboard, id::cbSendClip, id::cbAcceptClip,
-                              id::cbEmulate3, id::cbRate, id::cbMenuKey};
-        for (size_t i = 0; i + 1 < std::size(inputs); ++i)
-            EXPECT_EQ(GetNextDlgTabItem(dlg, Control(dlg, inputs[i]), FALSE), Control(dlg, inputs[i + 1])) << i;
+        harness::ExpectTabOrder(dlg, {id::cbPointer, id::cbKeyboard, id::cbSendClip, id::cbAcceptClip, id::cbEmulate3,
+                                      id::cbRate, id::cbMenuKey});
 
         // A click on a tab shows its page.
-        ClickTab(dlg, 2);
-        EXPECT_TRUE(IsWindowVisible(Control(dlg, id::cbShared)));
-        EXPECT_FALSE(IsWindowVisible(Control(dlg, id::cbPointer)));
-        ClickTab(dlg, 0);
-        EXPECT_TRUE(IsWindowVisible(Control(dlg, id::cbAuto)));
-        Press(dlg, id::btCancel);
+        dlg.ClickTab(id::PageControl1, 2);
+        EXPECT_TRUE(IsWindowVisible(dlg.Item(id::cbShared)));
+        EXPECT_FALSE(IsWindowVisible(dlg.Item(id::cbPointer)));
+        dlg.ClickTab(id::PageControl1, 0);
+        EXPECT_TRUE(IsWindowVisible(dlg.Item(id::cbAuto)));
+        dlg.Press(id::btCancel);
     });
 }
 
 TEST(RfbDialog, CompleteSettingsKeepOkDisabledUntilAChange) {
     TRFBSettings s = PatternRecord();
     const TRFBSettings before = s;
-    const std::uint32_t result = Edit(s, [&](HWND dlg) {
-        EXPECT_FALSE(Enabled(dlg, id::btOK));
-        EXPECT_EQ(Chosen(dlg, id::rgEncoding, 3), 0);
-        EXPECT_EQ(Chosen(dlg, id::rgColour, 4), 1);
-        EXPECT_EQ(MenuKey(dlg), 7);
-        EXPECT_TRUE(Checked(dlg, id::cbRate));
-        EXPECT_FALSE(Checked(dlg, id::cbSendClip));
-        EXPECT_TRUE(Checked(dlg, id::cbFull));
-        Click(dlg, id::cbEmulate3);
-        Click(dlg, id::cbEmulate3);
-        EXPECT_TRUE(Enabled(dlg, id::btOK));
-        Press(dlg, id::btOK);
+    const std::uint32_t result = Edit(s, [&](Dialog dlg) {
+        EXPECT_FALSE(dlg.Enabled(id::btOK));
+        EXPECT_EQ(dlg.Radio(id::rgEncoding, 3), 0);
+        EXPECT_EQ(dlg.Radio(id::rgColour, 4), 1);
+        EXPECT_EQ(dlg.Selection(id::cbMenuKey), 7);
+        EXPECT_TRUE(dlg.Checked(id::cbRate));
+        EXPECT_FALSE(dlg.Checked(id::cbSendClip));
+        EXPECT_TRUE(dlg.Checked(id::cbFull));
+        dlg.Click(id::cbEmulate3);
+        dlg.Click(id::cbEmulate3);
+        EXPECT_TRUE(dlg.Enabled(id::btOK));
+        dlg.Press(id::btOK);
     });
     EXPECT_EQ(result, 1u);
     // Every byte as it came, the padding byte at 531 included.
@@ -207,16 +167,16 @@ TEST(RfbDialog, CompleteSettingsKeepOkDisabledUntilAChange) {
 TEST(RfbDialog, EachControlWritesItsField) {
     TRFBSettings s = PatternRecord();
     TRFBSettings expected = s;
-    const std::uint32_t result = Edit(s, [&](HWND dlg) {
-        SetText(dlg, id::ePass, "new");
+    const std::uint32_t result = Edit(s, [&](Dialog dlg) {
+        dlg.Set(id::ePass, "new");
         for (int box : {id::cbPointer, id::cbKeyboard, id::cbSendClip, id::cbAcceptClip, id::cbEmulate3, id::cbRate,
                         id::cbShared, id::cbFull, id::cbCursor, id::cbResize})
-            Click(dlg, box);
-        Click(dlg, Item(id::rgEncoding, 1));
-        Click(dlg, Item(id::rgColour, 3));
-        EXPECT_EQ(Chosen(dlg, id::rgColour, 4), 3);
-        PickMenuKey(dlg, 10);
-        Press(dlg, id::btOK);
+            dlg.Click(box);
+        dlg.Click(RadioItem(id::rgEncoding, 1));
+        dlg.Click(RadioItem(id::rgColour, 3));
+        EXPECT_EQ(dlg.Radio(id::rgColour, 4), 3);
+        dlg.Pick(id::cbMenuKey, 10);
+        dlg.Press(id::btOK);
     });
     ASSERT_EQ(result, 1u);
     expected.Password.length = 3;
@@ -236,18 +196,18 @@ TEST(RfbDialog, AutoSelectDisablesTheGroupsWhichKeepTheirIndexes) {
     s.AutoSelect = 1;
     s.Encoding = 2;
     s.ColourLevel = 3;
-    const std::uint32_t result = Edit(s, [&](HWND dlg) {
-        for (int control : {int{id::rgEncoding}, Item(id::rgEncoding, 0), Item(id::rgEncoding, 2), int{id::rgColour},
-                            Item(id::rgColour, 3)})
-            EXPECT_FALSE(Enabled(dlg, control)) << control;
-        EXPECT_EQ(Chosen(dlg, id::rgEncoding, 3), 2);
-        EXPECT_EQ(Chosen(dlg, id::rgColour, 4), 3);
-        Click(dlg, id::cbAuto);
-        EXPECT_TRUE(Enabled(dlg, id::rgEncoding));
-        EXPECT_TRUE(Enabled(dlg, Item(id::rgColour, 0)));
-        Click(dlg, id::cbAuto);
-        EXPECT_FALSE(Enabled(dlg, Item(id::rgColour, 0)));
-        Press(dlg, id::btOK);
+    const std::uint32_t result = Edit(s, [&](Dialog dlg) {
+        for (int control : {int{id::rgEncoding}, RadioItem(id::rgEncoding, 0), RadioItem(id::rgEncoding, 2),
+                            int{id::rgColour}, RadioItem(id::rgColour, 3)})
+            EXPECT_FALSE(dlg.Enabled(control)) << control;
+        EXPECT_EQ(dlg.Radio(id::rgEncoding, 3), 2);
+        EXPECT_EQ(dlg.Radio(id::rgColour, 4), 3);
+        dlg.Click(id::cbAuto);
+        EXPECT_TRUE(dlg.Enabled(id::rgEncoding));
+        EXPECT_TRUE(dlg.Enabled(RadioItem(id::rgColour, 0)));
+        dlg.Click(id::cbAuto);
+        EXPECT_FALSE(dlg.Enabled(RadioItem(id::rgColour, 0)));
+        dlg.Press(id::btOK);
     });
     ASSERT_EQ(result, 1u);
     EXPECT_EQ(s.AutoSelect, 1);
@@ -262,12 +222,12 @@ TEST(RfbDialog, IndexesOutOfRange) {
     s.Encoding = 7;
     s.ColourLevel = -5;
     s.MenuKey = 20;
-    std::uint32_t result = Edit(s, [&](HWND dlg) {
-        EXPECT_EQ(Chosen(dlg, id::rgEncoding, 3), 2);
-        EXPECT_EQ(Chosen(dlg, id::rgColour, 4), -1);
-        EXPECT_EQ(MenuKey(dlg), -1);
-        SetText(dlg, id::eServer, "x");
-        Press(dlg, id::btOK);
+    std::uint32_t result = Edit(s, [&](Dialog dlg) {
+        EXPECT_EQ(dlg.Radio(id::rgEncoding, 3), 2);
+        EXPECT_EQ(dlg.Radio(id::rgColour, 4), -1);
+        EXPECT_EQ(dlg.Selection(id::cbMenuKey), -1);
+        dlg.Set(id::eServer, "x");
+        dlg.Press(id::btOK);
     });
     ASSERT_EQ(result, 1u);
     EXPECT_EQ(s.Encoding, 2);
@@ -277,10 +237,10 @@ TEST(RfbDialog, IndexesOutOfRange) {
     // A key picked replaces it; -1 on entry and nothing picked stays -1.
     s.MenuKey = 20;
     s.Encoding = -1;
-    result = Edit(s, [&](HWND dlg) {
-        EXPECT_EQ(Chosen(dlg, id::rgEncoding, 3), -1);
-        PickMenuKey(dlg, 2);
-        Press(dlg, id::btOK);
+    result = Edit(s, [&](Dialog dlg) {
+        EXPECT_EQ(dlg.Radio(id::rgEncoding, 3), -1);
+        dlg.Pick(id::cbMenuKey, 2);
+        dlg.Press(id::btOK);
     });
     ASSERT_EQ(result, 1u);
     EXPECT_EQ(s.MenuKey, 2);
@@ -290,18 +250,18 @@ TEST(RfbDialog, IndexesOutOfRange) {
 TEST(RfbDialog, EmptyServerKeepsOkDisabled) {
     TRFBSettings s = PatternRecord();
     s.Server.length = 0;
-    const std::uint32_t result = Edit(s, [&](HWND dlg) {
-        Click(dlg, id::cbRate);
-        EXPECT_FALSE(Enabled(dlg, id::btOK));
-        SetText(dlg, id::eServer, "h");
-        EXPECT_TRUE(Enabled(dlg, id::btOK));
-        SetText(dlg, id::eServer, "");
-        EXPECT_FALSE(Enabled(dlg, id::btOK));
+    const std::uint32_t result = Edit(s, [&](Dialog dlg) {
+        dlg.Click(id::cbRate);
+        EXPECT_FALSE(dlg.Enabled(id::btOK));
+        dlg.Set(id::eServer, "h");
+        EXPECT_TRUE(dlg.Enabled(id::btOK));
+        dlg.Set(id::eServer, "");
+        EXPECT_FALSE(dlg.Enabled(id::btOK));
         // Enter with OK disabled does nothing; Esc cancels.
-        harness::PostKey(Control(dlg, id::eServer), VK_RETURN);
+        dlg.Key(id::eServer, VK_RETURN);
         Sleep(100);
         EXPECT_TRUE(IsWindowVisible(dlg));
-        harness::PostKey(Control(dlg, id::eServer), VK_ESCAPE);
+        dlg.Key(id::eServer, VK_ESCAPE);
     });
     EXPECT_EQ(result, 0u);
 }
@@ -309,12 +269,12 @@ TEST(RfbDialog, EmptyServerKeepsOkDisabled) {
 TEST(RfbDialog, CancelAfterEditsLeavesTheRecord) {
     TRFBSettings s = PatternRecord();
     const TRFBSettings before = s;
-    const std::uint32_t result = Edit(s, [&](HWND dlg) {
-        SetText(dlg, id::eServer, "elsewhere");
-        Click(dlg, id::cbAuto);
-        Click(dlg, Item(id::rgEncoding, 2));
-        PickMenuKey(dlg, 0);
-        PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+    const std::uint32_t result = Edit(s, [&](Dialog dlg) {
+        dlg.Set(id::eServer, "elsewhere");
+        dlg.Click(id::cbAuto);
+        dlg.Click(RadioItem(id::rgEncoding, 2));
+        dlg.Pick(id::cbMenuKey, 0);
+        dlg.Close();
     });
     EXPECT_EQ(result, 0u);
     EXPECT_TRUE(SameBytes(s, before));
@@ -341,11 +301,11 @@ TEST(RfbDialog, NullRecordFullStringsAndStack) {
             shown = harness::CallStdcall("GetRFBSettings", {reinterpret_cast<std::uint32_t>(&s)});
             return shown.value;
         },
-        [&](HWND dlg) {
-            EXPECT_EQ(harness::Text(Control(dlg, id::eServer)), full.Server.Str());
-            Click(dlg, id::cbShared);
-            Click(dlg, id::cbShared);
-            Press(dlg, id::btOK);
+        [&](Dialog dlg) {
+            EXPECT_EQ(dlg.Text(id::eServer), full.Server.Str());
+            dlg.Click(id::cbShared);
+            dlg.Click(id::cbShared);
+            dlg.Press(id::btOK);
         });
     EXPECT_EQ(shown.stackDelta, 0);
     EXPECT_EQ(shown.value, 1u);
@@ -355,9 +315,9 @@ TEST(RfbDialog, NullRecordFullStringsAndStack) {
 TEST(RfbDialog, OwnedByTheOwnerWindowOnceOneIsNamed) {
     TRFBSettings s = PatternRecord();
     HWND seen = nullptr;
-    Edit(s, [&](HWND dlg) {
+    Edit(s, [&](Dialog dlg) {
         EXPECT_EQ(GetWindow(dlg, GW_OWNER), nullptr);
-        Press(dlg, id::btCancel);
+        dlg.Press(id::btCancel);
     });
     // GetNewPassword names the owner of every later window of the library.
     harness::Recorder owner;
@@ -366,10 +326,10 @@ TEST(RfbDialog, OwnedByTheOwnerWindowOnceOneIsNamed) {
     auto user = harness::Short(""), pass = harness::Short("");
     harness::RunModalDialog(
         "TformNewPass", [&] { return static_cast<std::uint32_t>(ask(owner.hwnd(), nullptr, user.data(), pass.data())); },
-        [](HWND dlg) { PostMessageA(dlg, WM_CLOSE, 0, 0); });
-    Edit(s, [&](HWND dlg) {
+        [](Dialog dlg) { PostMessageA(dlg, WM_CLOSE, 0, 0); });
+    Edit(s, [&](Dialog dlg) {
         seen = GetWindow(dlg, GW_OWNER);
-        Press(dlg, id::btCancel);
+        dlg.Press(id::btCancel);
     });
     EXPECT_EQ(seen, owner.hwnd());
 }

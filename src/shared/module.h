@@ -3,8 +3,12 @@
 // locks: the install and remove exports are called from one thread at a time.
 #include <windows.h>
 
+#include "shared/handles.h"
+
 namespace vexlo::module {
 
+// The library's own module: DllMain sets it; a program that links the library's code
+// directly (the tests) sets its own.
 HINSTANCE Instance();
 void SetInstance(HINSTANCE instance);
 
@@ -17,13 +21,16 @@ void RegisterIconRequestMessage();
 HWND OwnerWindow();
 void SetOwnerWindow(HWND owner);
 
-// Hook handles stored by the install exports and used by the remove exports.
+// Hooks installed by the install exports and removed by the remove exports; any still
+// installed go when the library unloads.
 struct Hooks {
-    HHOOK explorer = nullptr;
-    HHOOK contextCallWnd = nullptr;
-    HHOOK contextGetMsg = nullptr;
-    HHOOK altTab = nullptr;
+    UniqueHook explorer;
+    UniqueHook contextCallWnd;
+    UniqueHook contextGetMsg;
+    UniqueHook altTab;
 };
 Hooks& StoredHooks();
+// At unload: removes the hooks still installed.
+void ReleaseState() noexcept;
 
 }  // namespace vexlo::module

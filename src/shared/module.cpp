@@ -1,4 +1,4 @@
-#include "frame/module.h"
+#include "shared/module.h"
 
 namespace vexlo::module {
 
@@ -6,7 +6,7 @@ namespace {
 HINSTANCE g_instance = nullptr;
 UINT g_iconRequest = 0;
 HWND g_owner = nullptr;
-Hooks g_hooks;
+StartupSlot<Hooks> g_hooks;
 }  // namespace
 
 HINSTANCE Instance() { return g_instance; }
@@ -18,6 +18,11 @@ void RegisterIconRequestMessage() { g_iconRequest = RegisterWindowMessageA("WM_G
 HWND OwnerWindow() { return g_owner; }
 void SetOwnerWindow(HWND owner) { g_owner = owner; }
 
-Hooks& StoredHooks() { return g_hooks; }
+Hooks& StoredHooks() {
+    if (!g_hooks) g_hooks.Emplace();
+    return *g_hooks.get();
+}
+
+void ReleaseState() noexcept { g_hooks.Reset(); }
 
 }  // namespace vexlo::module

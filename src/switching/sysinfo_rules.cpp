@@ -1,0 +1,82 @@
+#include "switching/sysinfo_rules.h"
+
+#include <cmath>
+#include <string>
+
+#include "shared/error.h"
+#include "switching/rounding.h"
+
+namespace vexlo::switching {
+
+namespace {
+
+// Signed 64-bit difference that wraps instead of overflowing (counters come from outside).
+std::int64_t WrappingDifference(std::int64_t a, std::int64_t b) {
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) - static_cast<std::uint64_t>(b));
+}
+
+}  // namespace
+
+void ProcessorCounters::Collect(ByteSpan buffer) {
+    const ProcessorObject object = FindProcessorObject(buffer);
+    if (count_ < 0) {
+        count_ = InstanceCountOf(buffer, object);
+        current_.assign(static_cast<std::size_t>(count_), 0);
+        previous_.assign(static_cast<std::size_t>(count_), 0);
+    }
+    ProcessorSample sample = ReadProcessorSample(buffer, object, count_);
+    previous_.swap(current_);
+    current_ = std::move(sample.idleTimes);
+    previousTime_ = currentTime_;
+    currentTime_ = sample.timeStamp;
+}
+
+double ProcessorCounters::UsageOf(int index) const {
+    if (index < 0 || index >= count_) throw Error(std::string(kCpuIndexOutOfBounds));
+    if (currentTime_ == previousTime_) return 0.0;
+    const std::size_t i = static_cast<std::size_t>(index);
+    const double idle = static_cast<double>(WrappingDifference(current_[i], previous_[i]));
+    const double time = static_cast<double>(WrappingDifference(currentTime_, previousTime_));
+    return 1.0 - idle / time;
+}
+
+std::int32_t CpuUsagePercent(double fraction) { return SaturateToInt32(std::round(fraction * 100.0)); }
+
+double LoadBetween(const SystemTimes& before, const SystemTimes& after) {
+    if (after.idle < before.idle || after.kernel < before.kernel || after.user < before.user)
+        return 0.0;
+    const double idle = static_cast<double>(after.idle - before.idle);
+    const double total = static_cast<double>(after.kernel - before.kernel) +
+                         static_cast<double>(after.user - before.user);
+    if (total <= 0.0) return 0.0;
+    const double busy = total - idle;
+    return busy <= 0.0 ? 0.0 : busy / total;
+}
+
+double SystemTimesMeter::Sample(const SystemTimes& now) {
+    const double load = last_ ? LoadBetween(*last_, now) : 0.0;
+    last_ = now;
+    return load;
+}
+
+MemoryFigures MemoryFiguresFrom(const MemoryStatus& s) {
+    MemoryFigures m;
+    m.MemoryLoad = static_cast<std::uint8_t>(s.MemoryLoad);
+    m.PhysicalTotal = static_cast<std::int32_t>(s.TotalPhys);
+    m.PhysicalFree = static_cast<std::int32_t>(s.AvailPhys);
+    m.VirtualTotal = static_cast<std::int32_t>(s.TotalVirtual);
+    m.VirtualFree = static_cast<std::int32_t>(s.AvailVirtual);
+    m.PageFileTotal = static_cast<std::int32_t>(s.TotalPageFile);
+    m.PageFileFree = static_cast<std::int32_t>(s.AvailPageFile);
+    m.SwapFileSize = static_cast<std::int32_t>(s.TotalPageFile - s.AvailPageFile);
+    m.SwapUsage = SwapUsagePercent(s.AvailPageFile, s.TotalPageFile);
+    return m;
+}
+
+std::int32_t SwapUsagePercent(std::uint32_t availPageFile, std::uint32_t totalPageFile) {
+    if (totalPageFile == 0) return 0;
+    const double freeShare = static_cast<double>(availPageFile) / totalPageFile * 100.0;
+    return SaturateToInt32(100.0 - RoundHalfEven(freeShare));
+}
+
+}  // namespace vexlo::switching

@@ -1,0 +1,139 @@
+#include "ui/surfaces.h"
+
+#include <string>
+
+#include "shared/module.h"
+#include "shared/win_text.h"
+#include "ui/form.h"
+
+namespace vexlo::ui {
+
+namespace {
+
+Form* FormOf(HWND wnd) { return Form::FromHandle(GetAncestor(wnd, GA_ROOT)); }
+
+// What lies beneath a child, when it lies on a form; the system's face colour elsewhere.
+void FillBeneath(HWND wnd, HDC dc, const RECT& client) {
+    if (const Form* form = FormOf(wnd)) form->PaintBeneath(wnd, dc);
+    else FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+}
+
+class SeeThroughLabel : public Window {
+public:
+    static Window* Make(HWND, const CREATESTRUCTA&) { return new SeeThroughLabel(); }
+
+private:
+    bool OnPaint() override {
+        PaintBuffered(nullptr, [&](HDC dc, const RECT& client) {
+            FillBeneath(Hwnd(), dc, client);
+            SelectGuard sel(dc, font_ ? static_cast<HGDIOBJ>(font_) : GetStockObject(DEFAULT_GUI_FONT));
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, GetSysColor(IsWindowEnabled(Hwnd()) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+            RECT r = client;
+            const std::string text = WindowText(Hwnd());
+            DrawTextA(dc, text.c_str(), -1, &r, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_EXPANDTABS);
+        });
+        return true;
+    }
+    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
+        switch (msg) {
+        case WM_SETFONT:
+            font_ = reinterpret_cast<HFONT>(wp);
+            if (LOWORD(lp)) InvalidateRect(Hwnd(), nullptr, FALSE);
+            return true;
+        case WM_GETFONT: result = reinterpret_cast<LRESULT>(font_); return true;
+        case WM_SETTEXT:
+            result = DefaultProc(msg, wp, lp);
+            InvalidateRect(Hwnd(), nullptr, FALSE);
+            return true;
+        case WM_ENABLE: InvalidateRect(Hwnd(), nullptr, FALSE); return false;
+        case WM_ERASEBKGND: result = 1; return true;  // painted whole in WM_PAINT
+        case WM_NCHITTEST: result = HTTRANSPARENT; return true;  // a label takes no clicks
+        default: return false;
+        }
+    }
+
+    HFONT font_ = nullptr;
+};
+
+}  // namespace
+
+Window* MakePicture(HWND, const CREATESTRUCTA& cs) {
+    const auto* def = static_cast<const ControlDef*>(cs.lpCreateParams);
+    if (!def) return nullptr;
+    auto* picture = new PictureWindow(*def);
+    return picture;
+}
+
+void EnsureSurfaceClasses() {
+    EnsureWindowClass({.name = kPictureClass, .factory = &MakePicture});
+    EnsureWindowClass({.name = kSeeThroughLabelClass, .factory = &SeeThroughLabel::Make});
+}
+
+PictureWindow* PictureWindow::FromHandle(HWND wnd) {
+    char cls[32] = {};
+    if (!wnd || !GetClassNameA(wnd, cls, sizeof cls) || lstrcmpiA(cls, kPictureClass) != 0) return nullptr;
+    return static_cast<PictureWindow*>(Window::FromHandle(wnd));
+}
+
+void PictureWindow::SetResource(const char* resource) {
+    bitmap_.reset(resource ? static_cast<HBITMAP>(LoadImageA(module::Instance(), resource, IMAGE_BITMAP, 0, 0,
+                                                             LR_CREATEDIBSECTION))
+                           : nullptr);
+    BITMAP bm{};
+    if (!bitmap_ || !GetObjectA(bitmap_.get(), sizeof bm, &bm)) bm = BITMAP{};
+    width_ = bm.bmWidth;
+    height_ = bm.bmHeight;
+    if ((def_.flags & kAutoSize) && bitmap_)
+        SetWindowPos(Hwnd(), nullptr, 0, 0, width_, height_, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(Hwnd(), nullptr, FALSE);
+}
+
+void PictureWindow::SetIcon(HICON icon) {
+    icon_ = icon;
+    InvalidateRect(Hwnd(), nullptr, FALSE);
+}
+
+void PictureWindow::Draw(HDC dc, int x, int y) const {
+    if (icon_) {
+        // Icons given at run time (system icons among them) are drawn, never owned.
+        DrawIconEx(dc, x, y, icon_, def_.at.width, def_.at.height, 0, nullptr, DI_NORMAL);
+        return;
+    }
+    if (!bitmap_) return;
+    const bool natural = (def_.flags & kAutoSize) || !(def_.flags & kStretch);
+    const int w = natural ? width_ : def_.at.width, h = natural ? height_ : def_.at.height;
+    UniqueHdc mem(CreateCompatibleDC(dc));
+    SelectGuard sel(mem.get(), bitmap_.get());
+    if (def_.flags & kTransparent) {
+        // The bottom-left pixel is the picture's transparent colour.
+        const COLORREF key = GetPixel(mem.get(), 0, height_ - 1);
+        TransparentBlt(dc, x, y, w, h, mem.get(), 0, 0, width_, height_, key);
+    } else {
+        SetStretchBltMode(dc, COLORONCOLOR);
+        StretchBlt(dc, x, y, w, h, mem.get(), 0, 0, width_, height_, SRCCOPY);
+    }
+}
+
+bool PictureWindow::OnPaint() {
+    PaintBuffered(nullptr, [&](HDC dc, const RECT& client) {
+        FillBeneath(Hwnd(), dc, client);
+        Draw(dc, 0, 0);
+    });
+    return true;
+}
+
+bool PictureWindow::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+    switch (msg) {
+    case WM_CREATE:
+        // The table names the bitmap; a picture sized to it takes its size now.
+        if (def_.resource) SetResource(def_.resource);
+        result = 0;
+        return true;
+    case WM_ERASEBKGND: result = 1; return true;
+    case WM_NCHITTEST: result = HTTRANSPARENT; return true;  // clicks go to the form
+    default: return false;
+    }
+}
+
+}  // namespace vexlo::ui

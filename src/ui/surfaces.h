@@ -1,0 +1,42 @@
+#pragma once
+// Controls that the form layer paints itself, each a window of its own that paints
+// double-buffered: pictures (bitmaps and icons) and see-through labels. Both show what
+// lies beneath them (the form's background and the pictures below) where they draw
+// nothing, so a logo can sit on a banner and a label on either.
+#include <windows.h>
+
+#include "shared/handles.h"
+#include "ui/layout.h"
+#include "ui/window.h"
+
+namespace vexlo::ui {
+
+inline constexpr const char* kPictureClass = "TvxPicture";
+inline constexpr const char* kSeeThroughLabelClass = "TvxLabel";
+
+void EnsureSurfaceClasses();
+
+class PictureWindow : public Window {
+public:
+    static PictureWindow* FromHandle(HWND wnd);
+
+    // The named bitmap resource (null: none). A picture sized to its bitmap takes its size.
+    void SetResource(const char* resource);
+    // An icon drawn at the picture's size; the caller keeps it.
+    void SetIcon(HICON icon);
+    // Draws the picture with its top-left corner at x, y.
+    void Draw(HDC dc, int x, int y) const;
+
+private:
+    friend Window* MakePicture(HWND, const CREATESTRUCTA&);
+    explicit PictureWindow(const ControlDef& def) : def_(def) {}
+    bool OnPaint() override;
+    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+    const ControlDef& def_;
+    UniqueHbitmap bitmap_;
+    HICON icon_ = nullptr;
+    int width_ = 0, height_ = 0;
+};
+
+}  // namespace vexlo::ui

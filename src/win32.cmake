@@ -16,6 +16,7 @@ set(VEXLO_SHARED_SOURCES
   src/shared/settings.cpp
   src/shared/lastuser.cpp
   src/shared/win_text.cpp
+  src/shared/desktops.cpp
 )
 
 # The form layer: the window base, forms, control kinds, painted controls, keyboard

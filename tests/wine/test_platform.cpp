@@ -9,6 +9,7 @@
 #include <string>
 
 #include "harness.h"
+#include "shared/desktops.h"
 #include "shared/guard.h"
 #include "shared/module.h"
 #include "ui/form.h"
@@ -239,6 +240,25 @@ TEST_F(PlatformTest, NoErrorBoxFromInsideAHook) {
     });
     EXPECT_EQ(form->commands, 1);
     EXPECT_EQ(form->reported, "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Desktops, NamesOpeningAndPostingOnlyWhenTheDesktopOpens) {
+    EXPECT_EQ(vexlo::CurrentDesktopName(), "Default");
+    auto input = vexlo::OpenInputDesktopAll();
+    ASSERT_TRUE(input);
+    EXPECT_EQ(vexlo::DesktopName(input.get()), "Default");
+    EXPECT_FALSE(vexlo::OpenDesktopByName("NoSuchDesktop"));
+    harness::Recorder host;
+    vexlo::PostIfDesktop("NoSuchDesktop", host.hwnd(), WM_USER + 5, 1, 0);
+    vexlo::PostIfDesktop("Default", host.hwnd(), WM_USER + 5, 2, 0);
+    vexlo::ProcessMessages(nullptr);
+    ASSERT_EQ(host.Count(WM_USER + 5), 1u);
+    EXPECT_EQ(host.Messages()[0].wp, 2u);
+    vexlo::ProcessMessages(host.hwnd());  // an empty queue returns at once
 }
 
 }  // namespace

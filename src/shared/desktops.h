@@ -1,0 +1,31 @@
+#pragma once
+// Desktop objects, which every product desktop is, and the thread's message queue.
+// Every desktop handle is opened with every desktop right (0x1FF), inheritable, and
+// belongs to whoever opened it: the handles here close themselves.
+#include <windows.h>
+
+#include <string>
+
+#include "shared/handles.h"
+
+namespace vexlo {
+
+// Name of the calling thread's desktop; empty when the system cannot give it.
+std::string CurrentDesktopName();
+// Name of a desktop; empty when the system cannot give it.
+std::string DesktopName(HDESK desktop);
+// The desktop that receives user input, open to hooks of other accounts; empty on failure.
+UniqueHdesk OpenInputDesktopAll();
+// The named desktop, open to hooks of other accounts; empty when it does not exist or
+// cannot be opened.
+UniqueHdesk OpenDesktopByName(const std::string& name);
+// Posts the message only when the named desktop can be opened; the window need not
+// belong to that desktop.
+void PostIfDesktop(const std::string& name, HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+
+// Removes and dispatches every message waiting in the calling thread's queue for the
+// window (null: every message of the thread), each after keyboard translation; returns
+// when none is left. A message whose handling raises is skipped.
+void ProcessMessages(HWND wnd);
+
+}  // namespace vexlo

@@ -49,7 +49,7 @@ void TformAbout::Command(int control, int code) {
 void TformAbout::btOkClick() { PostMessageA(Handle(), WM_CLOSE, 0, 0); }
 
 HWND ShowAboutWindow(HICON icon, std::uint32_t edition, const char* version) {
-    auto form = std::make_unique<TformAbout>();
+    auto form = ui::MakeOwned<TformAbout>();
     form->SetIcon(icon);
     HWND wnd = form->Handle();
     form->SetText(id::lVer, dialog_rules::AboutVersionText(version));

@@ -40,6 +40,8 @@ constexpr const char* kWrongPassword =
 
 TVexloLogonWnd::TVexloLogonWnd() : Form(kForm) {}
 
+TVexloLogonWnd::~TVexloLogonWnd() { Wipe(expectedPassword); }
+
 void TVexloLogonWnd::FormCreate() {
     SetCaption("Quillmere Logon");
     SetText(id::eName, GetLastUser());
@@ -56,7 +58,7 @@ void TVexloLogonWnd::btOkClick() {
     // Names compare without regard to case, with the system's locale-aware mapping;
     // passwords compare byte by byte. Nothing is trimmed.
     const bool nameOk = AnsiUpperCase(expectedName.Str()) == AnsiUpperCase(Text(id::eName));
-    if (nameOk && Text(id::ePass) == expectedPassword.View()) {
+    if (nameOk && SecretText(id::ePass).View() == expectedPassword.View()) {
         SetLastUser(expectedName.Str());
         SetEnabled(id::btOk, false);
         SetEnabled(id::btCancel, false);
@@ -64,8 +66,11 @@ void TVexloLogonWnd::btOkClick() {
         PostMessageA(Handle(), WM_CLOSE, 0, 0);
         return;
     }
-    // One message for a wrong name and a wrong password alike.
+    // One message for a wrong name and a wrong password alike. The caller's loop runs on
+    // beneath the box and may destroy this window meanwhile, this object with it.
+    const ui::AliveToken alive = Token();
     MessageBoxA(Handle(), kWrongPassword, "Warning", MB_OK | MB_ICONWARNING);
+    if (!alive) return;
     HWND pass = Item(id::ePass);
     SendMessageA(pass, EM_SETSEL, 0, -1);
     SetFocus(pass);
@@ -79,8 +84,9 @@ void TVexloLogonWnd::btCancelClick() {
 HWND ShowLogon(HWND notify, HICON icon, const void* userName, const void* password,
                std::int32_t successTag) {
     const ShortString name = ShortString::Read(userName);
-    const ShortString pass = ShortString::Read(password);
-    auto form = std::make_unique<TVexloLogonWnd>();
+    ShortString pass = ShortString::Read(password);
+    const WipeOnExit wipePass(pass);
+    auto form = ui::MakeOwned<TVexloLogonWnd>();
     form->SetIcon(icon);
     form->notifyWindow = notify;
     form->expectedName = name;

@@ -17,6 +17,7 @@ inline constexpr UINT kLogonCancelled = WM_USER + 6;  // wParam: -1
 class TVexloLogonWnd : public ui::Form {
 public:
     TVexloLogonWnd();
+    ~TVexloLogonWnd() override;
 
     HWND notifyWindow = nullptr;
     ShortString expectedName;

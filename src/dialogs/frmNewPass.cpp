@@ -41,6 +41,8 @@ constexpr FormDef kForm = {
 
 TformNewPass::TformNewPass() : Form(kForm) {}
 
+TformNewPass::~TformNewPass() { Wipe(confirmedPassword_); }
+
 void TformNewPass::FormCreate() { SetText(id::eUser, GetLastUser()); }
 
 void TformNewPass::Command(int control, int code) {
@@ -55,14 +57,16 @@ void TformNewPass::Command(int control, int code) {
 }
 
 void TformNewPass::ePass1Change() {
-    const auto r = dialog_rules::OnNewPassChange(NewPassBox::Pass1, Text(id::ePass1), Text(id::ePass2));
+    const SecretString pass1 = SecretText(id::ePass1), pass2 = SecretText(id::ePass2);
+    const auto r = dialog_rules::OnNewPassChange(NewPassBox::Pass1, pass1.Str(), pass2.Str());
     // Emptying the second box reports its own change first; the first box's rule wins.
     if (r.clearPass2) SetText(id::ePass2, "");
     SetEnabled(id::btOK, r.okEnabled);
 }
 
 void TformNewPass::ePass2Change() {
-    const auto r = dialog_rules::OnNewPassChange(NewPassBox::Pass2, Text(id::ePass1), Text(id::ePass2));
+    const SecretString pass1 = SecretText(id::ePass1), pass2 = SecretText(id::ePass2);
+    const auto r = dialog_rules::OnNewPassChange(NewPassBox::Pass2, pass1.Str(), pass2.Str());
     SetEnabled(id::btOK, r.okEnabled);
 }
 
@@ -72,6 +76,7 @@ void TformNewPass::btOKClick() {
     // shown over the dialog, which stays open, and nothing counts as confirmed.
     SetLastUser(user);
     confirmedUser_ = user;
+    Wipe(confirmedPassword_);
     confirmedPassword_ = Text(id::ePass1);
     SetModalResult(mrOk);
 }
@@ -80,16 +85,19 @@ namespace {
 
 bool ShowNewPassword(bool owned, HICON icon, void* userName, void* password) {
     const ShortString proposedUser = ShortString::Read(userName);
-    const ShortString proposedPassword = ShortString::Read(password);
-    auto form = std::make_unique<TformNewPass>();
+    ShortString proposedPassword = ShortString::Read(password);
+    const WipeOnExit wipeProposed(proposedPassword);
+    auto form = ui::MakeOwned<TformNewPass>();
     if (!owned) form->SetOwner(nullptr);
     form->SetIcon(icon);
     form->Handle();
-    const auto fields = dialog_rules::InitialNewPassFields(
+    auto fields = dialog_rules::InitialNewPassFields(
         form->Text(newpass_ids::eUser), proposedUser.View(), proposedPassword.View());
     form->SetText(newpass_ids::eUser, fields.user);
     form->SetText(newpass_ids::ePass1, fields.pass1);
     form->SetText(newpass_ids::ePass2, fields.pass2);
+    Wipe(fields.pass1);
+    Wipe(fields.pass2);
     // Shown with OK disabled even when the proposal is complete.
     form->SetEnabled(newpass_ids::btOK, false);
     if (form->ShowModal() != mrOk) return false;

@@ -12,6 +12,7 @@ namespace vexlo {
 class TformNewPass : public ui::Form {
 public:
     TformNewPass();
+    ~TformNewPass() override;
 
     // The texts confirmed with OK; empty until then.
     const std::string& ConfirmedUser() const { return confirmedUser_; }

@@ -4,14 +4,18 @@
 #include "frame/startup.h"
 #include "shared/module.h"
 #include "ui/form.h"
+#include "ui/keyboard.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         vexlo::module::SetInstance(instance);
-        // No work of our own for thread attach and detach.
-        DisableThreadLibraryCalls(instance);
         return vexlo::startup::Attach() ? TRUE : FALSE;
+    case DLL_THREAD_DETACH:
+        // A thread that ends with a modeless window of ours still open: its keyboard hook
+        // and its forms (and the secrets they hold) go with it.
+        vexlo::ui::ThreadEnding();
+        return TRUE;
     case DLL_PROCESS_DETACH:
         // At process exit (reserved != null) other threads are gone and the system
         // reclaims mappings and memory; only an explicit unload needs the shut-down.

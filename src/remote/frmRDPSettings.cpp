@@ -69,6 +69,8 @@ bool IsSet(std::uint8_t b) { return b != 0; }
 
 }  // namespace
 
+TformRDPSettings::~TformRDPSettings() { crypto::SecureWipe(&settings, sizeof settings); }
+
 TformRDPSettings::TformRDPSettings() : Form(kForm) {
     TvxLink::Register();
     SetIcon(static_cast<HICON>(LoadImageA(module::Instance(), "RDP_ICON", IMAGE_ICON, 16, 16, 0)));
@@ -91,7 +93,7 @@ void TformRDPSettings::Load(const TRDPSettings& from, std::uint16_t fromPort) {
     SetText(id::eServer, settings.Server.Str());
     SetText(id::eUser, settings.UserName.Str());
     SetText(id::eDomain, settings.Domain.Str());
-    SetText(id::ePass, settings.Password.Str());
+    SetText(id::ePass, SecretString(settings.Password.Str()).Str());
     SetChecked(id::cbShell, IsSet(settings.DefaultShell));
     SetText(id::eShell, settings.Shell.Str());
     SetChecked(id::cbFull, IsSet(settings.FullScreen));
@@ -157,7 +159,7 @@ void TformRDPSettings::eDomainChange() {
 }
 
 void TformRDPSettings::ePassChange() {
-    remote::AssignShort(settings.Password, Text(id::ePass));
+    remote::AssignShort(settings.Password, SecretText(id::ePass).View());
     UpdateOk();
 }
 
@@ -235,9 +237,10 @@ void TformRDPSettings::UpdateOk() {
 bool GetRDPSettings(TRDPSettings* settings, std::uint16_t* port) {
     if (!settings || !port) return false;
     TRDPSettings incoming;
+    const WipeOnExit wipeIncoming(incoming);
     std::memcpy(&incoming, settings, sizeof incoming);
     const std::uint16_t incomingPort = *port;
-    auto form = std::make_unique<TformRDPSettings>();
+    auto form = ui::MakeOwned<TformRDPSettings>();
     form->Load(incoming, incomingPort);
     if (form->ShowModal() != ui::mrOk) return false;
     std::memcpy(settings, &form->settings, sizeof form->settings);

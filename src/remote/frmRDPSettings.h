@@ -13,6 +13,7 @@ namespace vexlo {
 class TformRDPSettings : public ui::Form {
 public:
     TformRDPSettings();
+    ~TformRDPSettings() override;
 
     // Shows the record and port in the controls; OK stays disabled until a change.
     void Load(const TRDPSettings& settings, std::uint16_t port);

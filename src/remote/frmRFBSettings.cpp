@@ -82,6 +82,8 @@ constexpr BoolBox kBoolBoxes[] = {
 
 }  // namespace
 
+TformRFBSettings::~TformRFBSettings() { crypto::SecureWipe(&settings, sizeof settings); }
+
 TformRFBSettings::TformRFBSettings() : Form(kForm) {
     TvxLink::Register();
     SetIcon(static_cast<HICON>(LoadImageA(module::Instance(), "RFB_ICON", IMAGE_ICON, 16, 16, 0)));
@@ -98,7 +100,7 @@ void TformRFBSettings::Load(const TRFBSettings& from) {
     settings = from;
     loading_ = true;
     SetText(id::eServer, settings.Server.Str());
-    SetText(id::ePass, settings.Password.Str());
+    SetText(id::ePass, SecretString(settings.Password.Str()).Str());
     SetChecked(id::cbAuto, settings.AutoSelect != 0);
     // A radio group's index comes into range; an item it then chooses is written back.
     const int encoding = RadioIndexInRange(settings.Encoding, kEncodingCount);
@@ -145,7 +147,7 @@ void TformRFBSettings::eServerChange() {
 }
 
 void TformRFBSettings::ePassChange() {
-    remote::AssignShort(settings.Password, Text(id::ePass));
+    remote::AssignShort(settings.Password, SecretText(id::ePass).View());
     UpdateOk();
 }
 
@@ -190,8 +192,9 @@ void TformRFBSettings::UpdateOk() { SetEnabled(id::btOK, remote::RfbOkEnabled(Te
 bool GetRFBSettings(TRFBSettings* settings) {
     if (!settings) return false;
     TRFBSettings incoming;
+    const WipeOnExit wipeIncoming(incoming);
     std::memcpy(&incoming, settings, sizeof incoming);
-    auto form = std::make_unique<TformRFBSettings>();
+    auto form = ui::MakeOwned<TformRFBSettings>();
     form->Load(incoming);
     if (form->ShowModal() != ui::mrOk) return false;
     std::memcpy(settings, &form->settings, sizeof form->settings);

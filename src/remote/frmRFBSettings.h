@@ -11,6 +11,7 @@ namespace vexlo {
 class TformRFBSettings : public ui::Form {
 public:
     TformRFBSettings();
+    ~TformRFBSettings() override;
 
     // Shows the record in the controls, bringing the radio groups' indexes into range;
     // OK stays disabled until a change.

@@ -43,6 +43,13 @@ void Open(BlockId id) {
     if (!mapping) return;
     UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, def.size));
     if (!view) return;
+    // Any process of the session, of any account, may have made the object first: one
+    // reserved but never committed, or smaller than the block, would make the first write
+    // fault inside DllMain. Such a block counts as not available.
+    MEMORY_BASIC_INFORMATION info{};
+    if (VirtualQuery(view.get(), &info, sizeof info) != sizeof info || info.State != MEM_COMMIT ||
+        info.RegionSize < def.size)
+        return;
     Block& b = g_blocks[id].Emplace();
     b.mapping = std::move(mapping);
     b.view = std::move(view);

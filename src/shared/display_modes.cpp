@@ -3,7 +3,10 @@
 namespace vexlo {
 
 bool IsUsableDisplayMode(const DisplayMode& m) {
-    return m.width >= 640 && m.height >= 480 && m.bitsPerPixel >= 8 && m.frequency >= 60;
+    // 0 and 1 Hz stand for the hardware's default rate; some drivers and virtual machines
+    // report nothing else, and the list must not end up empty there.
+    const bool rateOk = m.frequency >= 60 || m.frequency == 0 || m.frequency == 1;
+    return m.width >= 640 && m.height >= 480 && m.bitsPerPixel >= 8 && rateOk;
 }
 
 std::vector<DisplayMode> FilterDisplayModes(const std::vector<DisplayMode>& all) {

@@ -34,9 +34,10 @@ void MakeFolder(const std::string& path) {
 
 // The Desktops key of the active profile, opened for reading; invalid when the profile
 // name is not usable or the key does not exist.
+// A registry key is no path on disk: every profile name as published reads its desktops.
+// The folder-name check belongs where a file or folder path is built (ProfileFolder).
 RegKey OpenDesktopsKey() {
     const ShortString profile = ActiveProfileName();
-    if (!IsUsableProfileName(profile.View(), IsLeadByte)) return RegKey{};
     return RegKey::Open(HKEY_CURRENT_USER, DesktopsKeyPath(profile.View()));
 }
 

@@ -26,9 +26,13 @@ bool IsReservedDeviceName(std::string_view name) {
     std::string base(name.substr(0, name.find('.')));
     while (!base.empty() && base.back() == ' ') base.pop_back();
     for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+        base == "CONOUT$")
+        return true;
+    if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
+    // COM0 to COM9 and the superscript one, two and three of code page 1252, likewise LPT.
+    const auto digit = static_cast<unsigned char>(base[3]);
+    return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 }  // namespace

@@ -263,7 +263,7 @@ void Form::ShowModeless() {
     if (!modeless_) {
         modeless_ = true;
         HandOver();
-        AttachModelessKeyboard();
+        AttachModelessKeyboard(this);
     }
     if (!def_.activateOnShow) {
         ShowWindow(wnd, SW_SHOWNOACTIVATE);
@@ -413,20 +413,46 @@ void Form::OnNextDlgCtl(WPARAM wp, LPARAM lp) {
     if (SendMessageA(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(target, EM_SETSEL, 0, -1);
 }
 
+void Form::WipePasswordBoxes() noexcept {
+    // A password box's text lies in the control's own buffer until the window goes: it is
+    // overwritten in place first, and the box's undo copy dropped.
+    for (int i = 0; i < controls_.Count(); ++i) {
+        const ControlDef& c = controls_[i];
+        if (c.kind != Kind::Edit || !(c.flags & kPassword)) continue;
+        HWND edit = Item(c.id);
+        const int length = edit ? GetWindowTextLengthA(edit) : 0;
+        if (length <= 0) continue;
+        std::string filler(static_cast<std::size_t>(length), '*');
+        SendMessageA(edit, EM_SETSEL, 0, -1);
+        SendMessageA(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(filler.c_str()));
+        SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+        SendMessageA(edit, EM_EMPTYUNDOBUFFER, 0, 0);
+    }
+}
+
 void Form::OnDestroy() {
+    WipePasswordBoxes();
     // The dialog's own handler first, while the whole object still stands.
     try {
         FormDestroy();
     } catch (...) {
         pictures_.clear();
-        if (modeless_) DetachModelessKeyboard();
+        if (modeless_) DetachModelessKeyboard(this);
         modeless_ = false;
         throw;
     }
     pictures_.clear();
-    if (modeless_) DetachModelessKeyboard();
+    if (modeless_) DetachModelessKeyboard(this);
     modeless_ = false;
     icon_.reset();
+}
+
+void Form::Abandon() noexcept {
+    HWND wnd = Hwnd();
+    if (wnd && IsWindow(wnd) && GetWindowThreadProcessId(wnd, nullptr) == GetCurrentThreadId()) WipePasswordBoxes();
+    modeless_ = false;  // its thread's record is gone already
+    LetGo();
+    delete this;
 }
 
 bool Form::OnClose() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "shared/handles.h"
+#include "shared/secret.h"
 #include "ui/layout.h"
 #include "ui/window.h"
 
@@ -65,6 +66,8 @@ public:
 
     HWND Item(int id) const;
     std::string Text(int id) const;
+    // The text of a password box, wiped when the caller is done with it.
+    SecretString SecretText(int id) const { return SecretString(Text(id)); }
     void SetText(int id, const std::string& text);
     bool Enabled(int id) const;
     void SetEnabled(int id, bool enabled);
@@ -95,6 +98,11 @@ public:
 
     static Form* FromHandle(HWND wnd);
 
+    // Ends a modeless form whose thread is ending or has ended: its password boxes are
+    // wiped while they exist, and the object is deleted without touching the window,
+    // which the system takes away with the thread.
+    void Abandon() noexcept;
+
 protected:
     virtual void FormCreate() {}
     virtual bool FormCloseQuery() { return true; }
@@ -124,6 +132,7 @@ protected:
 private:
     HWND CreateControl(const ControlDef& c);
     void StackPictures();
+    void WipePasswordBoxes() noexcept;
     void OnActivate(WPARAM wp);
     void OnNextDlgCtl(WPARAM wp, LPARAM lp);
     int DefaultButtonId() const;

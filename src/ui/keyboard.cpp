@@ -1,6 +1,8 @@
 #include "ui/keyboard.h"
 
+#include <algorithm>
 #include <map>
+#include <vector>
 
 #include "shared/guard.h"
 #include "shared/handles.h"
@@ -11,60 +13,110 @@ namespace vexlo::ui {
 
 namespace {
 
-struct ThreadHook {
+// One thread's hook and its modeless forms. A thread that ended without the library
+// hearing of it (killed, or ended while detach notices were off) leaves its record behind,
+// and the system reuses thread ids: the creation time tells a record of a later thread
+// with the same id from its own.
+struct ThreadRecord {
     UniqueHook hook;
-    int users = 0;
+    std::vector<Form*> forms;
+    ULONGLONG created = 0;
 };
 
-CriticalSection& HookLock() {
+CriticalSection& RecordLock() {
     static CriticalSection cs;
     return cs;
 }
 
-std::map<DWORD, ThreadHook>& Hooks() {
-    static std::map<DWORD, ThreadHook> hooks;
-    return hooks;
+std::map<DWORD, ThreadRecord>& Records() {
+    static std::map<DWORD, ThreadRecord> records;
+    return records;
+}
+
+ULONGLONG CurrentThreadCreated() {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return 0;
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
 HHOOK CurrentThreadHook() {
-    Lock lock(HookLock());
-    const auto it = Hooks().find(GetCurrentThreadId());
-    return it == Hooks().end() ? nullptr : it->second.hook.get();
+    Lock lock(RecordLock());
+    const auto it = Records().find(GetCurrentThreadId());
+    return it == Records().end() ? nullptr : it->second.hook.get();
 }
 
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wp, LPARAM lp) {
     // Runs inside the host's GetMessage.
-    return GuardedHook("keyboard navigation", CurrentThreadHook(), code, wp, lp, [&] {
-        if (wp == PM_REMOVE) {
-            MSG* msg = reinterpret_cast<MSG*>(lp);
-            if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && msg->hwnd) {
-                HWND root = GetAncestor(msg->hwnd, GA_ROOT);
-                if (root && Form::FromHandle(root) && IsDialogMessageA(root, msg)) {
-                    // Consumed: the host dispatches a null message instead.
-                    msg->message = WM_NULL;
-                    msg->wParam = 0;
-                    msg->lParam = 0;
+    return GuardedHook(
+        "keyboard navigation", CurrentThreadHook(), code, wp, lp,
+        [&] {
+            if (wp == PM_REMOVE) {
+                MSG* msg = reinterpret_cast<MSG*>(lp);
+                if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && msg->hwnd) {
+                    HWND root = GetAncestor(msg->hwnd, GA_ROOT);
+                    if (root && Form::FromHandle(root) && IsDialogMessageA(root, msg)) {
+                        // Consumed: the host dispatches a null message instead.
+                        msg->message = WM_NULL;
+                        msg->wParam = 0;
+                        msg->lParam = 0;
+                    }
                 }
             }
-        }
-        return HookResult::Pass();
-    }, HookWindows::Allowed);
+            return HookResult::Pass();
+        },
+        HookWindows::Allowed);
+}
+
+// Takes the calling thread's record out of the table, with what it holds.
+ThreadRecord TakeRecord(DWORD thread) {
+    Lock lock(RecordLock());
+    const auto it = Records().find(thread);
+    if (it == Records().end()) return {};
+    ThreadRecord taken = std::move(it->second);
+    Records().erase(it);
+    return taken;
 }
 
 }  // namespace
 
-void AttachModelessKeyboard() {
-    Lock lock(HookLock());
-    ThreadHook& h = Hooks()[GetCurrentThreadId()];
-    if (h.users++ == 0)
-        h.hook.reset(SetWindowsHookExA(WH_GETMESSAGE, GetMessageHook, module::Instance(), GetCurrentThreadId()));
+void AttachModelessKeyboard(Form* form) {
+    const DWORD thread = GetCurrentThreadId();
+    const ULONGLONG created = CurrentThreadCreated();
+    ThreadRecord stale;
+    {
+        Lock lock(RecordLock());
+        ThreadRecord& r = Records()[thread];
+        if (r.created != created) {
+            // A record of an earlier thread with this id: its hook died with it.
+            stale = std::move(r);
+            r = ThreadRecord{};
+            r.created = created;
+        }
+        if (!r.hook)
+            r.hook.reset(SetWindowsHookExA(WH_GETMESSAGE, GetMessageHook, module::Instance(), thread));
+        r.forms.push_back(form);
+    }
+    // The dead thread's forms lost their windows with it; their objects go now, secrets
+    // wiped. Outside the lock: ending a form detaches it.
+    for (Form* f : stale.forms) f->Abandon();
 }
 
-void DetachModelessKeyboard() {
-    Lock lock(HookLock());
-    const auto it = Hooks().find(GetCurrentThreadId());
-    if (it == Hooks().end()) return;
-    if (--it->second.users <= 0) Hooks().erase(it);
+void DetachModelessKeyboard(Form* form) {
+    Lock lock(RecordLock());
+    const auto it = Records().find(GetCurrentThreadId());
+    if (it == Records().end()) return;
+    auto& forms = it->second.forms;
+    forms.erase(std::remove(forms.begin(), forms.end(), form), forms.end());
+    if (forms.empty()) Records().erase(it);
+}
+
+void ThreadEnding() noexcept {
+    try {
+        ThreadRecord record = TakeRecord(GetCurrentThreadId());
+        for (Form* f : record.forms) f->Abandon();
+    } catch (...) {
+        ReportCaught("thread end", CurrentExceptionText());
+    }
 }
 
 }  // namespace vexlo::ui

@@ -6,9 +6,15 @@
 
 namespace vexlo::ui {
 
+class Form;
+
 // Counted per thread: the hook is installed with the first modeless form of a thread
 // and removed with its last.
-void AttachModelessKeyboard();
-void DetachModelessKeyboard();
+void AttachModelessKeyboard(Form* form);
+void DetachModelessKeyboard(Form* form);
+
+// The calling thread is ending (thread detach): its hook goes, and its modeless forms
+// still open are ended (their secrets wiped) while their windows still exist.
+void ThreadEnding() noexcept;
 
 }  // namespace vexlo::ui

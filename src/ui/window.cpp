@@ -103,8 +103,14 @@ HWND Window::Create(const WindowClass& cls, DWORD exStyle, const char* text, DWO
     return wnd;
 }
 
+void Window::LetGo() noexcept {
+    if (HWND wnd = wnd_) Unbind(this, wnd);
+}
+
 void Window::Unbind(Window* self, HWND wnd) noexcept {
-    SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
+    // Only while the window still carries this object: a handle of a window that is gone
+    // may already name another window.
+    if (FromHandle(wnd) == self) SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
     if (self && self->wnd_ == wnd) {
         self->wnd_ = nullptr;
         self->alive_.reset();

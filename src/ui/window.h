@@ -101,6 +101,9 @@ protected:
 
     // For destructors of derived classes: the window goes without calling any handler.
     void DestroyUnbound() noexcept;
+    // Lets go of the window without destroying it (its thread is ending, or has ended):
+    // the object no longer answers for it.
+    void LetGo() noexcept;
 
     LRESULT DefaultProc(UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcA(wnd_, msg, wp, lp); }
 

@@ -106,6 +106,9 @@ TEST(DisplayModeList, KeepsUsableModesInOrderAndFindsTheCurrent) {
     EXPECT_EQ(kept, expected);
     EXPECT_EQ(IndexOfDisplayMode(kept, {1024, 768, 32, 60}), 3);
     EXPECT_EQ(IndexOfDisplayMode(kept, {1024, 768, 16, 60}), -1);
+    // 0 and 1 Hz mean the hardware's default rate: kept, or some machines offer no size.
+    const std::vector<DisplayMode> defaults = {{800, 600, 32, 0}, {800, 600, 32, 1}, {800, 600, 32, 2}};
+    EXPECT_EQ(FilterDisplayModes(defaults), (std::vector<DisplayMode>{{800, 600, 32, 0}, {800, 600, 32, 1}}));
 }
 
 namespace {

@@ -44,7 +44,10 @@ TEST(SettingsNames, KeysValuesAndDesktopObjects) {
 TEST(PathNames, NamesThatCouldLeadElsewhereAreRefused) {
     for (const char* bad : {"", ".", "..", "..\\..\\x", "x\\..", "a/b", "C:", "a:b", "CON", "con",
                             "con.txt", "NUL ", "Aux.ini", "LPT1", "com9", "x.", "x ", "tab\there",
-                            "a*b", "a?", "a|b", "a\"b", "<x>", "\x7f\x01"}) {
+                            "a*b", "a?", "a|b", "a\"b", "<x>", "\x7f\x01",
+                            // Reserved in every folder too: 0 and the superscript digits of
+                            // code page 1252, and the console's own names.
+                            "COM0", "lpt0", "COM\xb9", "LPT\xb2", "com\xb3.txt", "CONIN$", "conout$"}) {
         EXPECT_FALSE(IsSafePathComponent(bad)) << '"' << bad << '"';
     }
     for (const char* good : {"Default", "Work 2", "x.y", "COM10", "CONSOLE", "LPT", "...a", " lead",

@@ -248,6 +248,22 @@ TEST(SharedBlocks, MissingBlocksReadAsZerosAndAreNeverWritten) {
     EXPECT_EQ(DecipherText(stored), "plain bytes");
 }
 
+TEST(SharedBlocks, ABlockSomeoneElseMadeReservedOnlyIsNotAvailable) {
+    if (AnyBlockHeld()) GTEST_SKIP() << "this process already holds the blocks; run the case alone";
+    // Made first by another party: reserved, never committed. Writing it would fault.
+    HANDLE hostile = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE, 0, 512,
+                                        "KeyVexloProfile");
+    ASSERT_NE(hostile, nullptr);
+    ASSERT_TRUE(StartOpenSecurity());
+    StartProfileBlock();
+    EXPECT_EQ(ProfileBlock(), nullptr);
+    PublishProfileName(ShortString::From("Work"));  // no fault: nothing is written
+    EXPECT_EQ(ActiveProfileName().length, 0);
+    StopProfileBlock();
+    StopOpenSecurity();
+    CloseHandle(hostile);
+}
+
 TEST(SharedBlocks, OpenedWithTheirSizesAndClosedAgain) {
     ASSERT_TRUE(StartOpenSecurity());
     StartRemoteBlocks();

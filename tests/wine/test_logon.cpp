@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <utility>
+
 #include "dialogs/logon_ids.h"
 #include "harness.h"
 
@@ -21,6 +23,23 @@ HWND CallLogon(HWND notify, const char* user, const char* pass, LONG tag, HICON 
     auto logon = harness::Proc<HWND(WINAPI*)(HWND, HICON, const BYTE*, const BYTE*, LONG)>("Logon");
     const auto u = harness::Short(user), p = harness::Short(pass);
     return logon(notify, icon, u.data(), p.data(), tag);
+}
+
+// Destroys the logon window from inside the warning box's loop, as a main program may at
+// any moment, and counts what the library does to windows afterwards.
+HWND g_destroyWhileBoxIsUp = nullptr;
+bool g_destroyedUnderTheBox = false;
+int g_focusCallsAfterwards = 0;
+
+VOID CALLBACK DestroyOnceTheBoxShows(HWND, UINT, UINT_PTR, DWORD) {
+    if (!g_destroyWhileBoxIsUp || !harness::FindThreadWindow(GetCurrentThreadId(), "#32770")) return;
+    DestroyWindow(std::exchange(g_destroyWhileBoxIsUp, nullptr));
+    g_destroyedUnderTheBox = true;
+}
+
+HWND WINAPI CountingSetFocus(HWND wnd) {
+    if (g_destroyedUnderTheBox) ++g_focusCallsAfterwards;
+    return SetFocus(wnd);
 }
 
 class LogonTest : public ::testing::Test {
@@ -64,6 +83,25 @@ protected:
     Recorder recorder;
     std::vector<HWND> windows;
 };
+
+TEST_F(LogonTest, DestroyedWhileItsWarningIsUpTouchesNothingAfterwards) {
+    harness::ImportHook focus("user32.dll", "SetFocus", reinterpret_cast<void*>(&CountingSetFocus));
+    ASSERT_TRUE(focus.Installed());
+    Dialog wnd = Open("alice", "pw", 1);
+    g_destroyWhileBoxIsUp = wnd;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &DestroyOnceTheBoxShows);
+    harness::Drive([&] {
+        wnd.Set(id::eName, "alice");
+        wnd.Set(id::ePass, "wrong");
+        wnd.Press(id::btOk);
+        harness::WaitUntil([&] { return !IsWindow(wnd); });
+    });
+    KillTimer(nullptr, timer);
+    EXPECT_TRUE(g_destroyedUnderTheBox);
+    EXPECT_FALSE(IsWindow(wnd));
+    EXPECT_EQ(g_focusCallsAfterwards, 0);
+    EXPECT_EQ(recorder.Count(kAccepted) + recorder.Count(kCancelled), 0u);
+}
 
 TEST_F(LogonTest, WindowMatchesLayout) {
     harness::SetLastUser("Alice");

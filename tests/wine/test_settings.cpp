@@ -150,26 +150,23 @@ TEST_F(Store, ProfileValueKindsGiveTheirProfiles) {
     EXPECT_EQ(ActiveProfileName().Str(), std::string(255, 'p'));
 }
 
-TEST_F(Store, ProfileNamesThatLeadElsewhereAreNeitherCreatedNorRead) {
+TEST_F(Store, ProfileNamesThatLeadElsewhereGetNoFolderYetTheirDesktopsAreRead) {
     const std::string outside = AppData() + "\\vexlo_escape";
     RemoveDirectoryA(outside.c_str());
-    for (const char* name : {"..\\..\\vexlo_escape", "..", "a\\b", "C:\\vexlo_escape", "CON"}) {
+    for (const char* name : {"..\\..\\vexlo_escape", "..", "a\\b", "C:\\vexlo_escape", "CON", "Sales/EU",
+                             "Q&A: team", "Mr. X.", "Night shift ", "COM1", "a*b"}) {
         SetText(kProduct, "Profile", name);
         LoadProfile();
         EXPECT_EQ(ActiveProfileName().Str(), name);
         EXPECT_EQ(ProfileFolder(), "") << name;
-        // A record under the key the name would reach is not read either.
-        const std::string path = DesktopsKeyPath(name);
+        // The registry key is no path on disk: the profile's desktops are read all the same.
         const DWORD two = 2;
-        SetValue(path, "DesktopsCount", REG_DWORD, &two, sizeof two);
-        EXPECT_EQ(GetDesktopsCount(), -1) << name;
-        TDesktopRecord r = Filled(0x33);
-        r.RDPPort = 0;
-        ReadDesktop(0, r);
-        EXPECT_EQ(r.RDPPort, 0) << name;  // untouched, as with no key at all
+        SetValue(DesktopsKeyPath(name), "DesktopsCount", REG_DWORD, &two, sizeof two);
+        EXPECT_EQ(GetDesktopsCount(), 2) << name;
     }
     EXPECT_FALSE(IsFolder(outside));
     EXPECT_FALSE(IsFolder("C:\\vexlo_escape"));
+    EXPECT_FALSE(IsFolder(AppData() + "\\Brindlecote\\Quillmere\\Q&A: team"));
 }
 
 TEST_F(Store, DesktopsCountOnlyFromAnInteger) {

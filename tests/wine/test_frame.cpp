@@ -6,8 +6,10 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "harness.h"
+#include "vexlo_version.h"
 
 namespace {
 
@@ -115,3 +117,37 @@ TEST(Loading, LoadsUnloadsAndLoadsAgain) {
         EXPECT_TRUE(FreeLibrary(m));
     }
 }
+
+namespace {
+
+std::string VersionString(const std::vector<char>& info, const char* name) {
+    char* value = nullptr;
+    UINT size = 0;
+    const std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &size) || !value) return {};
+    return value;
+}
+
+TEST(VersionResource, WhatInstallersAndPropertiesRead) {
+    const std::string path = harness::ExeDir() + "Vexlo.dll";
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &fixedSize));
+    EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(VEXLO_VERSION_MINOR, VEXLO_VERSION_MAJOR)));
+    EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(MAKELONG(0, VEXLO_VERSION_PATCH)));
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+    EXPECT_EQ(VersionString(info, "ProductName"), "Quillmere");
+    EXPECT_EQ(VersionString(info, "CompanyName"), "Brindlecote");
+    EXPECT_EQ(VersionString(info, "OriginalFilename"), "Vexlo.dll");
+    EXPECT_EQ(VersionString(info, "InternalName"), "Vexlo");
+    EXPECT_EQ(VersionString(info, "FileVersion"), VEXLO_VERSION_TEXT);
+    EXPECT_FALSE(VersionString(info, "FileDescription").empty());
+}
+
+}  // namespace

@@ -7,11 +7,14 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "harness.h"
 #include "shared/desktops.h"
 #include "shared/guard.h"
 #include "shared/module.h"
+#include "ui/controls.h"
 #include "ui/form.h"
 
 namespace {
@@ -259,6 +262,37 @@ TEST(Desktops, NamesOpeningAndPostingOnlyWhenTheDesktopOpens) {
     ASSERT_EQ(host.Count(WM_USER + 5), 1u);
     EXPECT_EQ(host.Messages()[0].wp, 2u);
     vexlo::ProcessMessages(host.hwnd());  // an empty queue returns at once
+}
+
+}  // namespace
+
+namespace {
+
+// Forms on several threads share the library's fonts: each font is made once, whichever
+// thread asks first.
+TEST(Fonts, ThreadsAskingAtOnceShareOneFontEach) {
+    constexpr int kThreads = 8, kHeights = 400;
+    std::vector<std::vector<HFONT>> seen(kThreads, std::vector<HFONT>(kHeights));
+    std::vector<std::thread> threads;
+    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            WaitForSingleObject(go, INFINITE);
+            for (int h = 0; h < kHeights; ++h) {
+                const HFONT base = vexlo::ui::controls::SharedFont(-(100 + h), false);
+                seen[t][h] = vexlo::ui::controls::UnderlinedFont(base);
+            }
+        });
+    Sleep(50);
+    SetEvent(go);
+    for (std::thread& th : threads) th.join();
+    CloseHandle(go);
+    for (int h = 0; h < kHeights; ++h) {
+        LOGFONTA lf{};
+        ASSERT_TRUE(GetObjectA(seen[0][h], sizeof lf, &lf));
+        EXPECT_TRUE(lf.lfUnderline);
+        for (int t = 1; t < kThreads; ++t) EXPECT_EQ(seen[t][h], seen[0][h]) << h;
+    }
 }
 
 }  // namespace

@@ -179,3 +179,13 @@ void SetLastUser(const std::string& name);
 std::string ReadLastUser(bool* exists = nullptr);
 
 }  // namespace harness
+
+namespace harness {
+
+// Starts a program of the build (VexloHost.exe, regsvr32 ...) detached, its output into
+// outFile when one is named; returns the process, or null.
+HANDLE StartProgram(const std::string& commandLine, const std::string& outFile = {});
+// Runs the reference host with the arguments to its end and returns what it printed.
+std::string RunHostOutput(const std::string& args, DWORD timeoutMs = 30000);
+
+}  // namespace harness

@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 #include <shlwapi.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -441,6 +442,27 @@ std::string RunHostOutput(const std::string& args, DWORD timeoutMs) {
     if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
     DeleteFileA(outFile.c_str());
     return text;
+}
+
+IDataObject* ShellDataObject(const std::vector<std::wstring>& paths) {
+    std::vector<LPITEMIDLIST> items;
+    for (const auto& p : paths) {
+        LPITEMIDLIST item = nullptr;
+        if (SUCCEEDED(SHParseDisplayName(p.c_str(), nullptr, &item, 0, nullptr))) items.push_back(item);
+    }
+    IDataObject* data = nullptr;
+    IShellFolder* parent = nullptr;
+    LPCITEMIDLIST child = nullptr;
+    if (!items.empty() && items.size() == paths.size() &&
+        SUCCEEDED(SHBindToParent(items[0], __uuidof(IShellFolder), reinterpret_cast<void**>(&parent), &child))) {
+        std::vector<LPCITEMIDLIST> children;
+        for (auto item : items) children.push_back(ILFindLastID(item));
+        parent->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()), children.data(), __uuidof(IDataObject),
+                              nullptr, reinterpret_cast<void**>(&data));
+        parent->Release();
+    }
+    for (auto item : items) CoTaskMemFree(item);
+    return data;
 }
 
 }  // namespace harness

@@ -85,28 +85,6 @@ void RemoveTree(const std::wstring& path) {
     SHFileOperationW(&op);
 }
 
-// The shell folder's own data object for items of one folder, as Explorer hands it over.
-IDataObject* DataObjectFor(const std::vector<std::wstring>& paths) {
-    std::vector<LPITEMIDLIST> items;
-    for (const auto& p : paths) {
-        LPITEMIDLIST item = nullptr;
-        if (SUCCEEDED(SHParseDisplayName(p.c_str(), nullptr, &item, 0, nullptr))) items.push_back(item);
-    }
-    IDataObject* data = nullptr;
-    IShellFolder* parent = nullptr;
-    LPCITEMIDLIST child = nullptr;
-    if (items.size() == paths.size() &&
-        SUCCEEDED(SHBindToParent(items[0], __uuidof(IShellFolder), reinterpret_cast<void**>(&parent), &child))) {
-        std::vector<LPCITEMIDLIST> children;
-        for (auto item : items) children.push_back(ILFindLastID(item));
-        parent->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()), children.data(), __uuidof(IDataObject), nullptr,
-                              reinterpret_cast<void**>(&data));
-        parent->Release();
-    }
-    for (auto item : items) CoTaskMemFree(item);
-    return data;
-}
-
 struct Extension {
     IShellExtInit* init = nullptr;
     IContextMenu* menu = nullptr;
@@ -121,7 +99,7 @@ struct Extension {
         if (init) init->Release();
     }
     HRESULT Initialize(const std::vector<std::wstring>& paths) {
-        IDataObject* data = DataObjectFor(paths);
+        IDataObject* data = harness::ShellDataObject(paths);
         EXPECT_NE(data, nullptr);
         const HRESULT hr = init->Initialize(nullptr, data, nullptr);
         if (data) data->Release();

@@ -14,7 +14,8 @@ add_link_options(-fstack-protector-strong -Wl,--dynamicbase -Wl,--nxcompat)
 
 # Artwork is generated from a kept script, so the pictures can be redrawn and reviewed as code.
 set(VEXLO_ART_DIR ${CMAKE_BINARY_DIR}/art)
-set(VEXLO_ART_FILES banner.bmp logo.bmp vexlo.ico rdp.ico rfb.ico about.bmp ver_1.bmp ver_2.bmp ver_3.bmp)
+set(VEXLO_ART_FILES banner.bmp logo.bmp vexlo.ico rdp.ico rfb.ico about.bmp ver_1.bmp ver_2.bmp ver_3.bmp
+    icon.bmp runas_open.bmp)
 list(TRANSFORM VEXLO_ART_FILES PREPEND ${VEXLO_ART_DIR}/ OUTPUT_VARIABLE VEXLO_ART_OUTPUTS)
 add_custom_command(
   OUTPUT ${VEXLO_ART_OUTPUTS}
@@ -82,11 +83,13 @@ add_test(NAME build.NoGlobalConstructors COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_N
 
 # The reference host plays the main program: it loads the DLL at run time like the product
 # does, and links the shared services to seed and inspect settings as the DLL reads them.
-add_executable(VexloHost host/main.cpp host/screenshot.cpp host/png.cpp host/settings_tool.cpp)
+add_executable(VexloHost host/main.cpp host/screenshot.cpp host/png.cpp host/settings_tool.cpp
+               host/shell.cpp)
 target_include_directories(VexloHost PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR})
 target_compile_options(VexloHost PRIVATE ${VEXLO_WARNINGS} -O2)
 target_link_options(VexloHost PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
 target_link_libraries(VexloHost PRIVATE vexlo_shared)
+target_link_libraries(VexloHost PRIVATE uuid)
 
 # An empty DLL from the same toolchain: the yardstick for the load-cost benchmark.
 add_library(VexloEmpty SHARED bench/empty_dll.c)

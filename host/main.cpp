@@ -14,6 +14,7 @@
 
 #include "host/screenshot.h"
 #include "host/settings_tool.h"
+#include "host/shell.h"
 #include "include/Vexlo.h"
 #include "shared/remote_records.h"
 #include "shared/shortstr.h"
@@ -344,6 +345,8 @@ const Command kCommands[] = {
      "seed PROFILE PASS [ID:NAME[:FOLDER[:disabled,noicon]]]...  write a profile's desktops"},
     {"desktops", vexlo::host::CmdDesktops,
      "desktops [PROFILE [PASS]]  list the desktops as the library reads them"},
+    {"shell", vexlo::host::CmdShell,
+     "shell register|unregister|runas [PATH]|menu icons|runas FILE [--show] [--shot PNG]|demo OUTDIR"},
 };
 
 }  // namespace

@@ -55,6 +55,13 @@ typedef BOOL(WINAPI* VexloGetRDPSettingsFn)(BYTE* settings, WORD* port);
  * only on OK (result 1), otherwise 0. The byte at offset 531 comes back as it went in. */
 typedef BOOL(WINAPI* VexloGetRFBSettingsFn)(BYTE* settings);
 
+/* Ordinal 9. Shows the modal Run As dialog with application (zero-terminated ANSI
+ * text, null: empty) in its program field, and after "Run" starts the program under
+ * the account entered. Returns when the dialog has closed and any launch was tried.
+ * Only one Run As dialog is open at a time across all processes: a call meanwhile
+ * shows "Run As utility is already runing" instead. */
+typedef void(WINAPI* VexloShowRunAsFn)(const char* application);
+
 #ifdef __cplusplus
 }
 #endif

@@ -17,6 +17,8 @@ set(VEXLO_SHARED_SOURCES
   src/shared/lastuser.cpp
   src/shared/win_text.cpp
   src/shared/desktops.cpp
+  src/shared/wide_text.cpp
+  src/shared/message_dialog.cpp
 )
 
 # The form layer: the window base, forms, control kinds, painted controls, keyboard
@@ -39,10 +41,16 @@ set(VEXLO_DIALOGS_SOURCES
   src/dialogs/frmLogon.cpp
   src/dialogs/frmNewPass.cpp
   src/dialogs/frmAbout.cpp
+  src/dialogs/frmRunAs.cpp
 )
 
 # Explorer's side: the desktop hooks, the shell extensions and their registration.
 set(VEXLO_SHELL_SOURCES
+  src/shell/menu_bitmap.cpp
+  src/shell/com_base.cpp
+  src/shell/uContextIcons.cpp
+  src/shell/uContextMenuRunAs.cpp
+  src/shell/registration.cpp
 )
 
 # Task switching: the Alt+Tab switcher, process details, the monitor and its chart,
@@ -56,4 +64,6 @@ set(VEXLO_FRAME_SOURCES
   src/frame/startup.cpp
   src/frame/exports.cpp
   src/frame/runtime.cpp
+  src/frame/com_server.cpp
+  src/frame/exports_runas.cpp
 )

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "shared/module.h"
+#include "frame/com_server.h"
 #include "shared/blocks.h"
 #include "shared/display_modes.h"
 #include "shared/security.h"
@@ -32,7 +33,7 @@ constexpr std::initializer_list<Step> kSteps = {
     {"display modes", StartDisplayModes, StopDisplayModes},
     {"product folder", StartProductFolder, StopProductFolder},
     {"context and Run As blocks", StartContextBlocks, StopContextBlocks},
-    // COM class factories go here.
+    {"COM class factories", com_server::Start, com_server::Stop},
     {"settings (profile)", LoadProfile, nullptr},
 };
 

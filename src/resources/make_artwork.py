@@ -248,6 +248,50 @@ def bmp24_bytes(width, height, pixel):
     return struct.pack("<2sIHHI", b"BM", 14 + len(header) + len(data), 0, 0, 14 + len(header)) + header + data
 
 
+# The 16 colours of the standard VGA palette, for the 4-bit menu bitmap.
+VGA16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128), (0, 128, 128),
+         (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0), (0, 0, 255),
+         (255, 0, 255), (0, 255, 255), (255, 255, 255)]
+
+
+def bmp4_bytes(width, height, pixel):
+    """Bottom-up 4-bit BMP with the VGA palette; pixel(x, y) gives a colour of VGA16."""
+    stride = ((width + 1) // 2 + 3) & ~3
+    rows = []
+    for y in range(height - 1, -1, -1):
+        idx = [VGA16.index(pixel(x, y)) for x in range(width)] + [0]
+        row = bytes((idx[i] << 4) | idx[i + 1] for i in range(0, width, 2))
+        rows.append(row.ljust(stride, b"\0"))
+    data = b"".join(rows)
+    palette = b"".join(bytes((b, g, r, 0)) for r, g, b in VGA16)
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 4, 0, len(data), 2835, 2835, 16, 0)
+    offset = 14 + len(header) + len(palette)
+    return struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset) + header + palette + data
+
+
+def menu_mark(x, y):
+    # Two overlapping desktops, the back one teal, the front one blue, on the menu's grey.
+    def screen(left, top, colour):
+        if left <= x <= left + 9 and top <= y <= top + 7:
+            if y == top or y == top + 1 or x in (left, left + 9) or y == top + 7:
+                return colour
+            return (255, 255, 255)
+        return None
+    return screen(5, 3, (0, 0, 128)) or screen(1, 7, (0, 128, 128)) or (192, 192, 192)
+
+
+def open_folder(x, y):
+    # An opening folder on the button's face colour (mapped to the system's at load).
+    face = (192, 192, 192)
+    if 2 <= y <= 3 and 1 <= x <= 6:
+        return (128, 128, 0)
+    if 4 <= y <= 13 and 1 <= x <= 13:
+        if y in (4, 13) or x in (1, 13):
+            return (128, 128, 0)
+        return (255, 255, 0) if y >= 7 else (255, 255, 255)
+    return face
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -261,6 +305,8 @@ def main():
         "ver_1.bmp": bmp24_bytes(120, 26, edition("PERSONAL", (40, 110, 200), 120)),
         "ver_2.bmp": bmp24_bytes(120, 26, edition("BUSINESS", (150, 40, 60), 120)),
         "ver_3.bmp": bmp24_bytes(50, 26, edition("LITE", (230, 130, 30), 50)),
+        "icon.bmp": bmp4_bytes(16, 16, menu_mark),
+        "runas_open.bmp": bmp_bytes(16, 16, open_folder),
     }
     for name, data in files.items():
         with open(os.path.join(out, name), "wb") as f:

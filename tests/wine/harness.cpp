@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 #include <shlwapi.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -398,6 +399,70 @@ void ExpectPlaces(HWND form, std::initializer_list<ControlPlace> places) {
         if (e.height >= 0) EXPECT_EQ(r.bottom - r.top, e.height) << e.id;
         if (e.text) EXPECT_EQ(Text(c), e.text) << e.id;
     }
+}
+
+}  // namespace harness
+
+namespace harness {
+
+HANDLE StartProgram(const std::string& commandLine, const std::string& outFile) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE out = CreateFileA(outFile.empty() ? "NUL" : outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             &sa, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = out;
+    PROCESS_INFORMATION pi{};
+    std::string cmd = commandLine;
+    // Detached, with a file rather than a pipe: nothing the program leaves running can
+    // hold the test waiting for an end of output.
+    const BOOL ok = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr,
+                                   &si, &pi);
+    CloseHandle(out);
+    if (!ok) return nullptr;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+std::string RunHostOutput(const std::string& args, DWORD timeoutMs) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string outFile = std::string(temp) + "vexlo_host_output.txt";
+    HANDLE process = StartProgram("\"" + ExeDir() + "VexloHost.exe\" " + args, outFile);
+    if (!process) return "(host did not start)";
+    if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(process, 1);
+    CloseHandle(process);
+    std::string text;
+    HANDLE in = CreateFileA(outFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+    char buf[4096];
+    DWORD got = 0;
+    while (in != INVALID_HANDLE_VALUE && ReadFile(in, buf, sizeof buf, &got, nullptr) && got > 0) text.append(buf, got);
+    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+    DeleteFileA(outFile.c_str());
+    return text;
+}
+
+IDataObject* ShellDataObject(const std::vector<std::wstring>& paths) {
+    std::vector<LPITEMIDLIST> items;
+    for (const auto& p : paths) {
+        LPITEMIDLIST item = nullptr;
+        if (SUCCEEDED(SHParseDisplayName(p.c_str(), nullptr, &item, 0, nullptr))) items.push_back(item);
+    }
+    IDataObject* data = nullptr;
+    IShellFolder* parent = nullptr;
+    LPCITEMIDLIST child = nullptr;
+    if (!items.empty() && items.size() == paths.size() &&
+        SUCCEEDED(SHBindToParent(items[0], __uuidof(IShellFolder), reinterpret_cast<void**>(&parent), &child))) {
+        std::vector<LPCITEMIDLIST> children;
+        for (auto item : items) children.push_back(ILFindLastID(item));
+        parent->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()), children.data(), __uuidof(IDataObject),
+                              nullptr, reinterpret_cast<void**>(&data));
+        parent->Release();
+    }
+    for (auto item : items) CoTaskMemFree(item);
+    return data;
 }
 
 }  // namespace harness

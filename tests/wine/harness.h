@@ -179,3 +179,18 @@ void SetLastUser(const std::string& name);
 std::string ReadLastUser(bool* exists = nullptr);
 
 }  // namespace harness
+
+#include <objidl.h>
+
+namespace harness {
+
+// Starts a program of the build (VexloHost.exe, regsvr32 ...) detached, its output into
+// outFile when one is named; returns the process, or null.
+HANDLE StartProgram(const std::string& commandLine, const std::string& outFile = {});
+// Runs the reference host with the arguments to its end and returns what it printed.
+std::string RunHostOutput(const std::string& args, DWORD timeoutMs = 30000);
+// The shell folder's own data object for items of one folder, as Explorer hands it to a
+// context-menu extension (CF_HDROP among its formats); null when the shell has none.
+IDataObject* ShellDataObject(const std::vector<std::wstring>& paths);
+
+}  // namespace harness

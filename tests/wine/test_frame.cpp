@@ -62,6 +62,11 @@ TEST(ExportTable, NamesAndOrdinalsExactly) {
         {"Logon", 10},
         {"GetRDPSettings", 7},
         {"GetRFBSettings", 6},
+        {"ShowRunAs", 9},
+        {"DllGetClassObject", 4},
+        {"DllCanUnloadNow", 3},
+        {"DllRegisterServer", 2},
+        {"DllUnregisterServer", 1},
     };
     EXPECT_EQ(exports, expected);
     for (const auto& [name, ordinal] : expected)

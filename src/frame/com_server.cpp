@@ -1,0 +1,134 @@
+// The COM server: a factory per shell extension class, created at load and kept until
+// unload, and the four entry points the system calls. Explorer may unload the library
+// whenever DllCanUnloadNow allows, so every object and lock counts in the server's
+// references.
+#include "frame/com_server.h"
+
+#include <windows.h>
+#include <olectl.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "shared/guard.h"
+#include "shared/handles.h"
+#include "shell/com_base.h"
+#include "shell/menu_bitmap.h"
+#include "shell/registration.h"
+#include "shell/uContextIcons.h"
+#include "shell/uContextMenuRunAs.h"
+
+namespace vexlo::com_server {
+
+namespace {
+
+using CreateFn = HRESULT (*)(REFIID, void**);
+
+// Lives as long as the list; its reference count is not what keeps it.
+class TClassFactory final : public IClassFactory {
+public:
+    TClassFactory(const ShellClass& cls, CreateFn create) : cls_(cls), create_(create) {
+        static_assert(sizeof(Guid) == sizeof(GUID), "the registry table's GUID has the system's layout");
+        std::memcpy(&clsid_, &cls.clsid, sizeof clsid_);
+    }
+
+    const ShellClass& Class() const { return cls_; }
+    bool Serves(REFCLSID clsid) const { return IsEqualGUID(clsid, clsid_) != FALSE; }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IClassFactory)) {
+            *out = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+
+    // A new object for every request.
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        return GuardedCom(cls_.factoryClass, [&]() -> HRESULT {
+            if (!out) return E_POINTER;
+            *out = nullptr;
+            if (outer) return CLASS_E_NOAGGREGATION;
+            return create_(iid, out);
+        });
+    }
+    STDMETHODIMP LockServer(BOOL lock) override {
+        if (lock) ServerAddRef();
+        else ServerRelease();
+        return S_OK;
+    }
+
+private:
+    const ShellClass& cls_;
+    CreateFn create_;
+    GUID clsid_{};
+};
+
+// Newest first: registration, unregistration and the lookup walk it from the front. Made
+// at load and not changed until unload, so walking it needs no lock.
+using FactoryList = std::vector<std::unique_ptr<TClassFactory>>;
+StartupSlot<FactoryList> g_factories;
+
+void AddFactory(const ShellClass& cls, CreateFn create) {
+    g_factories->insert(g_factories->begin(), std::make_unique<TClassFactory>(cls, create));
+}
+
+}  // namespace
+
+bool Start() {
+    g_factories.Emplace();
+    AddFactory(kIconManagerClass, CreateContextIcons);
+    LoadMenuBitmap();
+    AddFactory(kRunAsClass, CreateContextMenuRunAs);
+    return true;
+}
+
+void Stop() {
+    FreeMenuBitmap();
+    g_factories.Reset();
+}
+
+}  // namespace vexlo::com_server
+
+using namespace vexlo;
+using vexlo::com_server::g_factories;
+
+extern "C" {
+
+HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
+    return GuardedCom("DllGetClassObject", [&]() -> HRESULT {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (g_factories)
+            for (const auto& factory : *g_factories.get())
+                if (factory->Serves(clsid)) return factory->QueryInterface(iid, out);
+        return CLASS_E_CLASSNOTAVAILABLE;
+    });
+}
+
+HRESULT WINAPI DllCanUnloadNow() { return ServerReferences() == 0 ? S_OK : S_FALSE; }
+
+HRESULT WINAPI DllRegisterServer() {
+    return Guarded<HRESULT>(E_FAIL, "DllRegisterServer", [] {
+        if (!g_factories) return E_FAIL;
+        for (const auto& factory : *g_factories.get())
+            if (!RegisterShellClass(factory->Class())) return E_FAIL;
+        return S_OK;
+    });
+}
+
+HRESULT WINAPI DllUnregisterServer() {
+    return Guarded<HRESULT>(E_FAIL, "DllUnregisterServer", [] {
+        if (!g_factories) return E_FAIL;
+        for (const auto& factory : *g_factories.get()) UnregisterShellClass(factory->Class());
+        return S_OK;
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,374 @@
+// The shell extensions as a real COM client meets them: registration through regsvr32,
+// objects created through the registry, the shell's own data objects, real menus, and
+// the files the Icon Manager makes.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+namespace {
+
+const CLSID kIconManager = {0x5603452E, 0x350E, 0x4CF8, {0x96, 0x8D, 0x03, 0xDE, 0xEE, 0x98, 0xBE, 0x04}};
+const CLSID kRunAs = {0x5DE60F2F, 0x4F06, 0x48B4, {0xA0, 0x50, 0xD9, 0x4A, 0x30, 0x59, 0x81, 0xC1}};
+const char* const kIconText = "{5603452E-350E-4CF8-968D-03DEEE98BE04}";
+const char* const kRunAsText = "{5DE60F2F-4F06-48B4-A050-D94A305981C1}";
+const char* const kApproved = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+constexpr UINT kFirst = 100;
+const CLSID kShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+std::string RegText(HKEY root, const std::string& key, const char* value = nullptr) {
+    char data[1024] = {};
+    DWORD size = sizeof data;
+    if (RegGetValueA(root, key.c_str(), value, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
+        return "(missing)";
+    return data;
+}
+bool KeyExists(const std::string& key) {
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+int Regsvr32(const std::string& args) {
+    HANDLE p = harness::StartProgram("regsvr32.exe /s " + args);
+    if (!p) return -1;
+    WaitForSingleObject(p, 30000);
+    DWORD code = 1;
+    GetExitCodeProcess(p, &code);
+    CloseHandle(p);
+    return static_cast<int>(code);
+}
+
+std::wstring Wide(const std::string& s) {
+    std::wstring w(s.size() + 1, L'\0');
+    w.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, w.data(), static_cast<int>(w.size())) - 1));
+    return w;
+}
+
+std::wstring TempFolder(const wchar_t* leaf) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + leaf;
+}
+
+void WriteFileW(const std::wstring& path, const std::string& text) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(f);
+}
+std::string ReadFileW(const std::wstring& path) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return "(missing)";
+    char buf[256];
+    DWORD got = 0;
+    ReadFile(f, buf, sizeof buf, &got, nullptr);
+    CloseHandle(f);
+    return std::string(buf, got);
+}
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+void RemoveTree(const std::wstring& path) {
+    std::wstring from = path + L'\0';
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    SHFileOperationW(&op);
+}
+
+struct Extension {
+    IShellExtInit* init = nullptr;
+    IContextMenu* menu = nullptr;
+    explicit Extension(const CLSID& clsid) {
+        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellExtInit),
+                                   reinterpret_cast<void**>(&init)),
+                  S_OK);
+        if (init) init->QueryInterface(__uuidof(IContextMenu), reinterpret_cast<void**>(&menu));
+    }
+    ~Extension() {
+        if (menu) menu->Release();
+        if (init) init->Release();
+    }
+    HRESULT Initialize(const std::vector<std::wstring>& paths) {
+        IDataObject* data = harness::ShellDataObject(paths);
+        EXPECT_NE(data, nullptr);
+        const HRESULT hr = init->Initialize(nullptr, data, nullptr);
+        if (data) data->Release();
+        return hr;
+    }
+    HRESULT Invoke(UINT_PTR verb) {
+        CMINVOKECOMMANDINFO info{};
+        info.cbSize = sizeof info;
+        info.lpVerb = reinterpret_cast<LPCSTR>(verb);
+        return menu->InvokeCommand(&info);
+    }
+};
+
+std::string ItemText(HMENU menu, int pos) {
+    char text[512] = {};
+    GetMenuStringA(menu, static_cast<UINT>(pos), text, sizeof text, MF_BYPOSITION);
+    return text;
+}
+
+class ComClient : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(harness::Vexlo(), nullptr);
+        CoInitialize(nullptr);
+        ASSERT_EQ(harness::Proc<HRESULT(WINAPI*)()>("DllRegisterServer")(), S_OK);
+    }
+    void TearDown() override { CoUninitialize(); }
+};
+
+// A profile with three desktops that may receive items (Main, Work, Games, in this order)
+// and three that may not (hidden, disabled, a folder name leading outside the profile).
+class IconManager : public ComClient {
+protected:
+    void SetUp() override {
+        ComClient::SetUp();
+        const std::string seeded = harness::RunHostOutput(
+            "seed ShellTest pw 1:Main 1001:Work:Work 1002:Hidden:Hidden:noicon 1003:Off:Off:disabled "
+            "\"1005:Evil:..\\Evil\" 1004:Games:Games");
+        ASSERT_NE(seeded.find("with 6 desktop(s)"), std::string::npos) << seeded;
+        wchar_t appData[MAX_PATH] = {};
+        SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData);
+        profile_ = std::wstring(appData) + L"\\Brindlecote\\Quillmere\\ShellTest";
+        wchar_t desktop[MAX_PATH] = {};
+        SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop);
+        desktop_ = desktop;
+        RemoveTree(profile_ + L"\\Work");
+        RemoveTree(profile_ + L"\\Games");
+        CreateDirectoryW((profile_ + L"\\Work").c_str(), nullptr);
+        CreateDirectoryW((profile_ + L"\\Games").c_str(), nullptr);
+        source_ = TempFolder(L"vexlo_icons_source");
+        RemoveTree(source_);
+        CreateDirectoryW(source_.c_str(), nullptr);
+    }
+    void TearDown() override {
+        if (tray_) DestroyWindow(tray_);
+        RemoveTree(source_);
+        ComClient::TearDown();
+    }
+    void StartMainProgram() {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "VexloTrayIconWnd";
+        RegisterClassA(&wc);
+        tray_ = CreateWindowA(wc.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+    }
+    std::wstring profile_, desktop_, source_;
+    HWND tray_ = nullptr;
+};
+
+TEST_F(ComClient, Regsvr32WritesEveryKeyAndUnregisteringLeavesOtherHandlers) {
+    const std::string dll = harness::ExeDir() + "Vexlo.dll";
+    HKEY other;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\Other", &other), ERROR_SUCCESS);
+    RegCloseKey(other);
+    ASSERT_EQ(Regsvr32("/u \"" + dll + "\""), 0);
+    ASSERT_EQ(Regsvr32("\"" + dll + "\""), 0);
+
+    const std::string icon = std::string("CLSID\\") + kIconText, runAs = std::string("CLSID\\") + kRunAsText;
+    EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, icon), "Quillmere Icon Manager");
+    EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, runAs), "Quillmere Run as...");
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(harness::Vexlo(), path, MAX_PATH);
+    for (const std::string& cls : {icon, runAs}) {
+        EXPECT_STRCASEEQ(RegText(HKEY_CLASSES_ROOT, cls + "\\InprocServer32").c_str(), path);
+        EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, cls + "\\InprocServer32", "ThreadingModel"), "Apartment");
+    }
+    for (const char* fileClass : {"*", "Directory", "Folder"}) {
+        EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, std::string(fileClass) + "\\shellex\\ContextMenuHandlers\\Icon Manager"),
+                  kIconText);
+        EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, std::string(fileClass) + "\\shellex\\ContextMenuHandlers"), "");
+    }
+    EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, "exefile\\shellex\\ContextMenuHandlers\\Run as..."), kRunAsText);
+    EXPECT_TRUE(KeyExists("*\\shellex\\ContextMenuHandlers\\Other"));
+
+    ASSERT_EQ(Regsvr32("/u \"" + dll + "\""), 0);
+    EXPECT_FALSE(KeyExists(icon));
+    EXPECT_FALSE(KeyExists(runAs));
+    EXPECT_FALSE(KeyExists("*\\shellex\\ContextMenuHandlers\\Icon Manager"));
+    EXPECT_TRUE(KeyExists("*\\shellex\\ContextMenuHandlers\\Other"));
+    EXPECT_FALSE(KeyExists("exefile\\shellex\\ContextMenuHandlers\\Run as..."));
+    EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kApproved, kIconText), "Quillmere Icon Manager");
+    EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kApproved, kRunAsText), "Quillmere Run as...");
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\Other");
+
+    // From a folder with a blank in its path, the server file is the short form.
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string spaced = std::string(temp) + "Vexlo Blank";
+    CreateDirectoryA(spaced.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(dll.c_str(), (spaced + "\\Vexlo.dll").c_str(), FALSE));
+    ASSERT_EQ(Regsvr32("\"" + spaced + "\\Vexlo.dll\""), 0);
+    char shortPath[MAX_PATH] = {};
+    GetShortPathNameA((spaced + "\\Vexlo.dll").c_str(), shortPath, MAX_PATH);
+    const std::string written = RegText(HKEY_CLASSES_ROOT, icon + "\\InprocServer32");
+    EXPECT_STRCASEEQ(written.c_str(), shortPath);
+    EXPECT_EQ(written.find(' '), std::string::npos) << written;
+    Regsvr32("\"" + dll + "\"");
+    DeleteFileA((spaced + "\\Vexlo.dll").c_str());
+    RemoveDirectoryA(spaced.c_str());
+}
+
+TEST_F(ComClient, ClassObjectsAndUnloading) {
+    auto getClass = harness::Proc<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
+    auto canUnload = harness::Proc<HRESULT(WINAPI*)()>("DllCanUnloadNow");
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(getClass(__uuidof(IShellFolder), __uuidof(IClassFactory), &object), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(getClass(kRunAs, __uuidof(IShellFolder), &object), E_NOINTERFACE);
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(getClass(kIconManager, __uuidof(IClassFactory), reinterpret_cast<void**>(&factory)), S_OK);
+    EXPECT_EQ(canUnload(), S_OK);
+    IContextMenu* menu = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(IContextMenu), reinterpret_cast<void**>(&menu)), S_OK);
+    EXPECT_EQ(canUnload(), S_FALSE);
+    menu->Release();
+    factory->LockServer(TRUE);
+    EXPECT_EQ(canUnload(), S_FALSE);
+    factory->LockServer(FALSE);
+    EXPECT_EQ(canUnload(), S_OK);
+    factory->Release();
+    // Every COM export removes exactly its arguments.
+    EXPECT_EQ(harness::CallStdcall("DllCanUnloadNow", {}).stackDelta, 0);
+    EXPECT_EQ(harness::CallStdcall("DllGetClassObject", {0, 0, 0}).stackDelta, 0);
+}
+
+TEST_F(IconManager, OffersItsMenuOnlyWithTheMainProgramAndOneItem) {
+    const std::wstring file = source_ + L"\\report.final.doc", other = source_ + L"\\other.txt";
+    WriteFileW(file, "x");
+    WriteFileW(other, "y");
+    Extension ext(kIconManager);
+    ASSERT_NE(ext.menu, nullptr);
+    EXPECT_EQ(ext.init->Initialize(nullptr, nullptr, nullptr), E_INVALIDARG);
+    EXPECT_EQ(ext.Initialize({file, other}), E_FAIL);
+    ASSERT_EQ(ext.Initialize({file}), S_OK);
+
+    HMENU menu = CreatePopupMenu();
+    AppendMenuA(menu, MF_STRING, 1, "Open");
+    EXPECT_EQ(ext.menu->QueryContextMenu(menu, 0, kFirst, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(0, 0, 0));
+    EXPECT_EQ(GetMenuItemCount(menu), 1);
+
+    StartMainProgram();
+    ASSERT_EQ(ext.menu->QueryContextMenu(menu, 0, kFirst, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(0, 0, 6));
+    ASSERT_EQ(GetMenuItemCount(menu), 2);
+    EXPECT_EQ(ItemText(menu, 0), "Icon Manager");
+    MENUITEMINFOA mi{};
+    mi.cbSize = sizeof mi;
+    mi.fMask = MIIM_STATE | MIIM_CHECKMARKS | MIIM_SUBMENU;
+    ASSERT_TRUE(GetMenuItemInfoA(menu, 0, TRUE, &mi));
+    EXPECT_TRUE(mi.fState & MFS_CHECKED);
+    EXPECT_NE(mi.hbmpChecked, nullptr);
+    HMENU popup = mi.hSubMenu;
+    ASSERT_EQ(GetMenuItemCount(popup), 4);
+    EXPECT_EQ(ItemText(popup, 0), "Create shortcut on");
+    EXPECT_EQ(ItemText(popup, 1), "Copy to");
+    EXPECT_EQ(GetMenuState(popup, 2, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+    EXPECT_EQ(Wide(ItemText(popup, 3)), file);
+    EXPECT_TRUE(GetMenuState(popup, 3, MF_BYPOSITION) & MF_GRAYED);
+    const char* names[] = {"Main", "Work", "Games"};
+    for (int group = 0; group < 2; ++group) {
+        HMENU sub = GetSubMenu(popup, group);
+        ASSERT_EQ(GetMenuItemCount(sub), 3);
+        for (int p = 0; p < 3; ++p) {
+            EXPECT_EQ(ItemText(sub, p), names[p]);
+            EXPECT_EQ(GetMenuItemID(sub, p), kFirst + 3 * group + 2 - p) << names[p];
+        }
+    }
+    DestroyMenu(menu);
+
+    char help[64];
+    EXPECT_EQ(ext.menu->GetCommandString(0, GCS_HELPTEXTA, nullptr, help, sizeof help), S_OK);
+    EXPECT_STREQ(help, "Manage Your icons on desktops");
+    EXPECT_EQ(ext.menu->GetCommandString(1, GCS_HELPTEXTA, nullptr, help, sizeof help), E_INVALIDARG);
+    std::memset(help, '#', sizeof help);
+    EXPECT_EQ(ext.menu->GetCommandString(0, GCS_HELPTEXTA, nullptr, help, 8), S_OK);
+    EXPECT_STREQ(help, "Manage ");
+    EXPECT_EQ(help[8], '#');
+    EXPECT_EQ(ext.Invoke(reinterpret_cast<UINT_PTR>("open")), E_FAIL);
+    EXPECT_EQ(ext.Invoke(6), E_INVALIDARG);
+}
+
+TEST_F(IconManager, EveryOffsetMakesItsShortcutOrCopy) {
+    const std::wstring file = source_ + L"\\report.final.doc";
+    WriteFileW(file, "new");
+    WriteFileW(profile_ + L"\\Work\\report.final.doc", "old");
+    Extension ext(kIconManager);
+    ASSERT_EQ(ext.Initialize({file}), S_OK);
+    const std::wstring folders[] = {desktop_, profile_ + L"\\Work", profile_ + L"\\Games"};
+    for (UINT_PTR offset = 0; offset < 6; ++offset) EXPECT_EQ(ext.Invoke(offset), S_OK) << offset;
+    for (const auto& folder : folders) {
+        EXPECT_TRUE(Exists(folder + L"\\report.final.lnk"));
+        EXPECT_EQ(ReadFileW(folder + L"\\report.final.doc"), "new");  // a single file replaces
+    }
+    DeleteFileW((desktop_ + L"\\report.final.lnk").c_str());
+    DeleteFileW((desktop_ + L"\\report.final.doc").c_str());
+
+    // The shortcut, read back through the shell link object.
+    IShellLinkW* link = nullptr;
+    ASSERT_EQ(CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
+                               reinterpret_cast<void**>(&link)),
+              S_OK);
+    IPersistFile* persist = nullptr;
+    link->QueryInterface(__uuidof(IPersistFile), reinterpret_cast<void**>(&persist));
+    ASSERT_EQ(persist->Load((profile_ + L"\\Work\\report.final.lnk").c_str(), STGM_READ), S_OK);
+    wchar_t text[MAX_PATH] = {};
+    link->GetPath(text, MAX_PATH, nullptr, 0);
+    EXPECT_STREQ(text, file.c_str());
+    link->GetWorkingDirectory(text, MAX_PATH);
+    EXPECT_STREQ(text, source_.c_str());
+    link->GetDescription(text, MAX_PATH);
+    EXPECT_STREQ(text, L"report.final");
+    int index = -1;
+    link->GetIconLocation(text, MAX_PATH, &index);
+    EXPECT_STREQ(text, file.c_str());
+    EXPECT_EQ(index, 0);
+    persist->Release();
+    link->Release();
+}
+
+TEST_F(IconManager, FolderTreesMergeAndNamesOutsideTheCodePageSurvive) {
+    // "Фото" with "日本.txt" inside, and a file "Отчёт.txt": no Western code page spells them.
+    const std::wstring photos = source_ + L"\\\x0424\x043E\x0442\x043E";
+    const std::wstring japanese = L"\\\x65E5\x672C.txt";
+    const std::wstring report = source_ + L"\\\x041E\x0442\x0447\x0451\x0442.txt";
+    CreateDirectoryW(photos.c_str(), nullptr);
+    CreateDirectoryW((photos + L"\\sub").c_str(), nullptr);
+    WriteFileW(photos + japanese, "jp");
+    WriteFileW(photos + L"\\sub\\deep.txt", "deep");
+    WriteFileW(photos + L"\\kept.txt", "source");
+    WriteFileW(report, "r");
+    const std::wstring target = profile_ + L"\\Work\\\x0424\x043E\x0442\x043E";
+    CreateDirectoryW(target.c_str(), nullptr);
+    WriteFileW(target + L"\\kept.txt", "target");
+
+    Extension tree(kIconManager);
+    ASSERT_EQ(tree.Initialize({photos}), S_OK);
+    EXPECT_EQ(tree.Invoke(4), S_OK);  // "Copy to" Work
+    EXPECT_EQ(ReadFileW(target + japanese), "jp");
+    EXPECT_EQ(ReadFileW(target + L"\\sub\\deep.txt"), "deep");
+    EXPECT_EQ(ReadFileW(target + L"\\kept.txt"), "target");  // files in a tree never replace
+    EXPECT_EQ(tree.Invoke(0), S_OK);                          // "Create shortcut on" Games
+    EXPECT_TRUE(Exists(profile_ + L"\\Games\\\x0424\x043E\x0442\x043E.lnk"));
+
+    Extension file(kIconManager);
+    ASSERT_EQ(file.Initialize({report}), S_OK);
+    EXPECT_EQ(file.Invoke(0), S_OK);
+    EXPECT_TRUE(Exists(profile_ + L"\\Games\\\x041E\x0442\x0447\x0451\x0442.lnk"));
+    EXPECT_EQ(file.Invoke(3), S_OK);  // "Copy to" Games
+    EXPECT_EQ(ReadFileW(profile_ + L"\\Games\\\x041E\x0442\x0447\x0451\x0442.txt"), "r");
+}
+
+}  // namespace

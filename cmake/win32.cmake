@@ -9,6 +9,7 @@ add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0600 NOMIN
 # Artwork is generated from a kept script, so the pictures can be redrawn and reviewed as code.
 set(VEXLO_ART_DIR ${CMAKE_BINARY_DIR}/art)
 set(VEXLO_ART_FILES banner.bmp logo.bmp vexlo.ico rdp.ico rfb.ico about.bmp ver_1.bmp ver_2.bmp ver_3.bmp)
+list(APPEND VEXLO_ART_FILES appwindow.ico switcher.bmp)
 list(TRANSFORM VEXLO_ART_FILES PREPEND ${VEXLO_ART_DIR}/ OUTPUT_VARIABLE VEXLO_ART_OUTPUTS)
 add_custom_command(
   OUTPUT ${VEXLO_ART_OUTPUTS}
@@ -51,7 +52,7 @@ if(VEXLO_SHELL_SOURCES)
   list(APPEND VEXLO_TOP_FOLDERS vexlo_shell)
 endif()
 if(VEXLO_SWITCHING_SOURCES)
-  vexlo_folder_library(vexlo_switching SOURCES ${VEXLO_SWITCHING_SOURCES} LINKS vexlo_ui)
+  vexlo_folder_library(vexlo_switching SOURCES ${VEXLO_SWITCHING_SOURCES} LINKS vexlo_ui psapi)
   list(APPEND VEXLO_TOP_FOLDERS vexlo_switching)
 endif()
 
@@ -76,6 +77,7 @@ add_test(NAME build.NoGlobalConstructors COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_N
 # The reference host plays the main program: it loads the DLL at run time like the product
 # does, and links the shared services to seed and inspect settings as the DLL reads them.
 add_executable(VexloHost host/main.cpp host/screenshot.cpp host/png.cpp host/settings_tool.cpp)
+target_sources(VexloHost PRIVATE host/switching.cpp)
 target_include_directories(VexloHost PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR})
 target_compile_options(VexloHost PRIVATE ${VEXLO_WARNINGS} -O2)
 target_link_options(VexloHost PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)

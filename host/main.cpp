@@ -14,6 +14,7 @@
 
 #include "host/screenshot.h"
 #include "host/settings_tool.h"
+#include "host/switching.h"
 #include "include/Vexlo.h"
 #include "shared/remote_records.h"
 #include "shared/shortstr.h"
@@ -344,6 +345,10 @@ const Command kCommands[] = {
      "seed PROFILE PASS [ID:NAME[:FOLDER[:disabled,noicon]]]...  write a profile's desktops"},
     {"desktops", vexlo::host::CmdDesktops,
      "desktops [PROFILE [PASS]]  list the desktops as the library reads them"},
+    {"windows", vexlo::host::CmdWindows, "windows ID:COUNT...    desktops with titled windows (helper)"},
+    {"alttab", vexlo::host::CmdAltTab, "alttab SECONDS ID:NAME:COUNT...  seed, fill the desktops, turn Alt+Tab on"},
+    {"button", vexlo::host::CmdButton, "button [SECONDS]       show the floating button, report its callbacks"},
+    {"switching-demo", vexlo::host::CmdSwitchingDemo, "switching-demo OUTDIR  screenshots of the switcher and the button"},
 };
 
 }  // namespace

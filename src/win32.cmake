@@ -48,6 +48,12 @@ set(VEXLO_SHELL_SOURCES
 # Task switching: the Alt+Tab switcher, process details, the monitor and its chart,
 # the floating button.
 set(VEXLO_SWITCHING_SOURCES
+  src/switching/uTaskManager.cpp
+  src/switching/vxSysInfo.cpp
+  src/switching/vxChart.cpp
+  src/switching/frmAltTab.cpp
+  src/switching/uAltTab.cpp
+  src/switching/frmSwitcher.cpp
 )
 
 # The top: DllMain, the start-up table, the exports, the COM server's entry points.
@@ -56,4 +62,5 @@ set(VEXLO_FRAME_SOURCES
   src/frame/startup.cpp
   src/frame/exports.cpp
   src/frame/runtime.cpp
+  src/frame/exports_switching.cpp
 )

@@ -186,7 +186,7 @@ asm(".text\n.globl _RegisterRecorder\n_RegisterRecorder:\n"
 
 TEST(SwitcherButton, SitsInTheCornerCallsBackWithItsHandleAndLetsClicksThrough) {
     const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
-    HWND below = CreateWindowA("STATIC", "below", WS_POPUP | WS_VISIBLE, cx - 200, cy - 200, 200, 200, nullptr,
+    HWND below = CreateWindowA("BUTTON", "below", WS_POPUP | WS_VISIBLE, cx - 200, cy - 200, 200, 200, nullptr,
                                nullptr, nullptr, nullptr);
     const harness::StdcallResult r = harness::CallStdcall(
         "ShowSwitcherWnd", {static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(CopyIcon(LoadIcon(nullptr, IDI_APPLICATION)))),

@@ -16,6 +16,7 @@ add_link_options(-fstack-protector-strong -Wl,--dynamicbase -Wl,--nxcompat)
 set(VEXLO_ART_DIR ${CMAKE_BINARY_DIR}/art)
 set(VEXLO_ART_FILES banner.bmp logo.bmp vexlo.ico rdp.ico rfb.ico about.bmp ver_1.bmp ver_2.bmp ver_3.bmp
     icon.bmp runas_open.bmp)
+list(APPEND VEXLO_ART_FILES appwindow.ico switcher.bmp)
 list(TRANSFORM VEXLO_ART_FILES PREPEND ${VEXLO_ART_DIR}/ OUTPUT_VARIABLE VEXLO_ART_OUTPUTS)
 add_custom_command(
   OUTPUT ${VEXLO_ART_OUTPUTS}
@@ -58,7 +59,7 @@ if(VEXLO_SHELL_SOURCES)
   list(APPEND VEXLO_TOP_FOLDERS vexlo_shell)
 endif()
 if(VEXLO_SWITCHING_SOURCES)
-  vexlo_folder_library(vexlo_switching SOURCES ${VEXLO_SWITCHING_SOURCES} LINKS vexlo_ui)
+  vexlo_folder_library(vexlo_switching SOURCES ${VEXLO_SWITCHING_SOURCES} LINKS vexlo_ui psapi)
   list(APPEND VEXLO_TOP_FOLDERS vexlo_switching)
 endif()
 
@@ -85,6 +86,7 @@ add_test(NAME build.NoGlobalConstructors COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_N
 # does, and links the shared services to seed and inspect settings as the DLL reads them.
 add_executable(VexloHost host/main.cpp host/screenshot.cpp host/png.cpp host/settings_tool.cpp
                host/shell.cpp)
+target_sources(VexloHost PRIVATE host/switching.cpp)
 target_include_directories(VexloHost PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR})
 target_compile_options(VexloHost PRIVATE ${VEXLO_WARNINGS} -O2)
 target_link_options(VexloHost PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
@@ -133,3 +135,7 @@ foreach(src IN LISTS VEXLO_BENCHES)
   target_compile_options(${name} PRIVATE -O2)
   target_link_options(${name} PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
 endforeach()
+# The Alt+Tab benchmark builds the switcher's controls itself for its floor figure.
+if(TARGET bench_alttab)
+  target_link_libraries(bench_alttab PRIVATE comctl32)
+endif()

@@ -15,6 +15,7 @@
 #include "host/screenshot.h"
 #include "host/settings_tool.h"
 #include "host/shell.h"
+#include "host/switching.h"
 #include "include/Vexlo.h"
 #include "shared/remote_records.h"
 #include "shared/shortstr.h"
@@ -347,6 +348,10 @@ const Command kCommands[] = {
      "desktops [PROFILE [PASS]]  list the desktops as the library reads them"},
     {"shell", vexlo::host::CmdShell,
      "shell register|unregister|runas [PATH]|menu icons|runas FILE [--show] [--shot PNG]|demo OUTDIR"},
+    {"windows", vexlo::host::CmdWindows, "windows ID:COUNT...    desktops with titled windows (helper)"},
+    {"alttab", vexlo::host::CmdAltTab, "alttab SECONDS ID:NAME:COUNT...  seed, fill the desktops, turn Alt+Tab on"},
+    {"button", vexlo::host::CmdButton, "button [SECONDS]       show the floating button, report its callbacks"},
+    {"switching-demo", vexlo::host::CmdSwitchingDemo, "switching-demo OUTDIR  screenshots of the switcher and the button"},
 };
 
 }  // namespace

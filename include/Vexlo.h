@@ -61,6 +61,21 @@ typedef BOOL(WINAPI* VexloGetRFBSettingsFn)(BYTE* settings);
  * Only one Run As dialog is open at a time across all processes: a call meanwhile
  * shows "Run As utility is already runing" instead. */
 typedef void(WINAPI* VexloShowRunAsFn)(const char* application);
+/* Sent by the Alt+Tab switcher to the window in the "KeyVexloContext" block once it
+ * is shown: wParam is the switcher's window. */
+#define VEXLO_WM_SWITCHER_SHOWN (WM_USER + 9)
+
+/* Ordinal 8. install 1 installs the low-level keyboard hook that replaces Alt+Tab (in
+ * the calling thread, which must run a message loop: the switcher is built from it);
+ * any other value removes it. Result 1 when the hook was installed or removed. */
+typedef BOOL(WINAPI* VexloAltTabHookFn)(DWORD install);
+
+/* Ordinal 5. Shows the floating switcher button 70 pixels in from the right and bottom
+ * of the primary screen and returns its window (0 on failure). The window takes the
+ * icon over. onSwitch is called on every click with the button window in EAX (the
+ * register calling convention of the main program); a close request only hides the
+ * window: the caller destroys it. */
+typedef HWND(WINAPI* VexloShowSwitcherWndFn)(HICON icon, void* onSwitch);
 
 #ifdef __cplusplus
 }

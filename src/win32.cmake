@@ -56,6 +56,12 @@ set(VEXLO_SHELL_SOURCES
 # Task switching: the Alt+Tab switcher, process details, the monitor and its chart,
 # the floating button.
 set(VEXLO_SWITCHING_SOURCES
+  src/switching/uTaskManager.cpp
+  src/switching/vxSysInfo.cpp
+  src/switching/vxChart.cpp
+  src/switching/frmAltTab.cpp
+  src/switching/uAltTab.cpp
+  src/switching/frmSwitcher.cpp
 )
 
 # The top: DllMain, the start-up table, the exports, the COM server's entry points.
@@ -66,4 +72,5 @@ set(VEXLO_FRAME_SOURCES
   src/frame/runtime.cpp
   src/frame/com_server.cpp
   src/frame/exports_runas.cpp
+  src/frame/exports_switching.cpp
 )

@@ -290,6 +290,35 @@ def open_folder(x, y):
             return (128, 128, 0)
         return (255, 255, 0) if y >= 7 else (255, 255, 255)
     return face
+def app_window_pixels(n):
+    """A plain application window: grey frame, navy title bar with three small grey
+    buttons, white client area. Stands in for windows whose class has no icon."""
+    def px(x, y):
+        if not (1 <= x <= 30 and 3 <= y <= 28):
+            return (0, 0, 0, 0)
+        if x in (1, 30) or y in (3, 28):
+            return (128, 128, 128, 255)
+        if 4 <= y <= 9:
+            for left in (17, 21, 25):
+                if left <= x <= left + 2 and 5 <= y <= 8:
+                    return (192, 192, 192, 255)
+            return (0, 0, 128, 255)
+        return (255, 255, 255, 255)
+    return [px(x, y) for y in range(n) for x in range(n)]
+
+
+def switcher_picture(x, y):
+    # Three cascading windows with blue title bars on black, which the button leaves clear.
+    colour = (0, 0, 0)
+    for left, top in ((0, 0), (3, 3), (6, 6)):
+        if left <= x < left + 10 and top <= y < top + 10:
+            if x in (left, left + 9) or y in (top, top + 9):
+                colour = (64, 64, 64)
+            elif y <= top + 2:
+                colour = (0, 64, 220)
+            else:
+                colour = (255, 255, 255)
+    return colour
 
 
 def main():
@@ -307,6 +336,8 @@ def main():
         "ver_3.bmp": bmp24_bytes(50, 26, edition("LITE", (230, 130, 30), 50)),
         "icon.bmp": bmp4_bytes(16, 16, menu_mark),
         "runas_open.bmp": bmp_bytes(16, 16, open_folder),
+        "appwindow.ico": ico_bytes([32], app_window_pixels),
+        "switcher.bmp": bmp24_bytes(16, 16, switcher_picture),
     }
     for name, data in files.items():
         with open(os.path.join(out, name), "wb") as f:

@@ -67,6 +67,8 @@ TEST(ExportTable, NamesAndOrdinalsExactly) {
         {"DllCanUnloadNow", 3},
         {"DllRegisterServer", 2},
         {"DllUnregisterServer", 1},
+        {"AltTabHook", 8},
+        {"ShowSwitcherWnd", 5},
     };
     EXPECT_EQ(exports, expected);
     for (const auto& [name, ordinal] : expected)

@@ -1,0 +1,103 @@
+#pragma once
+// TVexloAltTabWnd: the Alt+Tab switcher window. One group of window icons per desktop of
+// the profile that has windows, the details of the selected window and three live load
+// charts. Its window lists are gathered by one worker thread per desktop, all at once,
+// while the window builds the groups of those already gathered.
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "shared/handles.h"
+#include "shared/shortstr.h"
+#include "shared/vxList.h"
+#include "switching/switch_rules.h"
+#include "switching/uTaskManager.h"
+#include "switching/vxSysInfo.h"
+#include "ui/form.h"
+
+namespace vexlo::switching {
+
+class TvxChart;
+
+// Gathers the application windows of one desktop on a thread of its own, attached to that
+// desktop (only a thread without windows or hooks can be). Starts at construction.
+class TAppThread {
+public:
+    explicit TAppThread(std::string desktopName);
+    ~TAppThread();  // waits for the thread, still dispatching this thread's messages
+    TAppThread(const TAppThread&) = delete;
+    TAppThread& operator=(const TAppThread&) = delete;
+
+    const std::string DesktopName;
+    bool Running() const { return running_.load(); }
+    // Waits for the end of the gathering, dispatching this thread's messages meanwhile (a
+    // window of this thread may be asked for its text), and hands the list over.
+    TvxList TakeApps();
+
+private:
+    static DWORD WINAPI Execute(void* self);
+    void Wait();
+
+    TvxList apps_;
+    std::atomic<bool> running_{true};
+    UniqueHandle thread_;
+};
+
+struct TDeskEntry {
+    ShortString DisplayName;
+    ShortString ObjectName;
+    TvxList Apps;
+    bool IsCurrent = false;
+    bool HasApps = false;
+    HWND View = nullptr;
+};
+
+class TVexloAltTabWnd : public ui::Form {
+public:
+    static constexpr const char* kClassName = "TVexloAltTabWnd";
+    static constexpr UINT kAdvance = 0x420;
+    static constexpr UINT kHostNotify = WM_USER + 9;
+
+    TVexloAltTabWnd();
+    ~TVexloAltTabWnd() override;
+
+    // Builds the window (FormCreate) with key presses that came before it existed; false
+    // when no desktop has a listed window (the caller destroys it then, unshown).
+    bool Build(int earlierAdvances, bool earlierClose);
+    // Places, shows without activation, tells the host, selects; closes at once when a
+    // close came while it was being built.
+    void Present();
+
+    const std::vector<TDeskEntry>& Desktops() const { return desktops_; }
+    const SwitcherSelection& Selection() const { return selection_; }
+
+protected:
+    void FormCreate() override;
+    void FormDestroy() override;
+    bool Notify(int id, const NMHDR& hdr, LRESULT& result) override;
+    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    void OnTimer(UINT_PTR id) override;
+    bool OnPaint() override;
+    // Never a message box: this window lives in the keyboard hook's thread.
+    void ReportError(const char*) override {}
+
+private:
+    void ReadDesktops();
+    void AddGroup(int entry);
+    void LayoutGroups();
+    void Select();
+    void ShowDetails();
+    void CloseAndActivate();
+    const TAppEntry* CurrentApp() const;
+
+    std::vector<TDeskEntry> desktops_;
+    std::vector<int> groupsShown_;  // entries with a group, top to bottom
+    SwitcherSelection selection_;
+    TvxSysInfo si_;
+    TvxChart *cCPU_ = nullptr, *cMemory_ = nullptr, *cSwap_ = nullptr;
+    int scroll_ = 0;
+};
+
+}  // namespace vexlo::switching

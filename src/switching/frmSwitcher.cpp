@@ -1,0 +1,189 @@
+#include "switching/frmSwitcher.h"
+
+#include <cmath>
+
+#include "shared/error.h"
+#include "shared/guard.h"
+#include "shared/handles.h"
+#include "shared/module.h"
+#include "switching/alttab_ids.h"
+#include "ui/window.h"
+
+namespace vexlo::switching {
+
+namespace {
+
+constexpr int kButtonWidth = 41, kButtonHeight = 40, kPictureSize = 16;
+
+// The round button: a circle filled with a maroon-to-yellow gradient from the top-right
+// corner, a sunken-looking rim, and the switcher picture in the middle (black is clear).
+// Its window region is the circle, so the form's key region follows it.
+class TvxRoundButton : public ui::Window {
+public:
+    static constexpr const char* kClassName = "TvxRoundButton";
+    static void Register() {
+        ui::EnsureWindowClass({.name = kClassName, .cursor = IDC_HAND,
+                               .factory = [](HWND, const CREATESTRUCTA&) -> ui::Window* { return new TvxRoundButton(); }});
+    }
+
+private:
+    bool OnCreate() override {
+        // Square: the circle's diameter is the smaller side.
+        HRGN circle = CreateEllipticRgn(0, 0, kButtonHeight + 1, kButtonHeight + 1);
+        if (!circle || !SetWindowRgn(Hwnd(), circle, FALSE)) {
+            if (circle) DeleteObject(circle);
+            throw SystemError("Cannot shape the switcher button", GetLastError());
+        }
+        picture_.reset(static_cast<HBITMAP>(LoadImageA(module::Instance(), "SWITCHER", IMAGE_BITMAP, 0, 0, 0)));
+        return true;
+    }
+
+    bool OnPaint() override {
+        PaintBuffered(nullptr, [&](HDC dc, const RECT& client) {
+            const int w = client.right, h = client.bottom;
+            // Gradient along the diagonal from the top-right corner.
+            const double span = static_cast<double>(w + h);
+            for (int y = 0; y < h; ++y) {
+                for (int x = 0; x < w; ++x) {
+                    const double t = ((w - 1 - x) + y) / span;
+                    const int r = static_cast<int>(std::lround(128 + (255 - 128) * t));
+                    const int g = static_cast<int>(std::lround(255 * t));
+                    SetPixelV(dc, x, y, RGB(r, g, 0));
+                }
+            }
+            // Three-dimensional rim: light on the top-left, dark on the bottom-right.
+            const int d = kButtonHeight;
+            UniqueAny<HPEN, PenTraits> light(CreatePen(PS_SOLID, 2, RGB(255, 255, 200)));
+            UniqueAny<HPEN, PenTraits> dark(CreatePen(PS_SOLID, 2, RGB(80, 0, 0)));
+            SelectGuard brush(dc, GetStockObject(NULL_BRUSH));
+            {
+                SelectGuard pen(dc, light.get());
+                Arc(dc, 1, 1, d, d, d, 1, 1, d);
+            }
+            {
+                SelectGuard pen(dc, dark.get());
+                Arc(dc, 1, 1, d, d, 1, d, d, 1);
+            }
+            if (picture_) {
+                UniqueHdc mem(CreateCompatibleDC(dc));
+                SelectGuard sel(mem.get(), picture_.get());
+                TransparentBlt(dc, (w - kPictureSize) / 2, (d - kPictureSize) / 2, kPictureSize, kPictureSize,
+                               mem.get(), 0, 0, kPictureSize, kPictureSize, RGB(0, 0, 0));
+            }
+        });
+        return true;
+    }
+
+    bool HandleMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result) override {
+        switch (msg) {
+        case WM_ERASEBKGND: result = 1; return true;
+        case WM_LBUTTONDOWN:
+            pressed_ = true;
+            SetCapture(Hwnd());
+            result = 0;
+            return true;
+        case WM_LBUTTONUP: {
+            const bool wasPressed = pressed_;
+            pressed_ = false;
+            if (GetCapture() == Hwnd()) ReleaseCapture();
+            const POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+            RECT r{};
+            GetClientRect(Hwnd(), &r);
+            if (wasPressed && PtInRect(&r, pt))
+                if (auto* form = dynamic_cast<TVexloSwitcher*>(ui::Form::FromHandle(GetAncestor(Hwnd(), GA_ROOT))))
+                    form->ButtonClick();
+            result = 0;
+            return true;
+        }
+        case WM_CAPTURECHANGED: pressed_ = false; return false;
+        default: return false;
+        }
+    }
+
+    struct PenTraits {
+        static constexpr HPEN Invalid() { return nullptr; }
+        static bool IsValid(HPEN h) { return h != nullptr; }
+        static void Close(HPEN h) { DeleteObject(h); }
+    };
+    UniqueHbitmap picture_;
+    bool pressed_ = false;
+};
+
+const ui::ControlDef kControls[] = {
+    {.kind = ui::Kind::Custom, .id = id::btSwitch, .name = "btSwitch", .at = {0, 0, kButtonWidth, kButtonHeight},
+     .className = TvxRoundButton::kClassName},
+};
+
+const ui::FormDef kForm{
+    .className = TVexloSwitcher::kClassName,
+    .caption = "Vexlo Switcher",
+    .clientWidth = 104,
+    .clientHeight = 40,
+    .border = ui::Border::None,
+    .systemMenu = false,
+    .stayOnTop = true,
+    .position = ui::Position::Default,
+    .controls = kControls,
+    .options = ui::kToolWindow | ui::kTopmost,
+    // Black is the key colour: the window is cut to its round button, so no black shows and
+    // clicks there reach the window below. The region alone does it on every system: Wine
+    // shows no colour-keyed layered window that also has a region.
+    .background = ui::Rgb(0, 0, 0),
+};
+
+}  // namespace
+
+void CallRegisterProc(SwitchCallback proc, HWND arg) {
+    if (!proc) return;
+#if defined(__i386__)
+    // The main program's procedures take their first argument in EAX and may change EAX,
+    // ECX and EDX; the others are theirs to keep.
+    void* eax = arg;
+    asm volatile("call *%[proc]" : "+a"(eax) : [proc] "r"(proc) : "ecx", "edx", "memory", "cc");
+#else
+    reinterpret_cast<void (*)(HWND)>(proc)(arg);
+#endif
+}
+
+TVexloSwitcher::TVexloSwitcher() : Form(kForm) { TvxRoundButton::Register(); }
+
+void TVexloSwitcher::Place() {
+    HWND wnd = Hwnd();
+    SetWindowLongPtrA(wnd, GWL_EXSTYLE, GetWindowLongPtrA(wnd, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
+    SetWindowPos(wnd, nullptr, GetSystemMetrics(SM_CXSCREEN) - kInset, GetSystemMetrics(SM_CYSCREEN) - kInset, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TVexloSwitcher::FormCreate() {
+    HRGN circle = CreateEllipticRgn(0, 0, kButtonHeight + 1, kButtonHeight + 1);
+    if (!circle || !SetWindowRgn(Hwnd(), circle, FALSE)) {
+        if (circle) DeleteObject(circle);
+        throw SystemError("Cannot shape the switcher window", GetLastError());
+    }
+    Place();
+}
+
+void TVexloSwitcher::ButtonClick() { CallRegisterProc(OnSwitch, Hwnd()); }
+
+bool TVexloSwitcher::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_DISPLAYCHANGE) {
+        Place();
+        result = 0;
+        return true;
+    }
+    return Form::HandleMessage(msg, wp, lp, result);
+}
+
+HWND ShowSwitcher(HICON icon, SwitchCallback onSwitch) {
+    auto form = ui::MakeOwned<TVexloSwitcher>();
+    HWND wnd = form->Handle();
+    form->SetIcon(icon);  // ours from here on
+    form->OnSwitch = onSwitch;
+    InvalidateRect(wnd, nullptr, TRUE);
+    UpdateWindow(wnd);
+    form->ShowModeless();  // the window owns the form from here on
+    form.release();
+    return wnd;
+}
+
+}  // namespace vexlo::switching

@@ -1,0 +1,162 @@
+#include "switching/uTaskManager.h"
+
+#include <psapi.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cctype>
+#include <new>
+#include <vector>
+
+#include "shared/handles.h"
+#include "switching/app_rules.h"
+#include "switching/switch_text.h"
+
+namespace vexlo::switching {
+
+namespace {
+
+template <typename Record>
+Record& Append(TvxList& list) {
+    return *new (list.NewItem()) Record{};
+}
+
+HWND RootOwner(HWND wnd) {
+    // Bounded, so an owner chain that loops (a window being re-owned during the walk) ends.
+    for (int depth = 0; depth < 64; ++depth) {
+        HWND owner = GetWindow(wnd, GW_OWNER);
+        if (!owner) break;
+        wnd = owner;
+    }
+    return wnd;
+}
+
+ShortString TitleOf(HWND wnd, DWORD processId) {
+    char text[1024] = {};
+    // A window of this process may belong to a thread that is waiting for us (the switcher
+    // waits for its workers): read its text without sending it a message.
+    if (processId == GetCurrentProcessId()) {
+        wchar_t wide[512] = {};
+        const int n = InternalGetWindowText(wnd, wide, 512);
+        WideCharToMultiByte(CP_ACP, 0, wide, n, text, sizeof text - 1, nullptr, nullptr);
+    } else {
+        GetWindowTextA(wnd, text, sizeof text);
+    }
+    return ShortString::From(text);
+}
+
+// The snapshot functions, looked up once: systems without them list no processes.
+struct Toolhelp {
+    decltype(&CreateToolhelp32Snapshot) snapshot = nullptr;
+    decltype(&Process32First) first = nullptr;
+    decltype(&Process32Next) next = nullptr;
+};
+
+const Toolhelp& ToolhelpFunctions() {
+    static const Toolhelp functions = [] {
+        Toolhelp t;
+        if (HMODULE kernel = GetModuleHandleA("kernel32.dll")) {
+            t.snapshot = reinterpret_cast<decltype(t.snapshot)>(
+                reinterpret_cast<void*>(GetProcAddress(kernel, "CreateToolhelp32Snapshot")));
+            t.first = reinterpret_cast<decltype(t.first)>(
+                reinterpret_cast<void*>(GetProcAddress(kernel, "Process32First")));
+            t.next = reinterpret_cast<decltype(t.next)>(
+                reinterpret_cast<void*>(GetProcAddress(kernel, "Process32Next")));
+        }
+        return t;
+    }();
+    return functions;
+}
+
+UniqueHandle OpenForQuery(std::uint32_t processId) {
+    return UniqueHandle(OpenProcess(PROCESS_ALL_ACCESS, TRUE, processId));
+}
+
+}  // namespace
+
+void ListTopWindows(TvxList& windows) {
+    windows.Clear();
+    std::vector<TopWindowFacts> zOrder;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        zOrder.push_back({reinterpret_cast<WindowId>(w), reinterpret_cast<WindowId>(RootOwner(w)),
+                          IsWindowVisible(w) != FALSE});
+        if (zOrder.size() > 100000) break;  // a desktop whose windows churn endlessly
+    }
+    for (WindowId id : RootOwnersToRecord(zOrder)) {
+        HWND root = reinterpret_cast<HWND>(id);
+        TWindowRecord& r = Append<TWindowRecord>(windows);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(root, &pid);
+        r.Wnd = root;
+        r.ProcessID = pid;
+        r.Icon = reinterpret_cast<HICON>(GetClassLongPtrA(root, GCLP_HICON));
+        r.Title = TitleOf(root, pid);
+        r.Visible = IsWindowVisible(root) != FALSE;
+    }
+}
+
+void ListProcesses(TvxList& processes) {
+    processes.Clear();
+    const Toolhelp& th = ToolhelpFunctions();
+    if (!th.snapshot || !th.first || !th.next) return;
+    UniqueHandle snap(th.snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snap || snap.get() == INVALID_HANDLE_VALUE) {
+        snap.release();
+        return;
+    }
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = th.first(snap.get(), &entry); more; more = th.next(snap.get(), &entry)) {
+        TProcessRecord& r = Append<TProcessRecord>(processes);
+        r.ProcessID = entry.th32ProcessID;
+        std::string name(entry.szExeFile, strnlen(entry.szExeFile, sizeof entry.szExeFile));
+        CharUpperBuffA(name.data(), static_cast<DWORD>(name.size()));
+        r.FileName = ShortString::From(name);
+        entry.dwSize = sizeof entry;
+    }
+}
+
+void ListApps(TvxList& apps) {
+    apps.Clear();
+    TvxList processes = MakeList<TProcessRecord>();
+    TvxList windows = MakeList<TWindowRecord>();
+    ListProcesses(processes);
+    ListTopWindows(windows);
+    const DWORD self = GetCurrentProcessId();
+    for (std::int32_t i = 0; i < windows.Count(); ++i) {
+        const TWindowRecord& w = At<TWindowRecord>(windows, i);
+        const TProcessRecord* process = nullptr;
+        for (std::int32_t k = 0; k < processes.Count() && !process; ++k)
+            if (At<TProcessRecord>(processes, k).ProcessID == w.ProcessID) process = &At<TProcessRecord>(processes, k);
+        const AppWindowFacts facts{w.ProcessID, process != nullptr, w.Visible, w.Title.View(),
+                                   static_cast<std::uint32_t>(GetWindowLongA(w.Wnd, GWL_EXSTYLE))};
+        if (!QualifiesAsApp(facts, self)) continue;
+        TAppEntry& a = Append<TAppEntry>(apps);
+        a.FileName = process->FileName;
+        a.Title = w.Title;
+        a.ProcessID = w.ProcessID;
+        a.Icon = w.Icon;
+        a.Wnd = w.Wnd;
+        a.Item = -1;
+    }
+}
+
+std::uint32_t ProcessPriorityClass(std::uint32_t processId) {
+    UniqueHandle process = OpenForQuery(processId);
+    return process ? GetPriorityClass(process.get()) : 0;
+}
+
+std::string ProcessPriorityName(std::uint32_t processId) {
+    return std::string(PriorityClassName(ProcessPriorityClass(processId)));
+}
+
+std::uint32_t ProcessMemory(std::uint32_t processId) {
+    UniqueHandle process = OpenForQuery(processId);
+    if (!process) return 0;
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(process.get(), &counters, sizeof counters)) return 0;
+    return static_cast<std::uint32_t>(counters.WorkingSetSize);
+}
+
+}  // namespace vexlo::switching

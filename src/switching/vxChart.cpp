@@ -1,0 +1,85 @@
+#include "switching/vxChart.h"
+
+#include <vector>
+
+#include "shared/handles.h"
+
+namespace vexlo::switching {
+
+namespace {
+
+struct PenTraits {
+    static constexpr HPEN Invalid() { return nullptr; }
+    static bool IsValid(HPEN h) { return h != nullptr; }
+    static void Close(HPEN h) { DeleteObject(h); }
+};
+using UniqueHpen = UniqueAny<HPEN, PenTraits>;
+
+void Polyline(HDC dc, const std::vector<ChartPoint>& points) {
+    if (points.empty()) return;
+    MoveToEx(dc, points[0].x, points[0].y, nullptr);
+    for (std::size_t i = 1; i < points.size(); ++i) LineTo(dc, points[i].x, points[i].y);
+}
+
+void Draw(HDC dc, const ChartDrawing& d) {
+    const RECT all{0, 0, d.size.width, d.size.height};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    UniqueHpen shadow(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW)));
+    UniqueHpen highlight(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT)));
+    UniqueHpen grid(CreatePen(PS_SOLID, 1, kChartGridColor));
+    UniqueHpen curve(CreatePen(PS_SOLID, 1, kChartCurveColor));
+    {
+        SelectGuard pen(dc, shadow.get());
+        Polyline(dc, d.shadowFrame);
+    }
+    {
+        SelectGuard pen(dc, highlight.get());
+        Polyline(dc, d.highlightFrame);
+    }
+    {
+        SelectGuard pen(dc, grid.get());
+        for (const ChartLine& l : d.grid) Polyline(dc, {l.from, l.to});
+    }
+    SelectGuard pen(dc, curve.get());
+    Polyline(dc, d.curve);
+}
+
+}  // namespace
+
+void TvxChart::Register() { ui::EnsureWindowClass({.name = kClassName, .factory = &TvxChart::Make}); }
+
+ui::Window* TvxChart::Make(HWND, const CREATESTRUCTA&) { return new TvxChart(); }
+
+TvxChart* TvxChart::FromHandle(HWND wnd) {
+    char cls[32] = {};
+    if (!wnd || !GetClassNameA(wnd, cls, sizeof cls) || lstrcmpiA(cls, kClassName) != 0) return nullptr;
+    return static_cast<TvxChart*>(ui::Window::FromHandle(wnd));
+}
+
+void TvxChart::Repaint() {
+    InvalidateRect(Hwnd(), nullptr, FALSE);
+    UpdateWindow(Hwnd());
+}
+
+bool TvxChart::OnPaint() {
+    RECT r{};
+    GetClientRect(Hwnd(), &r);
+    const ChartDrawing drawing = data_.Paint({r.right, r.bottom});
+    if (drawing.size.width != r.right || drawing.size.height != r.bottom) {
+        // The snapped size becomes the control's own; the next paint draws it whole.
+        SetWindowPos(Hwnd(), nullptr, 0, 0, drawing.size.width, drawing.size.height,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    PaintBuffered(nullptr, [&](HDC dc, const RECT&) { Draw(dc, drawing); });
+    return true;
+}
+
+bool TvxChart::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+    if (msg == WM_ERASEBKGND) {
+        result = 1;  // painted whole in WM_PAINT
+        return true;
+    }
+    return false;
+}
+
+}  // namespace vexlo::switching

@@ -1,0 +1,36 @@
+#pragma once
+// TvxChart: a small scrolling line chart of values 0..100 on a grid, a window of its own
+// (so a form table names it as a custom control) that paints double-buffered what
+// ChartData says to draw. At each paint the control snaps its size to the grid.
+#include <windows.h>
+
+#include <cstdint>
+
+#include "switching/chart_rules.h"
+#include "ui/window.h"
+
+namespace vexlo::switching {
+
+class TvxChart : public ui::Window {
+public:
+    static constexpr const char* kClassName = "TvxChart";
+    static void Register();
+    static TvxChart* FromHandle(HWND wnd);
+
+    // Appended; nothing is repainted or dropped until the next paint.
+    void AddValue(std::uint8_t value) { data_.AddValue(value); }
+    void SetGridSize(int gridSize) { data_.SetGridSize(gridSize); }
+    int GridSize() const { return data_.GridSize(); }
+    const ChartData& Data() const { return data_; }
+    // Paints now.
+    void Repaint();
+
+private:
+    static ui::Window* Make(HWND wnd, const CREATESTRUCTA& cs);
+    bool OnPaint() override;
+    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+    ChartData data_;
+};
+
+}  // namespace vexlo::switching

@@ -1,0 +1,147 @@
+#include "switching/vxSysInfo.h"
+
+#include <string>
+
+#include "shared/error.h"
+#include "shared/guard.h"
+#include "switching/perf_data.h"
+
+namespace vexlo::switching {
+
+namespace {
+
+[[noreturn]] void Fail(std::string_view text) { throw Error(std::string(text)); }
+
+bool IsNtPlatform() {
+    OSVERSIONINFOA v{};
+    v.dwOSVersionInfoSize = sizeof v;
+    return !GetVersionExA(&v) || v.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+constexpr char kCpuUsageValue[] = "KERNEL\\CPUUsage";
+
+bool ReadUsage(HKEY key, std::uint32_t& value) {
+    DWORD size = sizeof value, type = 0;
+    std::uint32_t read = 0;
+    if (RegQueryValueExA(key, kCpuUsageValue, nullptr, &type, reinterpret_cast<BYTE*>(&read), &size) != ERROR_SUCCESS)
+        return false;
+    value = read;
+    return true;
+}
+
+std::uint64_t FromFiletime(const FILETIME& t) { return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime; }
+
+}  // namespace
+
+void TMemory::Update() {
+    MEMORYSTATUS status{};
+    status.dwLength = sizeof status;
+    GlobalMemoryStatus(&status);
+    MemoryStatus s;
+    s.MemoryLoad = status.dwMemoryLoad;
+    s.TotalPhys = static_cast<std::uint32_t>(status.dwTotalPhys);
+    s.AvailPhys = static_cast<std::uint32_t>(status.dwAvailPhys);
+    s.TotalPageFile = static_cast<std::uint32_t>(status.dwTotalPageFile);
+    s.AvailPageFile = static_cast<std::uint32_t>(status.dwAvailPageFile);
+    s.TotalVirtual = static_cast<std::uint32_t>(status.dwTotalVirtual);
+    s.AvailVirtual = static_cast<std::uint32_t>(status.dwAvailVirtual);
+    f_ = MemoryFiguresFrom(s);
+}
+
+TCPUUsage::TCPUUsage() : isNT_(IsNtPlatform()) {}
+
+void TCPUUsage::CollectNT() {
+    DWORD size = static_cast<DWORD>(buffer_.size());
+    LONG rc;
+    for (;;) {
+        size = static_cast<DWORD>(buffer_.size());
+        rc = RegQueryValueExA(HKEY_PERFORMANCE_DATA, "238", nullptr, nullptr, buffer_.data(), &size);
+        if (rc != ERROR_MORE_DATA) break;
+        buffer_.resize(buffer_.size() + 4096);
+    }
+    RegCloseKey(HKEY_PERFORMANCE_DATA);
+    // A failed read leaves the buffer as it was: it is parsed all the same, and a block
+    // that was never filled names no Processor object.
+    const std::size_t used = rc == ERROR_SUCCESS && size <= buffer_.size() ? size : buffer_.size();
+    counters_.Collect(ByteSpan{buffer_.data(), used});
+}
+
+void TCPUUsage::Collect9x() {
+    if (!started_) {
+        HKEY start = nullptr;
+        if (RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StartStat", 0, KEY_ALL_ACCESS, &start) != ERROR_SUCCESS)
+            Fail(kCannotStartMonitoring);
+        UniqueHkey startKey(start);
+        ReadUsage(startKey.get(), rawUsage_);
+        startKey.reset();
+        HKEY data = nullptr;
+        if (RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", 0, KEY_READ, &data) != ERROR_SUCCESS)
+            Fail(kCannotReadPerfData);
+        statistics_.reset(data);
+        started_ = true;
+    }
+    ReadUsage(statistics_.get(), rawUsage_);
+}
+
+void TCPUUsage::Collect() {
+    if (isNT_) CollectNT();
+    else Collect9x();
+}
+
+int TCPUUsage::Count() {
+    if (!isNT_) return 1;
+    if (counters_.Count() < 0) Collect();
+    return counters_.Count();
+}
+
+double TCPUUsage::UsageOf(int index) {
+    if (isNT_) {
+        if (counters_.Count() < 0) Collect();
+        return counters_.UsageOf(index);
+    }
+    if (index != 0) Fail(kCpuIndexOutOfBounds);
+    if (!started_) Collect();
+    return rawUsage_ / 100.0;
+}
+
+void TCPUUsage::Update() {
+    Collect();
+    CPUUsage = CpuUsagePercent(UsageOf(ProcessorIndex));
+}
+
+void TCPUUsage::StopMonitoring() noexcept {
+    if (isNT_ || !started_) return;
+    started_ = false;
+    statistics_.reset();
+    HKEY stop = nullptr;
+    if (RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StopStat", 0, KEY_ALL_ACCESS, &stop) == ERROR_SUCCESS) {
+        UniqueHkey stopKey(stop);
+        std::uint32_t ignored = 0;
+        ReadUsage(stopKey.get(), ignored);
+    }
+}
+
+std::int32_t TvxSysInfo::SampleCpuPercent() {
+    // Read on every tick, so the fallback always spans exactly one tick.
+    // Looked up at run time: systems before XP SP1 lack it, and the library must still load there.
+    using GetSystemTimesFn = BOOL(WINAPI*)(FILETIME*, FILETIME*, FILETIME*);
+    static const auto getSystemTimes = reinterpret_cast<GetSystemTimesFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemTimes")));
+    FILETIME idle{}, kernel{}, user{};
+    const bool haveTimes = getSystemTimes && getSystemTimes(&idle, &kernel, &user);
+    const double fallback =
+        haveTimes ? meter_.Sample({FromFiletime(idle), FromFiletime(kernel), FromFiletime(user)}) : 0.0;
+    try {
+        CPUUsage.Update();
+        return CPUUsage.CPUUsage;
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (...) {
+        if (!reported_) ReportCaught("processor load (measured with GetSystemTimes instead)", CurrentExceptionText());
+        reported_ = true;
+    }
+    CPUUsage.CPUUsage = CpuUsagePercent(fallback);
+    return CPUUsage.CPUUsage;
+}
+
+}  // namespace vexlo::switching

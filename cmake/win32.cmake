@@ -8,7 +8,7 @@ add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0600 NOMIN
 
 # Artwork is generated from a kept script, so the pictures can be redrawn and reviewed as code.
 set(VEXLO_ART_DIR ${CMAKE_BINARY_DIR}/art)
-set(VEXLO_ART_FILES banner.bmp logo.bmp vexlo.ico rdp.ico rfb.ico about.bmp ver_1.bmp ver_2.bmp ver_3.bmp)
+set(VEXLO_ART_FILES banner.bmp logo.bmp vexlo.ico rdp.ico rfb.ico about.bmp ver_1.bmp ver_2.bmp ver_3.bmp menu_icon.bmp)
 list(TRANSFORM VEXLO_ART_FILES PREPEND ${VEXLO_ART_DIR}/ OUTPUT_VARIABLE VEXLO_ART_OUTPUTS)
 add_custom_command(
   OUTPUT ${VEXLO_ART_OUTPUTS}

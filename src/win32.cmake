@@ -17,6 +17,7 @@ set(VEXLO_SHARED_SOURCES
   src/shared/lastuser.cpp
   src/shared/win_text.cpp
   src/shared/desktops.cpp
+  src/shared/desktop_summary_win.cpp
 )
 
 # The form layer: the window base, forms, control kinds, painted controls, keyboard
@@ -43,6 +44,9 @@ set(VEXLO_DIALOGS_SOURCES
 
 # Explorer's side: the desktop hooks, the shell extensions and their registration.
 set(VEXLO_SHELL_SOURCES
+  src/shell/explorer_window.cpp
+  src/shell/icon_layout_hook.cpp
+  src/shell/desktop_menu_hook.cpp
 )
 
 # Task switching: the Alt+Tab switcher, process details, the monitor and its chart,
@@ -56,4 +60,5 @@ set(VEXLO_FRAME_SOURCES
   src/frame/startup.cpp
   src/frame/exports.cpp
   src/frame/runtime.cpp
+  src/frame/exports_shell_hooks.cpp
 )

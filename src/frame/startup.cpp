@@ -8,6 +8,7 @@
 #include "shared/display_modes.h"
 #include "shared/security.h"
 #include "shared/settings.h"
+#include "shell/explorer_hooks.h"
 
 namespace vexlo::startup {
 
@@ -33,6 +34,7 @@ constexpr std::initializer_list<Step> kSteps = {
     {"product folder", StartProductFolder, StopProductFolder},
     {"context and Run As blocks", StartContextBlocks, StopContextBlocks},
     // COM class factories go here.
+    {"menu bitmap", shell::StartMenuBitmap, shell::StopMenuBitmap},
     {"settings (profile)", LoadProfile, nullptr},
 };
 

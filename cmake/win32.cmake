@@ -122,3 +122,7 @@ foreach(src IN LISTS VEXLO_BENCHES)
   target_compile_options(${name} PRIVATE -O2)
   target_link_options(${name} PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
 endforeach()
+
+# The host's Explorer side (stand-in desktop, icon layout and menu hook commands).
+target_sources(VexloHost PRIVATE host/explorer.cpp)
+target_link_libraries(VexloHost PRIVATE comctl32)

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "host/explorer.h"
 #include "host/screenshot.h"
 #include "host/settings_tool.h"
 #include "include/Vexlo.h"
@@ -344,6 +345,10 @@ const Command kCommands[] = {
      "seed PROFILE PASS [ID:NAME[:FOLDER[:disabled,noicon]]]...  write a profile's desktops"},
     {"desktops", vexlo::host::CmdDesktops,
      "desktops [PROFILE [PASS]]  list the desktops as the library reads them"},
+    {"explorer", vexlo::host::CmdExplorer, "explorer [COUNT]       stand-in Explorer desktop with COUNT icons"},
+    {"iconlayout", vexlo::host::CmdIconLayout, "iconlayout PROFILE LAYOUT save|restore  save or restore the icon layout"},
+    {"desktophooks", vexlo::host::CmdDesktopHooks, "desktophooks [SECONDS]  desktop menu hooks, report the commands"},
+    {"menushot", vexlo::host::CmdMenuShot, "menushot OUTDIR        photograph the stand-in's desktop menu"},
 };
 
 }  // namespace

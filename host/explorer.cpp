@@ -11,8 +11,10 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "host/screenshot.h"
+#include "host/settings_tool.h"
 #include "include/Vexlo.h"
 
 namespace vexlo::host {
@@ -28,6 +30,23 @@ template <typename Fn>
 Fn VexloExport(const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("Vexlo.dll"), name)));
 }
+
+std::string ItemText(int index) {
+    char text[255] = {};
+    LVITEMA item{};
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(g_list, LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+POINT ItemPosition(int index) {
+    POINT pt{};
+    SendMessageA(g_list, LVM_GETITEMPOSITION, index, reinterpret_cast<LPARAM>(&pt));
+    return pt;
+}
+
+int ItemCount() { return static_cast<int>(SendMessageA(g_list, LVM_GETITEMCOUNT, 0, 0)); }
 
 void AddItem(const std::string& caption, int x, int y) {
     LVITEMA item{};
@@ -52,16 +71,43 @@ void SetItems(const std::string& lines) {
 
 void ReportItems(const std::string& path) {
     std::ofstream out(path, std::ios::binary);
-    const int count = static_cast<int>(SendMessageA(g_list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0, count = ItemCount(); i < count; ++i) {
+        const POINT pt = ItemPosition(i);
+        out << ItemText(i) << '\t' << pt.x << '\t' << pt.y << '\n';
+    }
+}
+
+void LiteralSave(const char* file, const char* section) {
+    WritePrivateProfileStringA(section, nullptr, nullptr, file);
+    const int count = ItemCount();
+    WritePrivateProfileStringA(section, "Items", std::to_string(count).c_str(), file);
     for (int i = 0; i < count; ++i) {
-        char text[260] = {};
-        LVITEMA item{};
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(g_list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
-        POINT pt{};
-        SendMessageA(g_list, LVM_GETITEMPOSITION, i, reinterpret_cast<LPARAM>(&pt));
-        out << text << '\t' << pt.x << '\t' << pt.y << '\n';
+        const std::string n = std::to_string(i);
+        const POINT pt = ItemPosition(i);
+        WritePrivateProfileStringA(section, ("ItemCaption" + n).c_str(), ItemText(i).c_str(), file);
+        WritePrivateProfileStringA(section, ("ItemX" + n).c_str(), std::to_string(pt.x).c_str(), file);
+        WritePrivateProfileStringA(section, ("ItemY" + n).c_str(), std::to_string(pt.y).c_str(), file);
+    }
+}
+
+int ProfileInt(const char* file, const char* section, const std::string& key) {
+    char buf[255] = {};
+    GetPrivateProfileStringA(section, key.c_str(), "", buf, sizeof buf, file);
+    return std::atoi(buf);
+}
+
+void LiteralRestore(const char* file, const char* section) {
+    const int items = ProfileInt(file, section, "Items");
+    for (int n = 0; n < items; ++n) {
+        const std::string k = std::to_string(n);
+        char caption[255] = {};
+        GetPrivateProfileStringA(section, ("ItemCaption" + k).c_str(), "", caption, sizeof caption, file);
+        const int count = ItemCount();
+        for (int i = 0; i < count; ++i) {
+            if (ItemText(i) != caption) continue;
+            const int x = ProfileInt(file, section, "ItemX" + k), y = ProfileInt(file, section, "ItemY" + k);
+            SendMessageA(g_list, LVM_SETITEMPOSITION, i, MAKELPARAM(x, y));
+        }
     }
 }
 
@@ -118,6 +164,22 @@ LRESULT CALLBACK ProgmanProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
         case kCloseMenu:
             EndMenu();
+            return 1;
+        case kLiteralSave:
+        case kLiteralRestore: {
+            const std::size_t cut = text.find('\n');
+            const std::string file = text.substr(0, cut), section = text.substr(cut + 1);
+            if (data->dwData == kLiteralSave)
+                LiteralSave(file.c_str(), section.c_str());
+            else
+                LiteralRestore(file.c_str(), section.c_str());
+            return 1;
+        }
+        case kSetEveryPosition:
+            for (int i = 0, count = ItemCount(); i < count; ++i) {
+                const POINT pt = ItemPosition(i);
+                SendMessageA(g_list, LVM_SETITEMPOSITION, i, MAKELPARAM(pt.x, pt.y));
+            }
             return 1;
         }
         return 0;
@@ -298,7 +360,13 @@ int CmdDesktopHooks(int argc, char** argv) {
 
 int CmdMenuShot(int argc, char** argv) {
     const std::string dir = argc > 2 ? argv[2] : ".";
-    HWND progman = FindWindowA("Progman", nullptr);
+    // Seeded here, while this process holds the shared blocks that keep the pass phrase.
+    if (argc > 4) {
+        std::vector<char*> seed = {argv[0], const_cast<char*>("seed")};
+        seed.insert(seed.end(), argv + 3, argv + argc);
+        if (CmdSeed(static_cast<int>(seed.size()), seed.data()) != 0) return 1;
+    }
+    HWND progman = FindWindowA("Progman", "Program Manager");
     if (!progman || !InstallMenus(OwnNotifyWindow())) return 1;
     Command(progman, kOpenMenu, "");
     PumpFor(500);

@@ -13,6 +13,11 @@ enum StandInCommand : ULONG_PTR {
     kOpenMenu = 3,     // opens the desktop menu (returns at once; the menu runs in the stand-in)
     kReportMenu = 4,   // data: a file path; writes the open menu, 0 when none is open
     kCloseMenu = 5,    // closes the open menu
+    // For the benchmark, data "file\nsection": the save and the restore exactly as first
+    // stated (a profile call per value, the icons' texts read again per saved entry).
+    kLiteralSave = 6,
+    kLiteralRestore = 7,
+    kSetEveryPosition = 8,  // the floor: every icon set once where it stands
 };
 
 // The items a new stand-in shows: "Icon n" in a grid.
@@ -21,7 +26,8 @@ int CmdExplorer(int argc, char** argv);
 int CmdIconLayout(int argc, char** argv);
 // desktophooks SECONDS: installs the desktop menu hooks and reports the commands.
 int CmdDesktopHooks(int argc, char** argv);
-// menushot OUTDIR: the stand-in's desktop menu open on "Switch desktop", photographed.
+// menushot OUTDIR [PROFILE PASS DESKTOP...]: the stand-in's desktop menu open on
+// "Switch desktop", photographed, after seeding the profile when one is given.
 int CmdMenuShot(int argc, char** argv);
 
 }  // namespace vexlo::host

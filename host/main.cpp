@@ -348,7 +348,7 @@ const Command kCommands[] = {
     {"explorer", vexlo::host::CmdExplorer, "explorer [COUNT]       stand-in Explorer desktop with COUNT icons"},
     {"iconlayout", vexlo::host::CmdIconLayout, "iconlayout PROFILE LAYOUT save|restore  save or restore the icon layout"},
     {"desktophooks", vexlo::host::CmdDesktopHooks, "desktophooks [SECONDS]  desktop menu hooks, report the commands"},
-    {"menushot", vexlo::host::CmdMenuShot, "menushot OUTDIR        photograph the stand-in's desktop menu"},
+    {"menushot", vexlo::host::CmdMenuShot, "menushot OUTDIR [PROFILE PASS DESKTOP...]  photograph the stand-in's desktop menu"},
 };
 
 }  // namespace

@@ -78,9 +78,13 @@ LRESULT CALLBACK ClickProc(int code, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 void AppendDesktopMenu(HMENU menu) {
-    const std::string current = CurrentDesktopName();
     std::vector<MenuDesktop> desktops;
     for (const TDesktopSummary& summary : ReadDesktopSummaries()) desktops.push_back(MenuDesktopOf(summary));
+    AppendDesktopMenu(menu, desktops);
+}
+
+void AppendDesktopMenu(HMENU menu, const std::vector<MenuDesktop>& desktops) {
+    const std::string current = CurrentDesktopName();
     for (const MenuItemSpec& item : DesktopMenuItems(BuildSwitchList(desktops, current), current))
         InsertItem(menu, kAppendPosition, item);
 }

@@ -5,6 +5,9 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+#include "shell/desktop_menu_rules.h"
 
 namespace vexlo::shell {
 
@@ -30,8 +33,10 @@ void RestoreIconLayout(HWND listView, const std::string& file, const std::string
 // Install: true when both stored handles are set. Remove: true when both came off.
 bool InstallDesktopMenuHooks();
 bool RemoveDesktopMenuHooks();
-// What every WM_INITMENU on the hooked thread appends to the menu.
+// What every WM_INITMENU on the hooked thread appends to the menu: the items for the
+// desktops of the settings store, read as summaries, or for the given ones.
 void AppendDesktopMenu(HMENU menu);
+void AppendDesktopMenu(HMENU menu, const std::vector<MenuDesktop>& desktops);
 
 // Start-up step: the menu bitmap "ICON", shown beside every item the library adds to
 // Explorer's menus. Loading never fails the library; a missing bitmap shows a plain tick.

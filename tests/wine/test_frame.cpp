@@ -60,6 +60,8 @@ TEST(ExportTable, NamesAndOrdinalsExactly) {
         {"Logon", 10},
         {"GetRDPSettings", 7},
         {"GetRFBSettings", 6},
+        {"HookExplorer", 15},
+        {"HookContext", 14},
     };
     EXPECT_EQ(exports, expected);
     for (const auto& [name, ordinal] : expected)

@@ -138,4 +138,11 @@ endforeach()
 # The Alt+Tab benchmark builds the switcher's controls itself for its floor figure.
 if(TARGET bench_alttab)
   target_link_libraries(bench_alttab PRIVATE comctl32)
+
+# The host's Explorer side (stand-in desktop, icon layout and menu hook commands).
+target_sources(VexloHost PRIVATE host/explorer.cpp)
+target_link_libraries(VexloHost PRIVATE comctl32)
+# The menu benchmark builds the menu with the library's own code.
+if(TARGET bench_desktop_menu AND TARGET vexlo_shell)
+  target_link_libraries(bench_desktop_menu PRIVATE vexlo_shell)
 endif()

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "host/explorer.h"
 #include "host/screenshot.h"
 #include "host/settings_tool.h"
 #include "host/shell.h"
@@ -352,6 +353,10 @@ const Command kCommands[] = {
     {"alttab", vexlo::host::CmdAltTab, "alttab SECONDS ID:NAME:COUNT...  seed, fill the desktops, turn Alt+Tab on"},
     {"button", vexlo::host::CmdButton, "button [SECONDS]       show the floating button, report its callbacks"},
     {"switching-demo", vexlo::host::CmdSwitchingDemo, "switching-demo OUTDIR  screenshots of the switcher and the button"},
+    {"explorer", vexlo::host::CmdExplorer, "explorer [COUNT]       stand-in Explorer desktop with COUNT icons"},
+    {"iconlayout", vexlo::host::CmdIconLayout, "iconlayout PROFILE LAYOUT save|restore  save or restore the icon layout"},
+    {"desktophooks", vexlo::host::CmdDesktopHooks, "desktophooks [SECONDS]  desktop menu hooks, report the commands"},
+    {"menushot", vexlo::host::CmdMenuShot, "menushot OUTDIR [PROFILE PASS DESKTOP...]  photograph the stand-in's desktop menu"},
 };
 
 }  // namespace

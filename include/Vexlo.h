@@ -76,6 +76,26 @@ typedef BOOL(WINAPI* VexloAltTabHookFn)(DWORD install);
  * register calling convention of the main program); a close request only hides the
  * window: the caller destroys it. */
 typedef HWND(WINAPI* VexloShowSwitcherWndFn)(HICON icon, void* onSwitch);
+/* The request the main program sends (SendMessage, never posted) to Explorer's desktop
+ * list view once HookExplorer has installed the hook: the registered message
+ * "WM_GETICONS" with wParam 1 saves the icon positions to the layout file named in the
+ * profile block, 2 moves the icons back to the saved positions. */
+#define VEXLO_ICON_REQUEST_NAME "WM_GETICONS"
+#define VEXLO_ICONS_SAVE 1
+#define VEXLO_ICONS_RESTORE 2
+/* Posted by the desktop menus to the window in "KeyVexloContext": wParam 999 for
+ * "Quillmere Settings", 1000 + settings index to switch desktops; lParam 0. */
+#define VEXLO_WM_DESKTOP_COMMAND (WM_USER + 5)
+
+/* Ordinal 15. install (low 8 bits) 1 puts the icon layout hook on the thread of
+ * Explorer's desktop list view and returns the stored hook handle (the one stored before
+ * when no desktop list view exists, 0 if none); any other value removes it and returns 0. */
+typedef HHOOK(WINAPI* VexloHookExplorerFn)(DWORD install);
+
+/* Ordinal 14. install (low 8 bits) 1 puts the desktop menu hooks on that thread; any other
+ * value removes them. Only the low 8 bits of the result count: 1 when both hooks are in
+ * place (install) or both came off (remove). */
+typedef BOOL(WINAPI* VexloHookContextFn)(DWORD install);
 
 #ifdef __cplusplus
 }

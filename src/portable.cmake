@@ -29,4 +29,5 @@ set(VEXLO_PORTABLE_SOURCES
   src/shared/vxList.cpp
   src/shell/icon_layout.cpp
   src/shell/desktop_menu_rules.cpp
+  src/shared/desktop_summary.cpp
 )

@@ -19,6 +19,7 @@ set(VEXLO_SHARED_SOURCES
   src/shared/desktops.cpp
   src/shared/wide_text.cpp
   src/shared/message_dialog.cpp
+  src/shared/desktop_summary_win.cpp
 )
 
 # The form layer: the window base, forms, control kinds, painted controls, keyboard
@@ -51,6 +52,9 @@ set(VEXLO_SHELL_SOURCES
   src/shell/uContextIcons.cpp
   src/shell/uContextMenuRunAs.cpp
   src/shell/registration.cpp
+  src/shell/explorer_window.cpp
+  src/shell/icon_layout_hook.cpp
+  src/shell/desktop_menu_hook.cpp
 )
 
 # Task switching: the Alt+Tab switcher, process details, the monitor and its chart,
@@ -73,4 +77,5 @@ set(VEXLO_FRAME_SOURCES
   src/frame/com_server.cpp
   src/frame/exports_runas.cpp
   src/frame/exports_switching.cpp
+  src/frame/exports_shell_hooks.cpp
 )

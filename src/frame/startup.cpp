@@ -9,6 +9,7 @@
 #include "shared/display_modes.h"
 #include "shared/security.h"
 #include "shared/settings.h"
+#include "shell/explorer_hooks.h"
 
 namespace vexlo::startup {
 

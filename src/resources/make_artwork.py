@@ -346,3 +346,4 @@ def main():
 
 if __name__ == "__main__":
     main()
+

@@ -6,8 +6,10 @@
 
 namespace vexlo::shell {
 
-MenuDesktop MenuDesktopOf(const TDesktopRecord& record) {
-    return {record.Enabled != 0, record.Name.Str(), DesktopObjectName(record.Id)};
+MenuDesktop MenuDesktopOf(const TDesktopRecord& record) { return MenuDesktopOf(SummaryOf(record)); }
+
+MenuDesktop MenuDesktopOf(const TDesktopSummary& summary) {
+    return {summary.Enabled != 0, summary.Name.Str(), DesktopObjectName(summary.Id)};
 }
 
 std::vector<SwitchEntry> BuildSwitchList(const std::vector<MenuDesktop>& desktops,

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "shared/desktop_summary.h"
 #include "shared/records.h"
 
 namespace vexlo::shell {
@@ -38,6 +39,7 @@ struct MenuDesktop {
     std::string objectName;   // DesktopObjectName(Id)
 };
 MenuDesktop MenuDesktopOf(const TDesktopRecord& record);
+MenuDesktop MenuDesktopOf(const TDesktopSummary& summary);
 
 // A switch entry: one per enabled desktop, in settings order.
 struct SwitchEntry {

@@ -69,6 +69,8 @@ TEST(ExportTable, NamesAndOrdinalsExactly) {
         {"DllUnregisterServer", 1},
         {"AltTabHook", 8},
         {"ShowSwitcherWnd", 5},
+        {"HookExplorer", 15},
+        {"HookContext", 14},
     };
     EXPECT_EQ(exports, expected);
     for (const auto& [name, ordinal] : expected)

@@ -1,5 +1,6 @@
 #include "shared/crypto/base64.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -40,11 +41,17 @@ std::string Base64Encode(std::string_view bytes) {
     return out;
 }
 
-std::string Base64Decode(std::string_view text) {
-    std::string out(text.size() / 4 * 3, '\0');
+std::string Base64Decode(std::string_view text) { return Base64DecodePrefix(text, text.size() / 4 * 3); }
+
+std::string Base64DecodePrefix(std::string_view text, std::size_t maxBytes) {
+    const std::size_t room = text.size() / 4 * 3;
+    if (maxBytes > room) maxBytes = room;
+    // A group gives at most three bytes: two spare ones let the last group write whole.
+    std::string out(maxBytes + 2, '\0');
     char* o = out.data();
+    const char* const end = o + maxBytes;
     const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
-    for (std::size_t groups = text.size() / 4; groups > 0; --groups, p += 4) {
+    for (std::size_t groups = text.size() / 4; groups > 0 && o < end; --groups, p += 4) {
         const std::uint32_t v = std::uint32_t(kDecode[p[0]]) << 18 |
                                 std::uint32_t(kDecode[p[1]]) << 12 |
                                 std::uint32_t(kDecode[p[2]]) << 6 | kDecode[p[3]];
@@ -54,7 +61,7 @@ std::string Base64Decode(std::string_view text) {
         if (p[3] == '=') continue;
         *o++ = static_cast<char>(v);
     }
-    out.resize(static_cast<std::size_t>(o - out.data()));
+    out.resize(std::min(static_cast<std::size_t>(o - out.data()), maxBytes));
     return out;
 }
 

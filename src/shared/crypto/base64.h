@@ -1,5 +1,6 @@
 #pragma once
 // Base64 with the RFC 4648 alphabet, as used for enciphered records in the registry.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,7 @@ std::string Base64Encode(std::string_view bytes);
 //   counts as value 0.
 // The result has at most (text.size() / 4) * 3 bytes.
 std::string Base64Decode(std::string_view text);
+// The first min(maxBytes, size) bytes of Base64Decode(text), decoding no further groups.
+std::string Base64DecodePrefix(std::string_view text, std::size_t maxBytes);
 
 }  // namespace vexlo::crypto

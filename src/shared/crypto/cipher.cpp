@@ -11,36 +11,33 @@
 namespace vexlo::crypto {
 namespace {
 
-// Key schedule and IV derived from a pass phrase; both are wiped when it goes.
-class PassPhraseKey {
-public:
-    explicit PassPhraseKey(std::string_view passPhrase)
-        : PassPhraseKey(Ripemd128::Hash(passPhrase)) {}
-    ~PassPhraseKey() { SecureWipe(iv, sizeof iv); }
-    PassPhraseKey(const PassPhraseKey&) = delete;
-    PassPhraseKey& operator=(const PassPhraseKey&) = delete;
-
-    Cast128 cast;
-    std::uint8_t iv[Cast128::kBlockSize] = {};
-
-private:
-    explicit PassPhraseKey(Ripemd128::Digest digest) : cast(digest.data(), digest.size()) {
-        SecureWipe(digest.data(), digest.size());
-        cast.EncryptBlock(iv, iv);  // the IV is the encryption of eight zero bytes
-    }
-};
-
 std::uint8_t* Bytes(std::string& s) { return reinterpret_cast<std::uint8_t*>(s.data()); }
 
 }  // namespace
 
-std::string DecipherStored(std::string_view passPhrase, std::string_view storedBase64) {
-    std::string cipherText = Base64Decode(storedBase64);
+PassPhraseKey::PassPhraseKey(std::string_view passPhrase) : PassPhraseKey(Ripemd128::Hash(passPhrase)) {}
+
+PassPhraseKey::PassPhraseKey(Ripemd128::Digest digest) : cast(digest.data(), digest.size()) {
+    SecureWipe(digest.data(), digest.size());
+    cast.EncryptBlock(iv, iv);  // the IV is the encryption of eight zero bytes
+}
+
+PassPhraseKey::~PassPhraseKey() { SecureWipe(iv, sizeof iv); }
+
+std::string DecipherStoredPrefix(const PassPhraseKey& key, std::string_view storedBase64,
+                                 std::size_t maxBytes) {
+    // CFB-8 deciphers each byte from the cipher bytes before it only, so a prefix of the
+    // cipher text gives exactly the same prefix of the plain text.
+    std::string cipherText = Base64DecodePrefix(storedBase64, maxBytes);
     std::string plain(cipherText.size(), '\0');
     if (cipherText.empty()) return plain;
-    const PassPhraseKey key(passPhrase);
     Cfb8Decrypt(key.cast, key.iv, Bytes(cipherText), cipherText.size(), Bytes(plain));
     return plain;
+}
+
+std::string DecipherStored(std::string_view passPhrase, std::string_view storedBase64) {
+    const PassPhraseKey key(passPhrase);
+    return DecipherStoredPrefix(key, storedBase64, storedBase64.size());
 }
 
 std::string EncipherToStored(std::string_view passPhrase, std::string_view plain) {

@@ -1,0 +1,33 @@
+#pragma once
+// The host's Explorer side: a stand-in for Explorer's desktop (the window chain the hooks
+// look for, with a real list view of icons) and the commands that install the hooks,
+// name a layout and ask for a save or a restore.
+#include <windows.h>
+
+namespace vexlo::host {
+
+// WM_COPYDATA commands to the stand-in's "Progman" window; the answer is the result.
+enum StandInCommand : ULONG_PTR {
+    kSetItems = 1,     // data: "caption\tx\ty\n" per icon; replaces every icon
+    kReportItems = 2,  // data: a file path; writes "caption\tx\ty\n" per icon
+    kOpenMenu = 3,     // opens the desktop menu (returns at once; the menu runs in the stand-in)
+    kReportMenu = 4,   // data: a file path; writes the open menu, 0 when none is open
+    kCloseMenu = 5,    // closes the open menu
+    // For the benchmark, data "file\nsection": the save and the restore exactly as first
+    // stated (a profile call per value, the icons' texts read again per saved entry).
+    kLiteralSave = 6,
+    kLiteralRestore = 7,
+    kSetEveryPosition = 8,  // the floor: every icon set once where it stands
+};
+
+// The items a new stand-in shows: "Icon n" in a grid.
+int CmdExplorer(int argc, char** argv);
+// iconlayout PROFILE LAYOUT save|restore
+int CmdIconLayout(int argc, char** argv);
+// desktophooks SECONDS: installs the desktop menu hooks and reports the commands.
+int CmdDesktopHooks(int argc, char** argv);
+// menushot OUTDIR [PROFILE PASS DESKTOP...]: the stand-in's desktop menu open on
+// "Switch desktop", photographed, after seeding the profile when one is given.
+int CmdMenuShot(int argc, char** argv);
+
+}  // namespace vexlo::host

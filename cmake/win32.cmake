@@ -138,6 +138,7 @@ endforeach()
 # The Alt+Tab benchmark builds the switcher's controls itself for its floor figure.
 if(TARGET bench_alttab)
   target_link_libraries(bench_alttab PRIVATE comctl32)
+endif()
 
 # The host's Explorer side (stand-in desktop, icon layout and menu hook commands).
 target_sources(VexloHost PRIVATE host/explorer.cpp)

@@ -12,6 +12,7 @@
 #include "shared/message_dialog.h"
 #include "shared/message_rules.h"
 #include "shared/module.h"
+#include "shared/secret.h"
 #include "shared/security.h"
 #include "shared/wide_text.h"
 
@@ -148,6 +149,8 @@ private:
 
 TformRunAs::TformRunAs() : Form(kForm) {}
 
+TformRunAs::~TformRunAs() { Wipe(confirmed_.password); }
+
 void TformRunAs::FormCreate() {
     startPicture_.reset(static_cast<HBITMAP>(
         LoadImageA(module::Instance(), "RUNAS_OPEN", IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS)));
@@ -178,6 +181,7 @@ void TformRunAs::Command(int control, int code) {
 
 void TformRunAs::btRunClick() {
     // Read now: the window and its texts are gone once the modal loop has ended.
+    Wipe(confirmed_.password);
     confirmed_ = {Text(id::eApp), Text(id::eCmd), Text(id::cbServer), Text(id::cbUser), Text(id::ePass1)};
     SetModalResult(mrOk);
 }
@@ -238,7 +242,12 @@ UniqueHandle LaunchAsUser(const LaunchRequest& request) {
     if (!create) return {};
 
     const std::wstring application = AnsiToWide(request.application), user = AnsiToWide(request.user),
-                       password = AnsiToWide(request.password), domain = AnsiToWide(request.domain);
+                       domain = AnsiToWide(request.domain);
+    std::wstring password = AnsiToWide(request.password);
+    struct WipeWide {
+        std::wstring& text;
+        ~WipeWide() { crypto::SecureWipe(text.data(), text.capacity() * sizeof(wchar_t)); }
+    } wipePassword{password};
     std::wstring commandLine = AnsiToWide(request.commandLine);  // the callee may write into it
     PROCESS_INFORMATION pi{};
     if (create(user.c_str(), domain.c_str(), password.c_str(), launch::kLogonFlags, application.c_str(),
@@ -264,15 +273,21 @@ void ShowRunAsDialog(const char* application) {
         return;
     }
     RunAsFields fields;
+    struct WipeFields {
+        RunAsFields& f;
+        ~WipeFields() { Wipe(f.password); }
+    } wipeFields{fields};
     {
-        auto form = std::make_unique<TformRunAs>();
+        auto form = ui::MakeOwned<TformRunAs>();
         form->Handle();
         form->SetText(id::eApp, application ? application : "");
         if (form->ShowModal() != mrOk) return;
         fields = form->Confirmed();
     }
     // The dialog is gone before the launch, so a refusal is shown on its own.
-    LaunchAsUser(MakeLaunchRequest(fields));
+    LaunchRequest request = MakeLaunchRequest(fields);
+    LaunchAsUser(request);
+    Wipe(request.password);
 }
 
 }  // namespace vexlo

@@ -15,6 +15,7 @@ namespace vexlo {
 class TformRunAs : public ui::Form {
 public:
     TformRunAs();
+    ~TformRunAs() override;
 
     // The dialog's texts as they stood when "Run" was pressed.
     const RunAsFields& Confirmed() const { return confirmed_; }

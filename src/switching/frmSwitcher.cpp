@@ -125,10 +125,11 @@ const ui::FormDef kForm{
     .position = ui::Position::Default,
     .controls = kControls,
     .options = ui::kToolWindow | ui::kTopmost,
-    // Black is the key colour: the window is cut to its round button, so no black shows and
-    // clicks there reach the window below. The region alone does it on every system: Wine
-    // shows no colour-keyed layered window that also has a region.
+    // Black is the key colour: no black shows, and clicks there reach the window below.
+    // The window is also cut to its round button, which gives the same under Wine, where
+    // the key colour hides but takes the clicks.
     .background = ui::Rgb(0, 0, 0),
+    .colourKey = ui::Rgb(0, 0, 0),
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Alt+Tab under Wine, 8 desktops x 25 windows:
 //  (a) Alt+Tab key-down (SendInput) to the switcher shown, through the real hook;
 //  (b) the floor: the same group boxes, large-icon lists, items and icons (one strip per
-//      desktop) built and shown directly in one window;
+//      desktop), detail labels and chart frames built and shown directly in one window;
 //  (c) the longest time the hook procedure took over 1000 key events.
 #include <windows.h>
 #include <commctrl.h>
@@ -55,13 +55,17 @@ PROCESS_INFORMATION Start(const std::string& args) {
 
 // An LL hook installed after the library's is called first; the time around passing the
 // event on is the library's hook (plus the pass itself: an upper bound).
+// On a shared machine one event can lose the processor meanwhile: the count of events over
+// the goal tells such a spike from a hook that is slow as such.
 HHOOK g_timer = nullptr;
 double g_longest = 0;
-int g_events = 0;
+int g_events = 0, g_over = 0;
 LRESULT CALLBACK TimingHook(int code, WPARAM wp, LPARAM lp) {
     const double t0 = Now();
     const LRESULT r = CallNextHookEx(g_timer, code, wp, lp);
-    g_longest = std::max(g_longest, Now() - t0);
+    const double took = Now() - t0;
+    g_longest = std::max(g_longest, took);
+    if (took >= 1.0) ++g_over;
     ++g_events;
     return r;
 }
@@ -82,6 +86,15 @@ double Floor() {
                                 nullptr, nullptr, inst, nullptr);
     HWND sb = CreateWindowExA(0, "BenchFloor", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 7, 7, 348, 464, form, nullptr,
                               inst, nullptr);
+    // The fixed part: six captions and six values, three chart frames with their charts.
+    for (int i = 0; i < 12; ++i)
+        CreateWindowA("STATIC", i < 6 ? "Caption:" : "value", WS_CHILD | WS_VISIBLE, i < 6 ? 365 : 437,
+                      15 + 16 * (i % 6), 185, 13, form, nullptr, inst, nullptr);
+    for (int i = 0; i < 3; ++i) {
+        HWND frame = CreateWindowA("BUTTON", "Usage", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 365, 143 + 112 * i, 265,
+                                   105, form, nullptr, inst, nullptr);
+        CreateWindowA("BenchFloor", "", WS_CHILD | WS_VISIBLE, 8, 16, 251, 81, frame, nullptr, inst, nullptr);
+    }
     HICON icon = LoadIcon(nullptr, IDI_APPLICATION);
     for (int d = 0; d < kDesks; ++d) {
         CreateWindowA("BUTTON", "Desktop", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, d * 150, 330, 150, sb, nullptr,
@@ -176,7 +189,8 @@ int main() {
     std::printf("alttab: (a) Alt+Tab to switcher shown, %d x %d windows: %.1f ms\n", kDesks, kWindows, shown);
     std::printf("alttab: (b) same controls, items and icons built and shown directly: %.1f ms\n", floor);
     std::printf("alttab: (a)/(b) = %.2f (goal <= 1.25)\n", shown / floor);
-    std::printf("alttab: (c) longest hook procedure over %d key events: %.3f ms (goal < 1)\n", g_events, g_longest);
+    std::printf("alttab: (c) longest hook procedure over %d key events: %.3f ms (goal < 1); %d events took 1 ms or more\n",
+                g_events, g_longest, g_over);
 
     if (HANDLE stop = OpenEventA(EVENT_MODIFY_STATE, FALSE, "VexloHostWindowsStop")) SetEvent(stop);
     if (WaitForSingleObject(helper.hProcess, 5000) == WAIT_TIMEOUT) TerminateProcess(helper.hProcess, 1);

@@ -124,7 +124,8 @@ constexpr std::uint32_t kValueLabel = ui::kBold | ui::kFixedSize;
 constexpr int kP2x = 357, kP2y = 7;
 
 const ControlDef kControls[] = {
-    {.kind = Kind::Custom, .id = id::sb, .name = "sb", .at = {7, 7, 348, 464}, .className = ScrollBox::kClassName},
+    {.kind = Kind::Custom, .id = id::sb, .name = "sb", .at = {7, 7, 348, 464}, .flags = ui::kHolder,
+     .className = ScrollBox::kClassName},
     {.kind = Kind::Label, .id = id::lDeskCaption, .name = "Label1", .at = {kP2x + 8, kP2y + 8, 0, 0}, .text = "Desktop:", .flags = kBoldLabel},
     {.kind = Kind::Label, .id = id::lWndCaption, .name = "Label2", .at = {kP2x + 8, kP2y + 24, 0, 0}, .text = "Window:", .flags = kBoldLabel},
     {.kind = Kind::Label, .id = id::lFileCaption, .name = "Label3", .at = {kP2x + 8, kP2y + 40, 0, 0}, .text = "File name:", .flags = kBoldLabel},
@@ -196,8 +197,8 @@ UniqueImageList MakeIconStrip(const std::vector<HICON>& icons) {
 
 // --- TAppThread
 
-TAppThread::TAppThread(std::string desktopName)
-    : DesktopName(std::move(desktopName)), apps_(static_cast<std::uint16_t>(sizeof(TAppEntry))) {
+TAppThread::TAppThread(std::string desktopName, SharedProcessList& processes)
+    : DesktopName(std::move(desktopName)), processes_(processes), apps_(static_cast<std::uint16_t>(sizeof(TAppEntry))) {
     thread_.reset(CreateThread(nullptr, 0, &TAppThread::Execute, this, CREATE_SUSPENDED, nullptr));
     if (!thread_) {
         // No thread, no windows: the desktop shows no group.
@@ -214,7 +215,7 @@ DWORD WINAPI TAppThread::Execute(void* param) {
     auto* self = static_cast<TAppThread*>(param);
     try {
         if (UniqueHdesk desktop = OpenDesktopByName(self->DesktopName))
-            if (SetThreadDesktop(desktop.get())) ListApps(self->apps_);
+            if (SetThreadDesktop(desktop.get())) ListApps(self->apps_, self->processes_);
     } catch (...) {
         self->apps_.Clear();
         ReportCaught("TAppThread", CurrentExceptionText());
@@ -241,7 +242,7 @@ TvxList TAppThread::TakeApps() {
 
 // --- TVexloAltTabWnd
 
-TVexloAltTabWnd::TVexloAltTabWnd() : Form(kForm) {
+TVexloAltTabWnd::TVexloAltTabWnd(void (*gone)()) : Form(kForm), gone_(gone) {
     ScrollBox::Register();
     TvxChart::Register();
 }
@@ -259,8 +260,18 @@ const TAppEntry* TVexloAltTabWnd::CurrentApp() const {
 bool TVexloAltTabWnd::Build(int earlierAdvances, bool earlierClose) {
     for (int i = 0; i < earlierAdvances; ++i) selection_.Advance();
     if (earlierClose) selection_.RequestClose();
-    Handle();  // FormCreate gathers and builds
+    if (!gathering_) StartGathering();
+    Handle();
+    AddGroups();
     return selection_.Built();
+}
+
+void TVexloAltTabWnd::StartGathering() {
+    gathering_ = true;
+    ReadDesktops();
+    workers_.reserve(desktops_.size());
+    for (const TDeskEntry& e : desktops_)
+        workers_.push_back(std::make_unique<TAppThread>(e.ObjectName.Str(), processes_));
 }
 
 void TVexloAltTabWnd::ReadDesktops() {
@@ -285,44 +296,42 @@ void TVexloAltTabWnd::FormCreate() {
     cCPU_ = TvxChart::FromHandle(Item(id::cCPU));
     cMemory_ = TvxChart::FromHandle(Item(id::cMemory));
     cSwap_ = TvxChart::FromHandle(Item(id::cSwap));
-    SetTimer(Hwnd(), kMainTimer, 100, nullptr);
-    SetTimer(Hwnd(), kUpdateTimer, 1000, nullptr);
+}
 
-    ReadDesktops();
-    // Every desktop is gathered at once; each group is built as soon as its desktop is in,
-    // while the later ones are still being gathered.
-    std::vector<std::unique_ptr<TAppThread>> workers;
-    workers.reserve(desktops_.size());
-    for (const TDeskEntry& e : desktops_) workers.push_back(std::make_unique<TAppThread>(e.ObjectName.Str()));
+void TVexloAltTabWnd::AddGroups() {
+    // Each group is built as soon as its desktop is in, while the later ones are still
+    // being gathered. The groups are made in their places, for a scroll range that has
+    // room for every desktop; only their width changes when fewer have windows.
+    ScrollBox* sb = ScrollBox::FromHandle(Item(id::sb));
+    if (!sb) throw Error("The switcher has no scroll box");
+    sb->SetContentHeight(static_cast<int>(desktops_.size()) * kGroupHeight);
+    const int placedWidth = sb->ClientWidth();
     const ui::AliveToken alive = Token();
     std::vector<DeskGroup> groups;
     for (std::size_t i = 0; i < desktops_.size(); ++i) {
-        TvxList apps = workers[i]->TakeApps();
+        TvxList apps = workers_[i]->TakeApps();
         // The messages dispatched meanwhile may have ended the window.
         if (!alive) throw Error("The switcher went away while it was being built");
-        workers[i].reset();
+        workers_[i].reset();
         TDeskEntry& e = desktops_[i];
         e.Apps = std::move(apps);
         e.HasApps = e.Apps.Count() > 0;
-        if (e.HasApps) AddGroup(static_cast<int>(i));
+        if (e.HasApps) AddGroup(static_cast<int>(i), placedWidth);
         groups.push_back({e.Apps.Count(), e.IsCurrent});
     }
-    LayoutGroups();
+    workers_.clear();
+    LayoutGroups(placedWidth);
     selection_.Build(std::move(groups));
 }
 
-void TVexloAltTabWnd::AddGroup(int entry) {
+void TVexloAltTabWnd::AddGroup(int entry, int width) {
     TDeskEntry& e = desktops_[static_cast<std::size_t>(entry)];
-    ScrollBox* sb = ScrollBox::FromHandle(Item(id::sb));
-    if (!sb) throw Error("The switcher has no scroll box");
+    const int top = static_cast<int>(groupsShown_.size()) * kGroupHeight;
     const std::string caption = e.DisplayName.Str();
-    HWND box = AddControl({.kind = Kind::GroupBox, .id = id::GroupOf(entry), .name = "GroupBox",
-                           .at = {0, 0, 348, kGroupHeight}, .text = caption.c_str(), .flags = ui::kBold});
+    AddControl({.kind = Kind::GroupBox, .id = id::GroupOf(entry), .name = "GroupBox",
+                .at = {0, top, width, kGroupHeight}, .text = caption.c_str(), .flags = ui::kBold, .parent = id::sb});
     HWND view = AddControl({.kind = Kind::ListView, .id = id::ViewOf(entry), .name = "View",
-                            .at = {2, 15, 344, kGroupHeight - 17}, .tab = 0});
-    // The groups live in the scroll box; they are made as the form's and moved there.
-    SetParent(box, sb->Hwnd());
-    SetParent(view, sb->Hwnd());
+                            .at = {2, top + 15, width - 4, kGroupHeight - 17}, .tab = 0, .parent = id::sb});
     e.View = view;
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     SendMessageA(view, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(face));
@@ -354,12 +363,13 @@ void TVexloAltTabWnd::AddGroup(int entry) {
     groupsShown_.push_back(entry);
 }
 
-void TVexloAltTabWnd::LayoutGroups() {
+void TVexloAltTabWnd::LayoutGroups(int placedWidth) {
     ScrollBox* sb = ScrollBox::FromHandle(Item(id::sb));
     if (!sb) return;
     const int content = static_cast<int>(groupsShown_.size()) * kGroupHeight;
     sb->SetContentHeight(content);
     const int width = sb->ClientWidth();
+    if (width == placedWidth) return;
     int top = -sb->Position();
     for (int entry : groupsShown_) {
         SetWindowPos(Item(id::GroupOf(entry)), nullptr, 0, top, width, kGroupHeight, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -376,6 +386,9 @@ void TVexloAltTabWnd::Present() {
         const int y = CentredOrigin(GetSystemMetrics(SM_CYSCREEN), 480);
         SetWindowPos(wnd, HWND_TOPMOST, x, y, 640, 480, SWP_NOACTIVATE);
         ShowModeless();  // from here on the window owns this object
+        // The charts' first value comes a tick after the window shows: no sample delays it.
+        SetTimer(wnd, kMainTimer, 100, nullptr);
+        SetTimer(wnd, kUpdateTimer, 1000, nullptr);
         const ui::AliveToken alive = Token();
         // Synchronous, but a main program that hangs does not take the hook's thread along.
         if (HWND host = MainProgramWindow(); host && IsWindow(host)) {
@@ -404,8 +417,10 @@ void TVexloAltTabWnd::Select() {
         }
         sb->EnsureVisible(row * kGroupHeight, (row + 1) * kGroupHeight);
     }
+    selecting_ = true;
     SetItemIndex(id::ViewOf(at->desk), at->app);
     if (e.View) SetFocus(e.View);
+    selecting_ = false;
     ShowDetails();
 }
 
@@ -428,7 +443,7 @@ bool TVexloAltTabWnd::Notify(int id, const NMHDR& hdr, LRESULT&) {
     if (hdr.code != LVN_ITEMCHANGED || id < id::kFirstGroup || (id - id::kFirstGroup) % 2 != 1) return false;
     const auto& change = reinterpret_cast<const NMLISTVIEW&>(hdr);
     if (!(change.uChanged & LVIF_STATE) || !((change.uOldState ^ change.uNewState) & LVIS_SELECTED)) return false;
-    if (selection_.Closing() || !selection_.Built()) return false;
+    if (selecting_ || selection_.Closing() || !selection_.Built()) return false;
     selection_.OnItemChanged((id - id::kFirstGroup) / 2, change.iItem);
     ShowDetails();
     return false;
@@ -495,6 +510,7 @@ void TVexloAltTabWnd::FormDestroy() {
     KillTimer(Hwnd(), kUpdateTimer);
     cCPU_ = cMemory_ = cSwap_ = nullptr;
     desktops_.clear();
+    if (gone_) gone_();
 }
 
 }  // namespace vexlo::switching

@@ -1,11 +1,13 @@
 #pragma once
 // TVexloAltTabWnd: the Alt+Tab switcher window. One group of window icons per desktop of
 // the profile that has windows, the details of the selected window and three live load
-// charts. Its window lists are gathered by one worker thread per desktop, all at once,
-// while the window builds the groups of those already gathered.
+// charts. Its window lists are gathered by one worker thread per desktop, all at once and
+// sharing one process snapshot, while the window makes its fixed controls and then the
+// groups of the desktops already gathered.
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,7 @@ class TvxChart;
 // desktop (only a thread without windows or hooks can be). Starts at construction.
 class TAppThread {
 public:
-    explicit TAppThread(std::string desktopName);
+    TAppThread(std::string desktopName, SharedProcessList& processes);
     ~TAppThread();  // waits for the thread, still dispatching this thread's messages
     TAppThread(const TAppThread&) = delete;
     TAppThread& operator=(const TAppThread&) = delete;
@@ -40,6 +42,7 @@ private:
     static DWORD WINAPI Execute(void* self);
     void Wait();
 
+    SharedProcessList& processes_;
     TvxList apps_;
     std::atomic<bool> running_{true};
     UniqueHandle thread_;
@@ -60,10 +63,14 @@ public:
     static constexpr UINT kAdvance = 0x420;
     static constexpr UINT kHostNotify = WM_USER + 9;
 
-    TVexloAltTabWnd();
+    // `gone` is called when the window goes (the hook keeps its handle until then).
+    explicit TVexloAltTabWnd(void (*gone)() = nullptr);
     ~TVexloAltTabWnd() override;
 
-    // Builds the window (FormCreate) with key presses that came before it existed; false
+    // Reads the profile's desktops and starts gathering their windows, so that the window
+    // is made while they are gathered. Build starts it when nobody did.
+    void StartGathering();
+    // Makes the window and its groups, with key presses that came before it existed; false
     // when no desktop has a listed window (the caller destroys it then, unshown).
     bool Build(int earlierAdvances, bool earlierClose);
     // Places, shows without activation, tells the host, selects; closes at once when a
@@ -85,16 +92,22 @@ protected:
 
 private:
     void ReadDesktops();
-    void AddGroup(int entry);
-    void LayoutGroups();
+    void AddGroups();
+    void AddGroup(int entry, int width);
+    void LayoutGroups(int placedWidth);
     void Select();
     void ShowDetails();
     void CloseAndActivate();
     const TAppEntry* CurrentApp() const;
 
+    void (*gone_)() = nullptr;
+    bool gathering_ = false;
     std::vector<TDeskEntry> desktops_;
+    SharedProcessList processes_;
+    std::vector<std::unique_ptr<TAppThread>> workers_;  // one per desktop, until the build ends
     std::vector<int> groupsShown_;  // entries with a group, top to bottom
     SwitcherSelection selection_;
+    bool selecting_ = false;  // the lists' notifications of Select's own change are not a choice
     TvxSysInfo si_;
     TvxChart *cCPU_ = nullptr, *cMemory_ = nullptr, *cSwap_ = nullptr;
     int scroll_ = 0;

@@ -1,5 +1,7 @@
 #include "switching/uAltTab.h"
 
+#include <utility>
+
 #include "shared/guard.h"
 #include "shared/module.h"
 #include "switching/frmAltTab.h"
@@ -14,24 +16,30 @@ constexpr const char* kRequestClass = "TVexloAltTabRequests";
 
 // The hook's state, in the installing thread only. From the key-down that asks for a
 // switcher until its window exists, the switcher counts as present: Tabs and a release of
-// Alt meanwhile are kept here and handed to the window when it is made.
+// Alt meanwhile are kept here and handed to the window when it is made. The hook looks
+// nothing up: it reads this record and posts.
 struct HookState {
     AltTabKeys keys;
     HWND requests = nullptr;  // message-only window of the installing thread
+    HWND switcher = nullptr;  // from the window's creation until it goes
     bool pending = false;
     int advances = 0;
     bool close = false;
 };
 constinit HookState g_state{};
 
+void SwitcherGone() { g_state.switcher = nullptr; }
+
 void BuildSwitcher() noexcept {
-    const int advances = g_state.advances;
-    const bool close = g_state.close;
-    g_state.advances = 0;
-    g_state.close = false;
     try {
-        auto wnd = ui::MakeOwned<TVexloAltTabWnd>();
-        // From here the window exists: the hook sends it what comes next.
+        auto wnd = ui::MakeOwned<TVexloAltTabWnd>(&SwitcherGone);
+        // The desktops are gathered while the window is made.
+        wnd->StartGathering();
+        g_state.switcher = wnd->Handle();
+        // From here the window exists: the hook posts it what comes next, and it takes what
+        // came before.
+        const int advances = std::exchange(g_state.advances, 0);
+        const bool close = std::exchange(g_state.close, false);
         if (wnd->Build(advances, close)) wnd.release()->Present();
     } catch (...) {
         ReportCaught("Alt+Tab switcher", CurrentExceptionText());
@@ -46,7 +54,11 @@ LRESULT CALLBACK RequestProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         BuildSwitcher();
         return 0;
     }
-    if (msg == WM_DESTROY && g_state.requests == wnd) g_state.requests = nullptr;
+    if (msg == WM_DESTROY && g_state.requests == wnd) {
+        // A request still queued goes with the window: none is pending any more.
+        g_state.requests = nullptr;
+        g_state.pending = false;
+    }
     return DefWindowProcA(wnd, msg, wp, lp);
 }
 
@@ -56,7 +68,7 @@ HWND MakeRequestWindow() {
 }
 
 HookResult OnKey(const KBDLLHOOKSTRUCT& event, WPARAM message) {
-    HWND switcher = FindWindowA(TVexloAltTabWnd::kClassName, nullptr);
+    HWND switcher = g_state.switcher;
     const bool present = switcher || g_state.pending;
     const KeyEvent e{static_cast<std::uint32_t>(message), event.vkCode, event.flags};
     switch (g_state.keys.OnKey(e, present)) {

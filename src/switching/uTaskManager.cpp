@@ -116,12 +116,29 @@ void ListProcesses(TvxList& processes) {
     }
 }
 
+SharedProcessList::SharedProcessList() : processes_(MakeList<TProcessRecord>()) {}
+
+const TvxList& SharedProcessList::Get() {
+    Lock hold(lock_);
+    if (!taken_) {
+        ListProcesses(processes_);
+        taken_ = true;
+    }
+    return processes_;
+}
+
 void ListApps(TvxList& apps) {
+    SharedProcessList processes;
+    ListApps(apps, processes);
+}
+
+void ListApps(TvxList& apps, SharedProcessList& shared) {
     apps.Clear();
-    TvxList processes = MakeList<TProcessRecord>();
     TvxList windows = MakeList<TWindowRecord>();
-    ListProcesses(processes);
+    // The windows first: every listed window's process is then in a snapshot taken after
+    // them, and the other desktops' threads have taken it meanwhile.
     ListTopWindows(windows);
+    const TvxList& processes = shared.Get();
     const DWORD self = GetCurrentProcessId();
     for (std::int32_t i = 0; i < windows.Count(); ++i) {
         const TWindowRecord& w = At<TWindowRecord>(windows, i);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "shared/handles.h"
 #include "shared/shortstr.h"
 #include "shared/vxList.h"
 
@@ -41,6 +42,25 @@ struct TProcessRecord {
 void ListTopWindows(TvxList& windows);  // of TWindowRecord
 void ListProcesses(TvxList& processes); // of TProcessRecord
 void ListApps(TvxList& apps);           // of TAppEntry
+
+// One process list for threads that gather several desktops at once: the first thread that
+// needs it takes the snapshot, the others wait for that one and read it. A snapshot per
+// desktop would cost each of them a walk over every process of the system.
+class SharedProcessList {
+public:
+    SharedProcessList();
+    SharedProcessList(const SharedProcessList&) = delete;
+    SharedProcessList& operator=(const SharedProcessList&) = delete;
+    const TvxList& Get();  // of TProcessRecord; not changed once taken
+
+private:
+    CriticalSection lock_;
+    bool taken_ = false;
+    TvxList processes_;
+};
+
+// ListApps with the process list taken once for all the callers that share it.
+void ListApps(TvxList& apps, SharedProcessList& processes);
 
 // A list of the given record type.
 template <typename Record>

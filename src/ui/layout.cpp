@@ -100,7 +100,7 @@ Placement PlaceOf(const ControlList& list, const ControlDef& c) {
     const ControlDef* p = list.Find(c.parent);
     // Bounded by the list's size, so a list whose parents form a loop still ends.
     for (int depth = 0; p && depth < list.Count(); ++depth) {
-        if (p->kind == Kind::Page) {
+        if (p->kind == Kind::Page || (p->flags & kHolder)) {
             at.holder = p->id;
             break;
         }

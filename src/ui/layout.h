@@ -51,6 +51,7 @@ enum Flag : std::uint32_t {
     kFixedSize   = 1u << 12, // label keeps the table's size instead of its text's
     kUnderline   = 1u << 13, // label or custom control starts with underlined text
     kBold        = 1u << 14, // the form's bold font instead of its normal one
+    kHolder      = 1u << 15, // custom control whose children are its own windows (a scroll box)
 };
 
 struct Box {

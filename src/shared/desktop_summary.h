@@ -51,7 +51,10 @@ std::string DecipherSummary(const crypto::PassPhraseKey& key, std::string_view s
 void ReadDesktopSummary(std::int32_t index, TDesktopSummary& summary) noexcept;
 // The summaries of desktops 0 .. GetDesktopsCount() - 1, each as ReadDesktop gives it
 // for a zero-filled record, with the key opened and the pass phrase derived once. Empty
-// when the count cannot be read or is not positive.
-std::vector<TDesktopSummary> ReadDesktopSummaries();
+// when the count cannot be read or is not positive. The count comes from the registry,
+// which anyone may have damaged: at most `most` are read, so a count in the millions
+// cannot stall Explorer's menu or the switcher.
+inline constexpr std::int32_t kMostListedDesktops = 1024;
+std::vector<TDesktopSummary> ReadDesktopSummaries(std::int32_t most = kMostListedDesktops);
 
 }  // namespace vexlo

@@ -7,6 +7,8 @@
 #include "shared/blocks.h"
 #include "shared/crypto/secure_wipe.h"
 #include "shared/desktop_summary.h"
+
+#include <algorithm>
 #include "shared/registry.h"
 #include "shared/settings.h"
 #include "shared/settings_rules.h"
@@ -94,9 +96,9 @@ void ReadDesktopSummary(std::int32_t index, TDesktopSummary& summary) noexcept {
     }
 }
 
-std::vector<TDesktopSummary> ReadDesktopSummaries() {
+std::vector<TDesktopSummary> ReadDesktopSummaries(std::int32_t most) {
     std::vector<TDesktopSummary> list;
-    const std::int32_t count = GetDesktopsCount();
+    const std::int32_t count = std::min(GetDesktopsCount(), most);
     if (count <= 0) return list;
     list.resize(static_cast<std::size_t>(count), TDesktopSummary{});
     const RegKey key = OpenDesktopsKeyForSummary();

@@ -7,6 +7,7 @@
 
 #include "shared/blocks.h"
 #include "shared/desktop_name.h"
+#include "shared/desktop_summary.h"
 #include "shared/desktops.h"
 #include "shared/error.h"
 #include "shared/guard.h"
@@ -27,8 +28,6 @@ using ui::Kind;
 constexpr int kGroupHeight = 150;
 constexpr int kIconSize = 32;
 constexpr UINT_PTR kMainTimer = 1, kUpdateTimer = 2;
-// More records than any profile holds: a count read from the registry is not trusted.
-constexpr std::int32_t kMostDesktops = 1024;
 
 // --- sb: a scroll box whose children (the desktops' groups) scroll vertically. What they
 // report goes to the form, as if they were its own controls.
@@ -161,8 +160,12 @@ const ui::FormDef kForm{
     .activateOnShow = false,
 };
 
-HICON LoadAppWindowIcon(UINT flags) {
-    return static_cast<HICON>(LoadImageA(module::Instance(), "APPWINDOW", IMAGE_ICON, kIconSize, kIconSize, flags));
+// The plain application window: the switcher's own icon, and the stand-in for windows
+// that have none. Loaded once per process and shared, never destroyed.
+HICON AppWindowIcon() {
+    static const HICON icon = static_cast<HICON>(
+        LoadImageA(module::Instance(), "APPWINDOW", IMAGE_ICON, kIconSize, kIconSize, LR_SHARED));
+    return icon;
 }
 
 // All icons of one desktop as one strip, added to the image list at once: adding them one
@@ -277,10 +280,9 @@ void TVexloAltTabWnd::StartGathering() {
 void TVexloAltTabWnd::ReadDesktops() {
     std::string input;
     if (UniqueHdesk d = OpenInputDesktopAll()) input = DesktopName(d.get());
-    const std::int32_t count = GetDesktopsCount();
-    for (std::int32_t i = 0; i < count && i < kMostDesktops; ++i) {
-        TDesktopRecord record{};
-        ReadDesktop(i, record);
+    // Only the identifier, the name and the enabled flag are needed: the summary read
+    // deciphers just those, with the pass phrase's key derived once.
+    for (const TDesktopSummary& record : ReadDesktopSummaries()) {
         if (!record.Enabled) continue;
         TDeskEntry& e = desktops_.emplace_back(TDeskEntry{.DisplayName = record.Name,
                                                           .ObjectName = ShortString::From(DesktopObjectName(record.Id)),
@@ -290,7 +292,7 @@ void TVexloAltTabWnd::ReadDesktops() {
 }
 
 void TVexloAltTabWnd::FormCreate() {
-    SetIcon(LoadAppWindowIcon(0));
+    SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppWindowIcon()));
     for (int chart : {id::cCPU, id::cMemory, id::cSwap})
         if (TvxChart* c = TvxChart::FromHandle(Item(chart))) c->SetGridSize(10);
     cCPU_ = TvxChart::FromHandle(Item(id::cCPU));
@@ -337,7 +339,7 @@ void TVexloAltTabWnd::AddGroup(int entry, int width) {
     SendMessageA(view, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(face));
     SendMessageA(view, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(face));
 
-    static const HICON fallback = LoadAppWindowIcon(LR_SHARED);
+    const HICON fallback = AppWindowIcon();
     std::vector<HICON> icons;
     icons.reserve(static_cast<std::size_t>(e.Apps.Count()));
     for (std::int32_t k = 0; k < e.Apps.Count(); ++k) {

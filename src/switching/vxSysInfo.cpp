@@ -1,5 +1,7 @@
 #include "switching/vxSysInfo.h"
 
+#include <atomic>
+
 #include <string>
 
 #include "shared/error.h"
@@ -131,14 +133,19 @@ std::int32_t TvxSysInfo::SampleCpuPercent() {
     const bool haveTimes = getSystemTimes && getSystemTimes(&idle, &kernel, &user);
     const double fallback =
         haveTimes ? meter_.Sample({FromFiletime(idle), FromFiletime(kernel), FromFiletime(user)}) : 0.0;
-    try {
-        CPUUsage.Update();
-        return CPUUsage.CPUUsage;
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (...) {
-        if (!reported_) ReportCaught("processor load (measured with GetSystemTimes instead)", CurrentExceptionText());
-        reported_ = true;
+    // Performance data that could not give the load once will not give it later in this
+    // process (its objects do not change), and asking costs milliseconds every tick.
+    static std::atomic<bool> perfDataFailed{false};
+    if (!perfDataFailed.load(std::memory_order_relaxed)) {
+        try {
+            CPUUsage.Update();
+            return CPUUsage.CPUUsage;
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (...) {
+            ReportCaught("processor load (measured with GetSystemTimes instead)", CurrentExceptionText());
+            perfDataFailed.store(true, std::memory_order_relaxed);
+        }
     }
     CPUUsage.CPUUsage = CpuUsagePercent(fallback);
     return CPUUsage.CPUUsage;

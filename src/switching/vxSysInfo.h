@@ -70,7 +70,6 @@ public:
 
 private:
     SystemTimesMeter meter_;
-    bool reported_ = false;
 };
 
 }  // namespace vexlo::switching

@@ -53,7 +53,7 @@ HWND Simple(const char* cls, DWORD ex, DWORD style, const ControlDef& c, const S
 HWND CreateLabel(const ControlDef& c, const Site& s) {
     int w = c.at.width, h = c.at.height;
     if (!(c.flags & kFixedSize)) {
-        const SIZE size = TextSize(s.holder, s.font, c.text);
+        const SIZE size = TextSize(s.measure, s.font, c.text);
         w = size.cx;
         h = size.cy;
     }
@@ -173,10 +173,9 @@ HWND CreateRadioGroup(const ControlDef& c, const Site& s) {
     SetFont(box, s.font);
     int textHeight = 13;
     {
-        WindowDc dc(s.holder);
-        SelectGuard sel(dc.dc(), s.font);
+        SelectGuard sel(s.measure, s.font);
         TEXTMETRICA tm{};
-        if (GetTextMetricsA(dc.dc(), &tm)) textHeight = tm.tmHeight;
+        if (GetTextMetricsA(s.measure, &tm)) textHeight = tm.tmHeight;
     }
     const std::vector<std::string> items = SplitItems(c.items);
     const int count = static_cast<int>(items.size());
@@ -373,7 +372,7 @@ HWND CreateCustom(const ControlDef& c, const Site& s) {
     int w = c.at.width, h = c.at.height;
     if (c.flags & kAutoSize) {
         // Sized to its text like a label, so no font cuts it short.
-        const SIZE size = TextSize(s.holder, f, c.text);
+        const SIZE size = TextSize(s.measure, f, c.text);
         w = size.cx;
         h = size.cy;
     }
@@ -468,11 +467,10 @@ const KindOps& Ops(Kind kind) {
     return kKinds[i];
 }
 
-SIZE TextSize(HWND wnd, HFONT font, const char* text) {
-    WindowDc dc(wnd);
-    SelectGuard sel(dc.dc(), font);
+SIZE TextSize(HDC measure, HFONT font, const char* text) {
+    SelectGuard sel(measure, font);
     RECT r{0, 0, 0, 0};
-    DrawTextA(dc.dc(), text ? text : "", -1, &r, DT_CALCRECT | DT_NOPREFIX);
+    DrawTextA(measure, text ? text : "", -1, &r, DT_CALCRECT | DT_NOPREFIX);
     return {r.right, r.bottom};
 }
 

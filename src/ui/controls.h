@@ -25,6 +25,7 @@ struct Site {
     HWND holder;     // the form or a page
     int left, top;   // in the holder's client area
     HFONT font;      // the form's font for the control (normal or bold)
+    HDC measure;     // a screen-compatible memory DC for measuring text
 };
 
 struct KindOps {
@@ -45,8 +46,8 @@ struct KindOps {
 
 const KindOps& Ops(Kind kind);
 
-// The size of a text in a font, unwrapped.
-SIZE TextSize(HWND wnd, HFONT font, const char* text);
+// The size of a text in a font, unwrapped, measured on a screen-compatible DC.
+SIZE TextSize(HDC measure, HFONT font, const char* text);
 
 // "MS Sans Serif" at the given height, normal or bold, plain or underlined; made once per
 // load under a lock (forms on several threads share them) and kept until ReleaseFonts.

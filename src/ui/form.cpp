@@ -83,6 +83,12 @@ Form* Form::FromHandle(HWND wnd) { return dynamic_cast<Form*>(Window::FromHandle
 
 HFONT Form::Font(bool bold) const { return controls::SharedFont(def_.fontHeight, bold); }
 
+HDC Form::MeasureDc() {
+    if (!measureDc_) measureDc_.reset(CreateCompatibleDC(nullptr));
+    if (!measureDc_) throw SystemError("Cannot measure text", GetLastError());
+    return measureDc_.get();
+}
+
 HBRUSH Form::BackgroundBrush() const {
     return ownBrush_ ? ownBrush_.get() : GetSysColorBrush(static_cast<int>(def_.background.value));
 }
@@ -173,7 +179,7 @@ HWND Form::CreateControl(const ControlDef& c) {
     const Placement at = PlaceOf(controls_, c);
     HWND holder = c.kind == Kind::Page ? Item(c.parent) : at.holder ? Item(at.holder) : Hwnd();
     if (!holder) throw Error(std::string("Cannot create control ") + c.name);
-    const controls::Site site{*this, holder, at.left, at.top, Font((c.flags & kBold) != 0)};
+    const controls::Site site{*this, holder, at.left, at.top, Font((c.flags & kBold) != 0), MeasureDc()};
     HWND wnd = controls::Ops(c.kind).create(c, site);
     if (c.kind == Kind::Picture) pictures_.push_back(wnd);
     return wnd;
@@ -322,7 +328,7 @@ void Form::SetText(int id, const std::string& text) {
     // A label keeps the size of its text when the text changes.
     const ControlDef* c = controls_.Find(id);
     if (item && c && controls::Ops(c->kind).sizedToText && !(c->flags & kFixedSize)) {
-        const SIZE s = controls::TextSize(Hwnd(), Font((c->flags & kBold) != 0), text.c_str());
+        const SIZE s = controls::TextSize(MeasureDc(), Font((c->flags & kBold) != 0), text.c_str());
         SetWindowPos(item, nullptr, 0, 0, s.cx, s.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }

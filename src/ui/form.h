@@ -84,6 +84,8 @@ public:
 
     // The form's fonts: "MS Sans Serif" at the form's height, normal or bold.
     HFONT Font(bool bold = false) const;
+    // A screen-compatible memory DC for measuring text: cheaper than a window's DC.
+    HDC MeasureDc();
     // The brush of the form's background.
     HBRUSH BackgroundBrush() const;
 
@@ -149,6 +151,7 @@ private:
     std::deque<AddedControl> added_;
     std::vector<HWND> pictures_;  // bottom to top
     UniqueHbrush ownBrush_;
+    UniqueHdc measureDc_;
     UniqueHicon icon_;
     HWND savedFocus_ = nullptr;
     bool ownOwner_ = false;

@@ -387,6 +387,9 @@ void TVexloAltTabWnd::Present() {
         const int x = CentredOrigin(GetSystemMetrics(SM_CXSCREEN), 640);
         const int y = CentredOrigin(GetSystemMetrics(SM_CYSCREEN), 480);
         SetWindowPos(wnd, HWND_TOPMOST, x, y, 640, 480, SWP_NOACTIVATE);
+        // The selection, its scrolling and its details are in place before the first paint,
+        // so nothing is painted twice; only the focus needs the window shown.
+        PlaceSelection();
         ShowModeless();  // from here on the window owns this object
         // The charts' first value comes a tick after the window shows: no sample delays it.
         SetTimer(wnd, kMainTimer, 100, nullptr);
@@ -398,7 +401,7 @@ void TVexloAltTabWnd::Present() {
             SendMessageTimeoutA(host, kHostNotify, reinterpret_cast<WPARAM>(wnd), 0, SMTO_ABORTIFHUNG, 5000, &ignored);
         }
         if (!alive) return;
-        Select();
+        FocusSelection();
         if (selection_.CloseDue() && selection_.RequestClose()) CloseAndActivate();
     } catch (...) {
         // Never a half-made switcher on screen.
@@ -408,9 +411,13 @@ void TVexloAltTabWnd::Present() {
 }
 
 void TVexloAltTabWnd::Select() {
+    PlaceSelection();
+    FocusSelection();
+}
+
+void TVexloAltTabWnd::PlaceSelection() {
     const auto at = selection_.Current();
     if (!at) return;
-    TDeskEntry& e = desktops_[static_cast<std::size_t>(at->desk)];
     if (ScrollBox* sb = ScrollBox::FromHandle(Item(id::sb))) {
         int row = 0;
         for (int entry : groupsShown_) {
@@ -421,9 +428,17 @@ void TVexloAltTabWnd::Select() {
     }
     selecting_ = true;
     SetItemIndex(id::ViewOf(at->desk), at->app);
-    if (e.View) SetFocus(e.View);
     selecting_ = false;
     ShowDetails();
+}
+
+void TVexloAltTabWnd::FocusSelection() {
+    const auto at = selection_.Current();
+    if (!at) return;
+    const TDeskEntry& e = desktops_[static_cast<std::size_t>(at->desk)];
+    selecting_ = true;
+    if (e.View) SetFocus(e.View);
+    selecting_ = false;
 }
 
 void TVexloAltTabWnd::ShowDetails() {

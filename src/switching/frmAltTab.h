@@ -95,7 +95,11 @@ private:
     void AddGroups();
     void AddGroup(int entry, int width);
     void LayoutGroups(int placedWidth);
+    // The selection moves: scrolled into view, its item chosen, its details shown (all
+    // of which can happen before the window shows), then its list takes the focus.
     void Select();
+    void PlaceSelection();
+    void FocusSelection();
     void ShowDetails();
     void CloseAndActivate();
     const TAppEntry* CurrentApp() const;

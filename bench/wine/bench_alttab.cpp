@@ -101,10 +101,16 @@ double Floor() {
         CreateWindowA("BenchFloor", "", WS_CHILD | WS_VISIBLE, 8, 16, 251, 81, frame, nullptr, inst, nullptr);
     }
     HICON icon = LoadIcon(nullptr, IDI_APPLICATION);
+    // Shown as the switcher shows them: scrolled to the last desktop, where the selection
+    // starts when the input desktop is none of the listed ones.
+    RECT box{};
+    GetClientRect(sb, &box);
+    const int scrolled = std::max(kDesks * 150 - static_cast<int>(box.bottom), 0);
     for (int d = 0; d < kDesks; ++d) {
-        CreateWindowA("BUTTON", "Desktop", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, d * 150, 330, 150, sb, nullptr,
-                      inst, nullptr);
-        HWND list = CreateWindowA(WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_ICON | LVS_SINGLESEL, 2, d * 150 + 15,
+        const int top = d * 150 - scrolled;
+        CreateWindowA("BUTTON", "Desktop", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, top, 330, 150, sb, nullptr, inst,
+                      nullptr);
+        HWND list = CreateWindowA(WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_ICON | LVS_SINGLESEL, 2, top + 15,
                                   326, 133, sb, nullptr, inst, nullptr);
         HIMAGELIST il = ImageList_Create(32, 32, ILC_COLOR24 | ILC_MASK, kWindows, 1);
         HDC screen = GetDC(nullptr);

@@ -216,6 +216,10 @@ int CmdAltTab(int argc, char** argv) {
     std::printf("AltTabHook(1) returned %d\n", installed);
     std::fflush(stdout);
     PumpFor(static_cast<DWORD>(std::atoi(argv[2])) * 1000);
+    // What the last Alt+Tab brought to the front, for a caller that pressed real keys.
+    char title[256] = {};
+    GetWindowTextA(GetForegroundWindow(), title, sizeof title);
+    std::printf("foreground window: %s\n", title);
     std::printf("AltTabHook(0) returned %d\n", hook(0));
     StopWindowsHelper(helper);
     return installed ? 0 : 1;

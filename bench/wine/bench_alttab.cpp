@@ -11,23 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
+
 namespace {
 
 constexpr int kDesks = 8, kWindows = 25;
 
-std::string ExeDir() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path);
-    return s.substr(0, s.find_last_of("\\/") + 1);
-}
+using bench::ExeDir;
 
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
+double Now() { return bench::NowMs(); }
 
 void Pump() {
     MSG msg;

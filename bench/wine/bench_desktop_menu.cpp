@@ -17,17 +17,14 @@
 
 using namespace vexlo;
 
+#include "bench_util.h"
+
 namespace {
 
 constexpr int kDesktops = 50;
 constexpr const char* kProfile = "BenchMenu";
 
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return double(c.QuadPart) / double(f.QuadPart);
-}
+double Now() { return bench::NowMs() / 1e3; }
 
 // Median of 31 runs, in milliseconds.
 template <typename Fn>

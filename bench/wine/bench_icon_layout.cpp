@@ -11,23 +11,15 @@
 #include "host/explorer.h"
 #include "include/Vexlo.h"
 
+#include "bench_util.h"
+
 namespace {
 
 using vexlo::host::StandInCommand;
 
-std::string ExeDir() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path);
-    return s.substr(0, s.find_last_of("\\/") + 1);
-}
+using bench::ExeDir;
 
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return double(c.QuadPart) / double(f.QuadPart);
-}
+double Now() { return bench::NowMs() / 1e3; }
 
 HWND g_progman = nullptr;
 

@@ -7,14 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
+
 namespace {
 
-std::string ExeDir() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path);
-    return s.substr(0, s.find_last_of("\\/") + 1);
-}
+using bench::ExeDir;
 
 double Seconds(const LARGE_INTEGER& a, const LARGE_INTEGER& b) {
     LARGE_INTEGER f;

@@ -21,8 +21,8 @@ void ResetDesktopSummary(TDesktopSummary& summary, std::int64_t id) {
     summary.Enabled = 1;
 }
 
-std::string DecipherSummary(const crypto::PassPhraseKey& key, std::string_view stored) {
-    return crypto::DecipherStoredPrefix(key, stored, kDesktopSummarySize);
+std::string DecipherSummary(const crypto::PassPhraseKey& key, std::string_view stored, std::size_t bytes) {
+    return crypto::DecipherStoredPrefix(key, stored, std::min(bytes, kDesktopSummarySize));
 }
 
 }  // namespace vexlo

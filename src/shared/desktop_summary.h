@@ -41,8 +41,15 @@ TDesktopSummary SummaryOf(const TDesktopRecord& record);
 void ApplyStoredSummary(TDesktopSummary& summary, std::string_view plain);
 // What a reset record holds in these fields, with the identifier the reset chose.
 void ResetDesktopSummary(TDesktopSummary& summary, std::int64_t id);
-// The plain bytes of a stored record that the summary needs.
-std::string DecipherSummary(const crypto::PassPhraseKey& key, std::string_view stored);
+// What a list of desktops by name needs (the menus, the switcher): Id, Name and Enabled,
+// the summary's first 265 bytes. Deciphering stops there: CFB-8 costs a block of the
+// cipher per byte, and the rest would be half of the work.
+inline constexpr std::size_t kDesktopListingSize = offsetof(TDesktopSummary, NoIconTarget);
+
+// The plain bytes of a stored record that the summary needs: its first `bytes`, at most
+// the summary's size.
+std::string DecipherSummary(const crypto::PassPhraseKey& key, std::string_view stored,
+                            std::size_t bytes = kDesktopSummarySize);
 
 // ---- Win32 builds: the settings store's summary reads ----
 
@@ -54,7 +61,10 @@ void ReadDesktopSummary(std::int32_t index, TDesktopSummary& summary) noexcept;
 // when the count cannot be read or is not positive. The count comes from the registry,
 // which anyone may have damaged: at most `most` are read, so a count in the millions
 // cannot stall Explorer's menu or the switcher.
+// With `bytes` below the summary's size, only that many bytes of each are read (the
+// rest stays zero).
 inline constexpr std::int32_t kMostListedDesktops = 1024;
-std::vector<TDesktopSummary> ReadDesktopSummaries(std::int32_t most = kMostListedDesktops);
+std::vector<TDesktopSummary> ReadDesktopSummaries(std::int32_t most = kMostListedDesktops,
+                                                  std::size_t bytes = kDesktopSummarySize);
 
 }  // namespace vexlo

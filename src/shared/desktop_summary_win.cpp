@@ -4,11 +4,11 @@
 
 #include <vector>
 
+#include <algorithm>
+
 #include "shared/blocks.h"
 #include "shared/crypto/secure_wipe.h"
 #include "shared/desktop_summary.h"
-
-#include <algorithm>
 #include "shared/registry.h"
 #include "shared/settings.h"
 #include "shared/settings_rules.h"
@@ -17,11 +17,9 @@ namespace vexlo {
 
 namespace {
 
-bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
-
+// As ReadDesktop: a registry key is no path on disk, every profile name reads its desktops.
 RegKey OpenDesktopsKeyForSummary() {
     const ShortString profile = ActiveProfileName();
-    if (!IsUsableProfileName(profile.View(), IsLeadByte)) return RegKey{};
     return RegKey::Open(HKEY_CURRENT_USER, DesktopsKeyPath(profile.View()));
 }
 
@@ -64,14 +62,14 @@ bool QueryStored(HKEY key, const std::string& name, std::vector<char>& buf, std:
 }
 
 void ReadSummaryFrom(HKEY key, std::int32_t index, const crypto::PassPhraseKey& cipher, std::vector<char>& buf,
-                     TDesktopSummary& summary) noexcept {
+                     TDesktopSummary& summary, std::size_t bytes = kDesktopSummarySize) noexcept {
     try {
         std::string_view stored;
         if (!QueryStored(key, DesktopValueName(index), buf, stored)) {
             ResetSummaryNow(summary);
             return;
         }
-        std::string plain = DecipherSummary(cipher, stored);
+        std::string plain = DecipherSummary(cipher, stored, bytes);
         ApplyStoredSummary(summary, plain);
         crypto::SecureWipe(plain.data(), plain.size());
     } catch (...) {
@@ -96,7 +94,7 @@ void ReadDesktopSummary(std::int32_t index, TDesktopSummary& summary) noexcept {
     }
 }
 
-std::vector<TDesktopSummary> ReadDesktopSummaries(std::int32_t most) {
+std::vector<TDesktopSummary> ReadDesktopSummaries(std::int32_t most, std::size_t bytes) {
     std::vector<TDesktopSummary> list;
     const std::int32_t count = std::min(GetDesktopsCount(), most);
     if (count <= 0) return list;
@@ -105,7 +103,8 @@ std::vector<TDesktopSummary> ReadDesktopSummaries(std::int32_t most) {
     if (!key) return list;
     const CurrentKey cipher;
     std::vector<char> buf(kStoredRecordChars);
-    for (std::int32_t i = 0; i < count; ++i) ReadSummaryFrom(key.get(), i, cipher.key, buf, list[static_cast<std::size_t>(i)]);
+    for (std::int32_t i = 0; i < count; ++i)
+        ReadSummaryFrom(key.get(), i, cipher.key, buf, list[static_cast<std::size_t>(i)], bytes);
     return list;
 }
 

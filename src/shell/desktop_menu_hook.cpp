@@ -79,7 +79,7 @@ LRESULT CALLBACK ClickProc(int code, WPARAM wp, LPARAM lp) {
 
 void AppendDesktopMenu(HMENU menu) {
     std::vector<MenuDesktop> desktops;
-    for (const TDesktopSummary& summary : ReadDesktopSummaries()) desktops.push_back(MenuDesktopOf(summary));
+    for (const TDesktopSummary& summary : ReadDesktopSummaries(kMostListedDesktops, kDesktopListingSize)) desktops.push_back(MenuDesktopOf(summary));
     AppendDesktopMenu(menu, desktops);
 }
 

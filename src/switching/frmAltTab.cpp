@@ -282,7 +282,7 @@ void TVexloAltTabWnd::ReadDesktops() {
     if (UniqueHdesk d = OpenInputDesktopAll()) input = DesktopName(d.get());
     // Only the identifier, the name and the enabled flag are needed: the summary read
     // deciphers just those, with the pass phrase's key derived once.
-    for (const TDesktopSummary& record : ReadDesktopSummaries()) {
+    for (const TDesktopSummary& record : ReadDesktopSummaries(kMostListedDesktops, kDesktopListingSize)) {
         if (!record.Enabled) continue;
         TDeskEntry& e = desktops_.emplace_back(TDeskEntry{.DisplayName = record.Name,
                                                           .ObjectName = ShortString::From(DesktopObjectName(record.Id)),

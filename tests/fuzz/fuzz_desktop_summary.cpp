@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -37,6 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ApplyStoredSummary(summary, DecipherSummary(key, stored));
     const TDesktopSummary expected = SummaryOf(record);
     if (std::memcmp(&expected, &summary, sizeof summary) != 0) std::abort();
+    // A listing reads only the first fields: exactly those of the full summary.
+    const std::string listing = DecipherSummary(key, stored, kDesktopListingSize);
+    const std::string full = DecipherSummary(key, stored);
+    if (listing.size() > kDesktopListingSize || full.compare(0, listing.size(), listing) != 0) std::abort();
+    if (listing.size() != std::min(full.size(), kDesktopListingSize)) std::abort();
 
     const std::int64_t id = static_cast<std::int64_t>(fill) * 100003;
     ResetDesktopRecord(record, DesktopDefaults{id});

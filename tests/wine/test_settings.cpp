@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "shared/desktop_summary.h"
 #include "shared/blocks.h"
 #include "shared/crypto/cipher.h"
 #include "shared/display_modes.h"
@@ -163,6 +164,7 @@ TEST_F(Store, ProfileNamesThatLeadElsewhereGetNoFolderYetTheirDesktopsAreRead) {
         const DWORD two = 2;
         SetValue(DesktopsKeyPath(name), "DesktopsCount", REG_DWORD, &two, sizeof two);
         EXPECT_EQ(GetDesktopsCount(), 2) << name;
+        EXPECT_EQ(ReadDesktopSummaries().size(), 2u) << name;  // the menus' read as well
     }
     EXPECT_FALSE(IsFolder(outside));
     EXPECT_FALSE(IsFolder("C:\\vexlo_escape"));

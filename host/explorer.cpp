@@ -243,21 +243,6 @@ void WriteShort(const char* block, std::size_t offset, const std::string& text) 
     WriteBlock(block, offset, buf, sizeof buf);
 }
 
-BOOL CALLBACK FindNotify(HWND wnd, LPARAM lp) {
-    char cls[32] = {};
-    GetClassNameA(wnd, cls, sizeof cls);
-    if (std::strcmp(cls, "VexloHostWnd") != 0) return TRUE;
-    *reinterpret_cast<HWND*>(lp) = wnd;
-    return FALSE;
-}
-
-// This host's own window, which receives the library's messages.
-HWND OwnNotifyWindow() {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindNotify, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 }  // namespace
 
 int CmdExplorer(int argc, char** argv) {
@@ -350,7 +335,7 @@ void RemoveMenus() {
 }  // namespace
 
 int CmdDesktopHooks(int argc, char** argv) {
-    HWND notify = OwnNotifyWindow();
+    HWND notify = OwnHostWindow();
     if (!InstallMenus(notify)) return 1;
     const DWORD until = GetTickCount() + 1000u * static_cast<DWORD>(argc > 2 ? std::atoi(argv[2]) : 30);
     while (static_cast<LONG>(until - GetTickCount()) > 0) PumpFor(50);
@@ -367,7 +352,7 @@ int CmdMenuShot(int argc, char** argv) {
         if (CmdSeed(static_cast<int>(seed.size()), seed.data()) != 0) return 1;
     }
     HWND progman = FindWindowA("Progman", "Program Manager");
-    if (!progman || !InstallMenus(OwnNotifyWindow())) return 1;
+    if (!progman || !InstallMenus(OwnHostWindow())) return 1;
     Command(progman, kOpenMenu, "");
     PumpFor(500);
     // The keyboard walks to the last item, "Switch desktop", and opens its submenu.

@@ -59,4 +59,20 @@ bool SaveWindowPng(HWND wnd, const std::string& path) {
     return ok;
 }
 
+namespace {
+BOOL CALLBACK FindHostWindow(HWND wnd, LPARAM lp) {
+    char cls[32] = {};
+    GetClassNameA(wnd, cls, sizeof cls);
+    if (lstrcmpA(cls, "VexloHostWnd") != 0) return TRUE;
+    *reinterpret_cast<HWND*>(lp) = wnd;
+    return FALSE;
+}
+}  // namespace
+
+HWND OwnHostWindow() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindHostWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 }  // namespace vexlo::host

@@ -34,21 +34,6 @@ Fn Export(const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(vexlo ? GetProcAddress(vexlo, name) : nullptr));
 }
 
-BOOL CALLBACK FindMainWindow(HWND wnd, LPARAM lp) {
-    char cls[32] = {};
-    GetClassNameA(wnd, cls, sizeof cls);
-    if (std::strcmp(cls, "VexloHostWnd") != 0) return TRUE;
-    *reinterpret_cast<HWND*>(lp) = wnd;
-    return FALSE;
-}
-
-// The host's own main window (the helper process has one too).
-HWND MainWindow() {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindMainWindow, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 std::string DeskObject(long long id) { return id == 1 ? "Default" : "Vexlo_" + std::to_string(id); }
 
 LRESULT CALLBACK PlainProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcA(wnd, msg, wp, lp); }
@@ -210,7 +195,7 @@ int CmdAltTab(int argc, char** argv) {
     if (!hook) return 1;
     HANDLE helper = nullptr;
     if (!SeedAndFill(std::vector<std::string>(argv + 3, argv + argc), helper)) return 1;
-    HWND main = MainWindow();
+    HWND main = OwnHostWindow();
     PublishMainWindow(main);
     const BOOL installed = hook(1) & 0xFF;
     std::printf("AltTabHook(1) returned %d\n", installed);
@@ -248,7 +233,7 @@ int CmdSwitchingDemo(int argc, char** argv) {
     // The switcher over three desktops with windows, its charts run for a few seconds.
     HANDLE helper = nullptr;
     if (!SeedAndFill({"1:Main:4", "2001:Office:6", "2002:Studio:3"}, helper)) return 1;
-    PublishMainWindow(MainWindow());
+    PublishMainWindow(OwnHostWindow());
     ok &= (hook(1) & 0xFF) != 0;
     SendAltTab(false);
     HWND switcher = nullptr;

@@ -21,28 +21,28 @@ namespace {
 // Per process; only Explorer's desktop thread touches them. Constant-initialised.
 MenuChoiceTracker g_choice;
 
-void InsertItem(HMENU menu, UINT position, const MenuItemSpec& spec) {
+void InsertItem(HMENU menu, UINT position, const MenuEntry& entry) {
     MENUITEMINFOA info{};
     info.cbSize = sizeof info;
-    if (spec.kind == MenuItemKind::Separator) {
+    if (entry.kind == MenuItemKind::Separator) {
         info.fMask = MIIM_FTYPE;
         info.fType = MFT_SEPARATOR;
         if (!InsertMenuItemA(menu, position, TRUE, &info)) throw SystemError("InsertMenuItemA", GetLastError());
         return;
     }
     UniqueHmenu popup;
-    if (spec.kind == MenuItemKind::Submenu) {
+    if (entry.kind == MenuItemKind::Submenu) {
         popup.reset(CreatePopupMenu());
         if (!popup) throw SystemError("CreatePopupMenu", GetLastError());
-        for (std::size_t i = 0; i < spec.submenu.size(); ++i) InsertItem(popup.get(), static_cast<UINT>(i), spec.submenu[i]);
+        for (std::size_t i = 0; i < entry.submenu.size(); ++i) InsertItem(popup.get(), static_cast<UINT>(i), entry.submenu[i]);
     }
-    info.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_STATE | (spec.kind == MenuItemKind::Command ? MIIM_ID : MIIM_SUBMENU);
+    info.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_STATE | (entry.kind == MenuItemKind::Command ? MIIM_ID : MIIM_SUBMENU);
     info.fType = MFT_STRING;
-    info.dwTypeData = const_cast<char*>(spec.text.c_str());
-    info.fState = (spec.checked ? MFS_CHECKED : 0u) | (spec.grayed ? MFS_DISABLED | MFS_GRAYED : 0u);
-    info.wID = spec.id;
+    info.dwTypeData = const_cast<char*>(entry.text.c_str());
+    info.fState = (entry.checked ? MFS_CHECKED : 0u) | (entry.grayed ? MFS_DISABLED | MFS_GRAYED : 0u);
+    info.wID = entry.id;
     info.hSubMenu = popup.get();
-    if (spec.menuBitmap && MenuBitmap()) {
+    if (entry.menuBitmap && MenuBitmap()) {
         info.fMask |= MIIM_CHECKMARKS;
         info.hbmpChecked = MenuBitmap();
     }
@@ -85,7 +85,7 @@ void AppendDesktopMenu(HMENU menu) {
 
 void AppendDesktopMenu(HMENU menu, const std::vector<MenuDesktop>& desktops) {
     const std::string current = CurrentDesktopName();
-    for (const MenuItemSpec& item : DesktopMenuItems(BuildSwitchList(desktops, current), current))
+    for (const MenuEntry& item : DesktopMenuItems(BuildSwitchList(desktops, current), current))
         InsertItem(menu, kAppendPosition, item);
 }
 

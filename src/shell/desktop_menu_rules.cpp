@@ -24,11 +24,11 @@ std::vector<SwitchEntry> BuildSwitchList(const std::vector<MenuDesktop>& desktop
     return list;
 }
 
-std::vector<MenuItemSpec> DesktopMenuItems(const std::vector<SwitchEntry>& switchList,
+std::vector<MenuEntry> DesktopMenuItems(const std::vector<SwitchEntry>& switchList,
                                            std::string_view currentObjectName) {
-    MenuItemSpec separator;
+    MenuEntry separator;
 
-    MenuItemSpec settings;
+    MenuEntry settings;
     settings.kind = MenuItemKind::Command;
     settings.id = kSettingsCommand;
     settings.text = kSettingsText;
@@ -36,14 +36,14 @@ std::vector<MenuItemSpec> DesktopMenuItems(const std::vector<SwitchEntry>& switc
     settings.menuBitmap = true;
     settings.grayed = currentObjectName != kCommandDesktop;
 
-    MenuItemSpec switcher;
+    MenuEntry switcher;
     switcher.kind = MenuItemKind::Submenu;
     switcher.text = kSwitchText;
     switcher.checked = true;
     switcher.menuBitmap = true;
     switcher.submenu.reserve(switchList.size());
     for (const auto& entry : switchList) {
-        MenuItemSpec item;
+        MenuEntry item;
         item.kind = MenuItemKind::Command;
         // The index is at most 2^31 - 1, so the identifier fits the 32-bit wID.
         item.id = kFirstSwitchCommand + static_cast<std::uint32_t>(entry.index);
@@ -53,7 +53,7 @@ std::vector<MenuItemSpec> DesktopMenuItems(const std::vector<SwitchEntry>& switc
         switcher.submenu.push_back(std::move(item));
     }
 
-    std::vector<MenuItemSpec> items;
+    std::vector<MenuEntry> items;
     items.reserve(3);
     items.push_back(std::move(separator));
     items.push_back(std::move(settings));

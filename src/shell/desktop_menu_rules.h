@@ -57,14 +57,14 @@ enum class MenuItemKind { Separator, Command, Submenu };
 // `menuBitmap`: the item is in the checked state with the menu bitmap "ICON" as its
 // checked-state bitmap (hbmpChecked), so the bitmap shows where a tick would. Entries of
 // "Switch desktop" carry no bitmap: the current one shows the plain tick.
-struct MenuItemSpec {
+struct MenuEntry {
     MenuItemKind kind = MenuItemKind::Separator;
     std::uint32_t id = 0;
     std::string text;
     bool checked = false;      // MFS_CHECKED
     bool grayed = false;       // MFS_DISABLED | MFS_GRAYED
     bool menuBitmap = false;
-    std::vector<MenuItemSpec> submenu;
+    std::vector<MenuEntry> submenu;
 };
 
 // What one WM_INITMENU appends, in order: a separator; "Quillmere Settings" (999), greyed
@@ -73,7 +73,7 @@ struct MenuItemSpec {
 // the popup by inserting from the last entry to the first at position 0; appending in
 // this order gives the same popup. A name is passed as a C string: text after a zero byte
 // inside a name does not show, as with the original.
-std::vector<MenuItemSpec> DesktopMenuItems(const std::vector<SwitchEntry>& switchList,
+std::vector<MenuEntry> DesktopMenuItems(const std::vector<SwitchEntry>& switchList,
                                            std::string_view currentObjectName);
 
 // What is posted when a menu closes after a left click on an item with an identifier from

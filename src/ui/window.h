@@ -48,8 +48,6 @@ public:
 
 private:
     friend class Window;
-struct WindowClass;
-void EnsureWindowClass(const WindowClass& cls);
     explicit AliveToken(std::weak_ptr<void> flag) : flag_(std::move(flag)) {}
     std::weak_ptr<void> flag_;
 };
@@ -64,6 +62,11 @@ public:
     HWND Hwnd() const { return wnd_; }
     // The object bound to a window of the library, or null for any other window.
     static Window* FromHandle(HWND wnd);
+    // The object of type T bound to a window of the library, or null for any other window.
+    template <typename T>
+    static T* As(HWND wnd) {
+        return dynamic_cast<T*>(FromHandle(wnd));
+    }
 
     // Destroys the window while this object is whole; its handlers run.
     void Destroy();

@@ -63,16 +63,25 @@ if(VEXLO_SWITCHING_SOURCES)
   list(APPEND VEXLO_TOP_FOLDERS vexlo_switching)
 endif()
 
+# The 64-bit twin has a name of its own: the system tells DLLs of the two bitnesses apart
+# by name, and both sit in the product folder.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(VEXLO_DLL_NAME Vexlo64)
+  set(VEXLO_TLSALLOC_WRAP __imp_TlsAlloc)
+else()
+  set(VEXLO_DLL_NAME Vexlo)
+  set(VEXLO_TLSALLOC_WRAP _imp__TlsAlloc@0)
+endif()
 add_library(Vexlo SHARED ${VEXLO_FRAME_SOURCES} src/resources/Vexlo.rc src/frame/Vexlo.def)
 add_dependencies(Vexlo vexlo_art)
-set_target_properties(Vexlo PROPERTIES PREFIX "" OUTPUT_NAME Vexlo)
+set_target_properties(Vexlo PROPERTIES PREFIX "" OUTPUT_NAME ${VEXLO_DLL_NAME})
 target_compile_options(Vexlo PRIVATE ${VEXLO_WARNINGS} -Os -ffunction-sections -fdata-sections)
 configure_file(${CMAKE_SOURCE_DIR}/src/resources/version.h.in ${CMAKE_BINARY_DIR}/generated/vexlo_version.h)
 set_source_files_properties(src/resources/Vexlo.rc PROPERTIES
   COMPILE_FLAGS "-I${VEXLO_ART_DIR} -I${CMAKE_SOURCE_DIR}/src -I${CMAKE_BINARY_DIR}/generated"
   OBJECT_DEPENDS "${VEXLO_ART_OUTPUTS}")
 # --wrap: the DLL's TlsAlloc calls are recorded so unloading can free them (frame/runtime.cpp).
-target_link_options(Vexlo PRIVATE ${VEXLO_STATIC_RUNTIME} -Wl,--wrap=_imp__TlsAlloc@0 -Wl,--enable-stdcall-fixup
+target_link_options(Vexlo PRIVATE ${VEXLO_STATIC_RUNTIME} -Wl,--wrap=${VEXLO_TLSALLOC_WRAP} -Wl,--enable-stdcall-fixup
                     -Wl,--gc-sections -s)
 target_link_libraries(Vexlo PRIVATE ${VEXLO_TOP_FOLDERS})
 

@@ -241,8 +241,9 @@ UniqueHandle LaunchAsUser(const LaunchRequest& request) {
     using CreateProcessWithLogonFn = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPCWSTR, LPWSTR, DWORD,
                                                    LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION);
     STARTUPINFOW si{};
-    static_assert(sizeof si == launch::kStartupInfoSize, "the 32-bit start-up information");
-    si.cb = launch::kStartupInfoSize;
+    // The structure's own size: 68 bytes in a 32-bit process, 104 in a 64-bit one.
+    static_assert(sizeof(void*) != 4 || sizeof si == launch::kStartupInfoSize, "the 32-bit start-up information");
+    si.cb = sizeof si;
     si.dwFlags = launch::kStartupFlags;
     si.wShowWindow = launch::kShowWindow;
 

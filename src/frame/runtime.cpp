@@ -19,13 +19,21 @@ void __verbose_terminate_handler() { std::abort(); }
 // pleases, would in the end fail in any module that needs a slot. The link routes every
 // TlsAlloc of this DLL through RecordingTlsAlloc (ld --wrap on the import), so the slots can
 // be released when the DLL is unloaded.
+// The import pointer's symbol as the linker names it: 32-bit names carry a leading
+// underscore and the stdcall suffix, 64-bit names neither.
+#if defined(_WIN64)
+#define VEXLO_TLSALLOC_IMPORT "__imp_TlsAlloc"
+#else
+#define VEXLO_TLSALLOC_IMPORT "__imp__TlsAlloc@0"
+#endif
+
 namespace {
 
 constexpr LONG kMaxSlots = 16;
 DWORD g_slots[kMaxSlots];
 LONG g_slotCount = 0;
 
-extern "C" DWORD(WINAPI* const g_realTlsAlloc)() asm("___real__imp__TlsAlloc@0");
+extern "C" DWORD(WINAPI* const g_realTlsAlloc)() asm("__real_" VEXLO_TLSALLOC_IMPORT);
 
 DWORD WINAPI RecordingTlsAlloc() {
     const DWORD slot = g_realTlsAlloc();
@@ -38,7 +46,7 @@ DWORD WINAPI RecordingTlsAlloc() {
 
 }  // namespace
 
-extern "C" DWORD(WINAPI* const g_wrappedTlsAlloc)() asm("___wrap__imp__TlsAlloc@0") = RecordingTlsAlloc;
+extern "C" DWORD(WINAPI* const g_wrappedTlsAlloc)() asm("__wrap_" VEXLO_TLSALLOC_IMPORT) = RecordingTlsAlloc;
 
 namespace vexlo::runtime {
 

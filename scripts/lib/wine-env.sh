@@ -3,8 +3,8 @@
 # Needs VEXLO_BUILD_ROOT (the build/ folder).
 
 vexlo_wine_start() {
-  export WINEPREFIX="${VEXLO_BUILD_ROOT}/wineprefix"
-  export WINEARCH=win32
+  export WINEPREFIX="${VEXLO_BUILD_ROOT}/wineprefix64"
+  export WINEARCH=win64
   export WINEDEBUG=-all
   # No Mono or Gecko installers: nothing here needs them, and they would ask to download.
   export WINEDLLOVERRIDES="mscoree,mshtml="

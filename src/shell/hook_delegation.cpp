@@ -37,7 +37,11 @@ std::optional<Reply> Transact(const std::string& pipe, const hookchannel::Reques
         if (channel) break;
         lastError = GetLastError();
         // One instance serves one request at a time: a second one waits for its turn.
-        if (lastError != ERROR_PIPE_BUSY || !WaitNamedPipeA(pipe.c_str(), kTurnWaitMs)) return std::nullopt;
+        if (lastError != ERROR_PIPE_BUSY) return std::nullopt;
+        if (!WaitNamedPipeA(pipe.c_str(), kTurnWaitMs)) {
+            lastError = GetLastError();  // gone (the helper ended) or still busy
+            return std::nullopt;
+        }
     }
     DWORD done = 0;
     if (!WriteFile(channel.get(), &request, sizeof request, &done, nullptr) || done != sizeof request) {
@@ -99,23 +103,20 @@ std::optional<Reply> AskHelper(Kind kind, bool install) {
     request.kind = static_cast<std::uint32_t>(kind);
     request.install = install ? 1 : 0;
     UniqueHandle started;
+    int startsLeft = 2;  // a second one when the first ended without serving (it lost the desktop)
     const DWORD start = GetTickCount();
     for (;;) {
         DWORD error = 0;
         if (auto reply = Transact(pipe, request, error)) return reply;
-        if (!install) return std::nullopt;
-        if (error == ERROR_FILE_NOT_FOUND && !started) {
+        if (!install || GetTickCount() - start > kStartWaitMs) return std::nullopt;
+        // No pipe, and no helper of ours on its way: none serves this desktop (none yet, the
+        // last one died, or one is just ending) - start one. Otherwise wait for its pipe.
+        if (error == ERROR_FILE_NOT_FOUND && (!started || WaitForSingleObject(started.get(), 0) == WAIT_OBJECT_0)) {
+            if (startsLeft-- == 0) return std::nullopt;
             started = StartHelper();
             if (!started) return std::nullopt;
-        } else if (!started || GetTickCount() - start > kStartWaitMs) {
-            return std::nullopt;
         }
-        // A helper that ended before its pipe answered will not answer (another one may
-        // have won the desktop: then the next try reaches that one).
-        if (WaitForSingleObject(started.get(), 25) == WAIT_OBJECT_0) {
-            if (auto reply = Transact(pipe, request, error)) return reply;
-            return std::nullopt;
-        }
+        Sleep(25);
     }
 }
 

@@ -528,8 +528,9 @@ TEST_F(Explorer64Test, LayoutAndMenuThroughOneHelper) {
         EXPECT_TRUE(recorder_.WaitFor(VEXLO_WM_DESKTOP_COMMAND));
     }));
     ASSERT_EQ(recorder_.Count(VEXLO_WM_DESKTOP_COMMAND), 1u);
-    for (const auto& m : recorder_.Messages())
+    for (const auto& m : recorder_.Messages()) {
         if (m.msg == VEXLO_WM_DESKTOP_COMMAND) EXPECT_EQ(m.wp, 1002u);
+    }
     // Removed: the answers of today; the helper then ends (checked on tear-down).
     EXPECT_EQ(HookExplorer(0), nullptr);
     EXPECT_EQ(HookContext(0), 1);

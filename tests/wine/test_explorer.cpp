@@ -361,6 +361,17 @@ protected:
         harness::WaitUntil([&] { return !(r = ReadMenu(explorer)).items.empty(); });
         return r;
     }
+    // From a driver thread: a left click on "Switch desktop" opens it, one on "Third"
+    // chooses it; waits for the command to reach the main program's window.
+    void ClickThird(const StandIn& explorer) {
+        MenuReport menu = Open(explorer);
+        ASSERT_TRUE(menu.Find("Switch desktop"));
+        ClickAt(menu.Find("Switch desktop")->rect);
+        menu = ReadMenu(explorer);
+        ASSERT_TRUE(menu.Find("Third"));
+        ClickAt(menu.Find("Third")->rect);
+        EXPECT_TRUE(recorder_.WaitFor(VEXLO_WM_DESKTOP_COMMAND));
+    }
     harness::Recorder recorder_;
 };
 
@@ -408,14 +419,8 @@ TEST_F(DesktopMenuTest, LeftClickPostsTheChoiceAndKeyboardDoesNot) {
         Sleep(300);
         EXPECT_EQ(recorder_.Count(VEXLO_WM_DESKTOP_COMMAND), 0u);
 
-        // A left click on "Switch desktop" opens it, one on "Third" chooses 1002.
-        MenuReport menu = Open(explorer);
-        ASSERT_TRUE(menu.Find("Switch desktop"));
-        ClickAt(menu.Find("Switch desktop")->rect);
-        menu = ReadMenu(explorer);
-        ASSERT_TRUE(menu.Find("Third"));
-        ClickAt(menu.Find("Third")->rect);
-        EXPECT_TRUE(recorder_.WaitFor(VEXLO_WM_DESKTOP_COMMAND));
+        // The mouse chooses "Third", 1002.
+        ClickThird(explorer);
         EXPECT_EQ(ReadMenu(explorer).chosen, 1002);
     }));
     const auto messages = recorder_.Messages();
@@ -518,15 +523,7 @@ TEST_F(Explorer64Test, LayoutAndMenuThroughOneHelper) {
     ExpectMenuItems(explorer);
     // One helper serves the desktop, and the click's command reaches the main program.
     EXPECT_EQ(HelpersOf(GetCurrentProcessId()).size(), 1u);
-    ASSERT_TRUE(harness::Drive([&] {
-        MenuReport menu = Open(explorer);
-        ASSERT_TRUE(menu.Find("Switch desktop"));
-        ClickAt(menu.Find("Switch desktop")->rect);
-        menu = ReadMenu(explorer);
-        ASSERT_TRUE(menu.Find("Third"));
-        ClickAt(menu.Find("Third")->rect);
-        EXPECT_TRUE(recorder_.WaitFor(VEXLO_WM_DESKTOP_COMMAND));
-    }));
+    ASSERT_TRUE(harness::Drive([&] { ClickThird(explorer); }));
     ASSERT_EQ(recorder_.Count(VEXLO_WM_DESKTOP_COMMAND), 1u);
     for (const auto& m : recorder_.Messages()) {
         if (m.msg == VEXLO_WM_DESKTOP_COMMAND) EXPECT_EQ(m.wp, 1002u);

@@ -526,7 +526,9 @@ TEST_F(Explorer64Test, LayoutAndMenuThroughOneHelper) {
     ASSERT_TRUE(harness::Drive([&] { ClickThird(explorer); }));
     ASSERT_EQ(recorder_.Count(VEXLO_WM_DESKTOP_COMMAND), 1u);
     for (const auto& m : recorder_.Messages()) {
-        if (m.msg == VEXLO_WM_DESKTOP_COMMAND) EXPECT_EQ(m.wp, 1002u);
+        if (m.msg == VEXLO_WM_DESKTOP_COMMAND) {
+            EXPECT_EQ(m.wp, 1002u);
+        }
     }
     // Removed: the answers of today; the helper then ends (checked on tear-down).
     EXPECT_EQ(HookExplorer(0), nullptr);

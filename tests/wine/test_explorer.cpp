@@ -501,7 +501,7 @@ protected:
         EXPECT_EQ(ReadFile(File("L1")), Saved(before, "L1"));
         explorer.Set({{"Notes", 300, 300}, {"Mail", 400, 300}});
         explorer.Request(VEXLO_ICONS_RESTORE);
-        EXPECT_EQ(explorer.Icons(), (std::vector<Icon>{{"Notes", 100, 10}, {"Mail", 10, 10}}));
+        EXPECT_EQ(explorer.Icons(), (std::vector<Icon>{{"Notes", before[1].x, before[1].y}, before[0]}));
     }
     // Installs the menu hooks and checks that the stand-in's desktop menu carries the items.
     void ExpectMenuItems(const StandIn& explorer) {

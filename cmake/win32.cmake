@@ -105,7 +105,10 @@ target_link_libraries(VexloHost PRIVATE uuid)
 # The 64-bit tree: the hook helper that keeps the 64-bit library's desktop hooks on a
 # 64-bit Explorer for the 32-bit main program, and the host named for its bitness.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  add_executable(VexloHook64 src/hookhelper/main.cpp)
+  add_executable(VexloHook64 src/hookhelper/main.cpp src/hookhelper/VexloHook64.rc)
+  set_source_files_properties(src/hookhelper/VexloHook64.rc PROPERTIES
+    COMPILE_FLAGS "-I${CMAKE_SOURCE_DIR}/src/hookhelper"
+    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/src/hookhelper/VexloHook64.manifest)
   target_compile_options(VexloHook64 PRIVATE ${VEXLO_WARNINGS} -Os -ffunction-sections -fdata-sections)
   target_link_options(VexloHook64 PRIVATE ${VEXLO_STATIC_RUNTIME} -mwindows -Wl,--gc-sections -s)
   target_link_libraries(VexloHook64 PRIVATE vexlo_shared)

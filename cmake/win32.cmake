@@ -123,7 +123,9 @@ target_link_options(VexloEmpty PRIVATE -static -static-libgcc -s)
 # GoogleTest built from source, statically (Debian ships the sources; on Windows point
 # VEXLO_GTEST_SOURCE at a googletest checkout, or leave it empty to build without tests).
 set(VEXLO_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the Wine tests")
-if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt)
+# The Wine test program is a 32-bit main program (it calls the exports with the 32-bit
+# conventions); it drives the 64-bit binaries from the 32-bit tree.
+if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -156,7 +158,7 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt)
   add_test(NAME wine.AltTabRealKeys COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/alt_tab_real_keys.sh
            $<TARGET_FILE:VexloHost>)
 else()
-  message(STATUS "GoogleTest sources not found: building without the Wine tests")
+  message(STATUS "No Wine tests in this tree (GoogleTest sources not found, or a 64-bit tree)")
 endif()
 
 file(GLOB VEXLO_BENCHES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/bench_*.cpp

@@ -21,6 +21,21 @@ using hookchannel::Reply;
 
 #ifndef _WIN64
 
+using IsWow64Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
+
+// Looked up at run time: Windows before XP SP2 has no such call (and no 64-bit edition).
+IsWow64Fn IsWow64Call() {
+    return reinterpret_cast<IsWow64Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+}
+
+// A 32-bit process on 64-bit Windows: only there can Explorer be out of this library's reach.
+bool InWow64() {
+    const IsWow64Fn isWow64 = IsWow64Call();
+    BOOL self = FALSE;
+    return isWow64 && isWow64(GetCurrentProcess(), &self) && self;
+}
+
 // How long an install waits for a helper it started, and any request for its turn while
 // another one is served.
 constexpr DWORD kStartWaitMs = 10000;
@@ -138,12 +153,8 @@ bool NeedsHookHelper(HWND listView) {
     (void)listView;
     return false;
 #else
-    using IsWow64Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
-    const auto isWow64 = reinterpret_cast<IsWow64Fn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
-    BOOL self = FALSE;
-    // Without the call, or outside WOW64, this is 32-bit Windows: every process is 32-bit.
-    if (!isWow64 || !isWow64(GetCurrentProcess(), &self) || !self) return false;
+    // Outside WOW64 this is 32-bit Windows: every process is 32-bit.
+    if (!InWow64()) return false;
     DWORD pid = 0;
     GetWindowThreadProcessId(listView, &pid);
     constexpr DWORD kQueryLimited = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION, Vista and later
@@ -151,7 +162,7 @@ bool NeedsHookHelper(HWND listView) {
     if (!process) process.reset(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
     BOOL wow = FALSE;
     // A process that cannot be asked on 64-bit Windows is taken for what Explorer is there.
-    if (!process || !isWow64(process.get(), &wow)) return true;
+    if (!process || !IsWow64Call()(process.get(), &wow)) return true;
     return !wow;
 #endif
 }
@@ -161,7 +172,7 @@ HHOOK IconLayoutHook(bool install) {
     if (install) {
         if (const auto reply = DelegatedInstall(Kind::IconLayout))
             return reinterpret_cast<HHOOK>(WidenHandleValue(reply->hook));
-    } else {
+    } else if (InWow64()) {
         AskHelper(Kind::IconLayout, false);
     }
 #endif
@@ -173,7 +184,7 @@ bool DesktopMenuHooks(bool install) {
     if (install) {
         if (const auto reply = DelegatedInstall(Kind::DesktopMenu)) return reply->ok != 0;
     } else {
-        const bool helper = AskHelper(Kind::DesktopMenu, false).value_or(Reply{}).ok != 0;
+        const bool helper = InWow64() && AskHelper(Kind::DesktopMenu, false).value_or(Reply{}).ok != 0;
         const bool here = RemoveDesktopMenuHooks();
         return helper || here;
     }

@@ -102,6 +102,16 @@ target_link_options(VexloHost PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
 target_link_libraries(VexloHost PRIVATE vexlo_shared)
 target_link_libraries(VexloHost PRIVATE uuid)
 
+# The 64-bit tree: the hook helper that keeps the 64-bit library's desktop hooks on a
+# 64-bit Explorer for the 32-bit main program, and the host named for its bitness.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  add_executable(VexloHook64 src/hookhelper/main.cpp)
+  target_compile_options(VexloHook64 PRIVATE ${VEXLO_WARNINGS} -Os -ffunction-sections -fdata-sections)
+  target_link_options(VexloHook64 PRIVATE ${VEXLO_STATIC_RUNTIME} -mwindows -Wl,--gc-sections -s)
+  target_link_libraries(VexloHook64 PRIVATE vexlo_shared)
+  set_target_properties(VexloHost PROPERTIES OUTPUT_NAME VexloHost64)
+endif()
+
 # An empty DLL from the same toolchain: the yardstick for the load-cost benchmark.
 add_library(VexloEmpty SHARED bench/empty_dll.c)
 set_target_properties(VexloEmpty PROPERTIES PREFIX "")
@@ -124,6 +134,9 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt)
   target_link_libraries(vexlo_wine_tests PRIVATE vexlo_ui vexlo_switching gtest_main shlwapi version)
   target_include_directories(vexlo_wine_tests PRIVATE ${CMAKE_BINARY_DIR}/generated)
   target_link_options(vexlo_wine_tests PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
+  # The 64-bit helper, library and host that the 32-bit tests drive a 64-bit Explorer with.
+  set(VEXLO_WIN64_BIN ${CMAKE_SOURCE_DIR}/build/win64/bin CACHE PATH "bin folder of the win64 tree")
+  target_compile_definitions(vexlo_wine_tests PRIVATE VEXLO_WIN64_BIN="${VEXLO_WIN64_BIN}")
   add_dependencies(vexlo_wine_tests Vexlo VexloHost)
   # One process per test case keeps windows, registry and shared blocks of one case from
   # leaking into the next; the source scan needs no Wine at build time.

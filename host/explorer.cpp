@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "host/library_name.h"
 #include "host/screenshot.h"
 #include "host/settings_tool.h"
 #include "include/Vexlo.h"
@@ -28,7 +29,7 @@ constexpr UINT kOpenMenuNow = WM_APP + 1;
 
 template <typename Fn>
 Fn VexloExport(const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("Vexlo.dll"), name)));
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(VEXLO_HOST_DLL), name)));
 }
 
 std::string ItemText(int index) {
@@ -247,7 +248,7 @@ void WriteShort(const char* block, std::size_t offset, const std::string& text) 
 
 int CmdExplorer(int argc, char** argv) {
     // Like Explorer, the stand-in gets the library only through the hooks.
-    if (HMODULE vexlo = GetModuleHandleA("Vexlo.dll")) FreeLibrary(vexlo);
+    if (HMODULE vexlo = GetModuleHandleA(VEXLO_HOST_DLL)) FreeLibrary(vexlo);
     const int count = argc > 2 ? std::atoi(argv[2]) : 12;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);

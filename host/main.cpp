@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "host/library_name.h"
 #include "host/explorer.h"
 #include "host/screenshot.h"
 #include "host/settings_tool.h"
@@ -38,15 +39,15 @@ std::string ExeDir() {
 }
 
 bool LoadVexlo() {
-    g_vexlo = LoadLibraryA((ExeDir() + "Vexlo.dll").c_str());
-    if (!g_vexlo) std::fprintf(stderr, "cannot load Vexlo.dll (error %lu)\n", GetLastError());
+    g_vexlo = LoadLibraryA((ExeDir() + VEXLO_HOST_DLL).c_str());
+    if (!g_vexlo) std::fprintf(stderr, "cannot load " VEXLO_HOST_DLL " (error %lu)\n", GetLastError());
     return g_vexlo != nullptr;
 }
 
 template <typename Fn>
 Fn Export(const char* name) {
     auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(g_vexlo, name)));
-    if (!fn) std::fprintf(stderr, "Vexlo.dll has no export %s\n", name);
+    if (!fn) std::fprintf(stderr, VEXLO_HOST_DLL " has no export %s\n", name);
     return fn;
 }
 

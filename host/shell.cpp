@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "host/library_name.h"
 #include "host/screenshot.h"
 #include "host/settings_tool.h"
 #include "include/Vexlo.h"
@@ -24,7 +25,7 @@ constexpr UINT kFirstId = 100;  // Explorer's own items use the ids below
 
 template <typename Fn>
 Fn Export(const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("Vexlo.dll"), name)));
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(VEXLO_HOST_DLL), name)));
 }
 
 int CallServer(const char* name) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/library_name.h"
 #include "host/screenshot.h"
 #include "host/settings_tool.h"
 #include "include/Vexlo.h"
@@ -30,7 +31,7 @@ std::string ExePath() {
 
 template <typename Fn>
 Fn Export(const char* name) {
-    HMODULE vexlo = GetModuleHandleA("Vexlo.dll");
+    HMODULE vexlo = GetModuleHandleA(VEXLO_HOST_DLL);
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(vexlo ? GetProcAddress(vexlo, name) : nullptr));
 }
 
@@ -158,10 +159,16 @@ extern "C" void ReportSwitch(HWND wnd) {
     std::printf("callback OnSwitch wnd=%p\n", static_cast<void*>(wnd));
     std::fflush(stdout);
 }
+#if defined(__i386__)
 extern "C" void OnSwitchRegister();
 // The main program's procedures take their first argument in EAX.
 asm(".text\n.globl _OnSwitchRegister\n_OnSwitchRegister:\n"
     "  pushl %eax\n  call _ReportSwitch\n  addl $4, %esp\n  ret\n");
+#else
+// The 64-bit library calls with the handle in the first argument register (RCX), which is
+// where an ordinary function takes it.
+extern "C" void OnSwitchRegister(HWND wnd) { ReportSwitch(wnd); }
+#endif
 
 int CmdWindows(int argc, char** argv) {
     HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, kStopEvent);

@@ -30,4 +30,5 @@ set(VEXLO_PORTABLE_SOURCES
   src/shell/icon_layout.cpp
   src/shell/desktop_menu_rules.cpp
   src/shared/desktop_summary.cpp
+  src/shared/hook_channel.cpp
 )

@@ -20,6 +20,7 @@ set(VEXLO_SHARED_SOURCES
   src/shared/wide_text.cpp
   src/shared/message_dialog.cpp
   src/shared/desktop_summary_win.cpp
+  src/shared/hook_channel_win.cpp
 )
 
 # The form layer: the window base, forms, control kinds, painted controls, keyboard
@@ -56,6 +57,7 @@ set(VEXLO_SHELL_SOURCES
   src/shell/explorer_window.cpp
   src/shell/icon_layout_hook.cpp
   src/shell/desktop_menu_hook.cpp
+  src/shell/hook_delegation.cpp
 )
 
 # Task switching: the Alt+Tab switcher, process details, the monitor and its chart,

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "shared/guard.h"
-#include "shell/explorer_hooks.h"
+#include "shell/hook_delegation.h"
 
 using namespace vexlo;
 
@@ -12,17 +12,12 @@ extern "C" {
 
 // Only the low byte of the flag counts: 1 installs, anything else removes.
 HHOOK WINAPI HookExplorer(std::uint32_t install) {
-    return Guarded<HHOOK>(nullptr, "HookExplorer", [&] {
-        return (install & 0xFF) == 1 ? shell::InstallIconLayoutHook() : shell::RemoveIconLayoutHook();
-    });
+    return Guarded<HHOOK>(nullptr, "HookExplorer", [&] { return shell::IconLayoutHook((install & 0xFF) == 1); });
 }
 
 // A byte boolean: exactly 0 or 1.
 BOOL WINAPI HookContext(std::uint32_t install) {
-    return Guarded<BOOL>(FALSE, "HookContext", [&] {
-        const bool ok = (install & 0xFF) == 1 ? shell::InstallDesktopMenuHooks() : shell::RemoveDesktopMenuHooks();
-        return ok ? TRUE : FALSE;
-    });
+    return Guarded<BOOL>(FALSE, "HookContext", [&] { return shell::DesktopMenuHooks((install & 0xFF) == 1) ? TRUE : FALSE; });
 }
 
 }  // extern "C"

@@ -19,12 +19,14 @@ void __verbose_terminate_handler() { std::abort(); }
 // pleases, would in the end fail in any module that needs a slot. The link routes every
 // TlsAlloc of this DLL through RecordingTlsAlloc (ld --wrap on the import), so the slots can
 // be released when the DLL is unloaded.
-// The import pointer's symbol as the linker names it: 32-bit names carry a leading
-// underscore and the stdcall suffix, 64-bit names neither.
+// The wrap's symbols as the assembler names them: ld's "__real_"/"__wrap_" go before the
+// import's name as --wrap gives it (cmake/win32.cmake), and 32-bit names then take the
+// leading underscore of every C symbol (and the import its stdcall suffix); 64-bit names
+// neither.
 #if defined(_WIN64)
-#define VEXLO_TLSALLOC_IMPORT "__imp_TlsAlloc"
+#define VEXLO_TLSALLOC_SYMBOL(prefix) prefix "__imp_TlsAlloc"
 #else
-#define VEXLO_TLSALLOC_IMPORT "__imp__TlsAlloc@0"
+#define VEXLO_TLSALLOC_SYMBOL(prefix) "_" prefix "_imp__TlsAlloc@0"
 #endif
 
 namespace {
@@ -33,7 +35,7 @@ constexpr LONG kMaxSlots = 16;
 DWORD g_slots[kMaxSlots];
 LONG g_slotCount = 0;
 
-extern "C" DWORD(WINAPI* const g_realTlsAlloc)() asm("__real_" VEXLO_TLSALLOC_IMPORT);
+extern "C" DWORD(WINAPI* const g_realTlsAlloc)() asm(VEXLO_TLSALLOC_SYMBOL("__real_"));
 
 DWORD WINAPI RecordingTlsAlloc() {
     const DWORD slot = g_realTlsAlloc();
@@ -46,7 +48,7 @@ DWORD WINAPI RecordingTlsAlloc() {
 
 }  // namespace
 
-extern "C" DWORD(WINAPI* const g_wrappedTlsAlloc)() asm("__wrap_" VEXLO_TLSALLOC_IMPORT) = RecordingTlsAlloc;
+extern "C" DWORD(WINAPI* const g_wrappedTlsAlloc)() asm(VEXLO_TLSALLOC_SYMBOL("__wrap_")) = RecordingTlsAlloc;
 
 namespace vexlo::runtime {
 

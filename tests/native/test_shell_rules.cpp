@@ -1,5 +1,5 @@
 // Rules of the message box, Run As, the two context-menu extensions and their
-// registration that need no Win32.
+// registration, and the hook helper's records, that need no Win32.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dialogs/runas_rules.h"
+#include "shared/hook_channel.h"
 #include "shared/message_rules.h"
 #include "shell/context_rules.h"
 #include "shell/registration_table.h"
@@ -458,6 +459,33 @@ TEST(Registration, ShortServerPathOnlyForPathsWithABlank) {
     EXPECT_EQ(ServerFileName("C:\\Q\\Vexlo.dll", "C:\\Q\\VEXLO~1.DLL"), "C:\\Q\\Vexlo.dll");
     // No short form to be had (8.3 names off): the long path stays.
     EXPECT_EQ(ServerFileName("C:\\A B\\Vexlo.dll", ""), "C:\\A B\\Vexlo.dll");
+}
+
+// ---- The hook helper's channel ----
+
+TEST(HookChannel, RecordsAndPipeName) {
+    using namespace vexlo::hookchannel;
+    Request request;
+    request.kind = static_cast<std::uint32_t>(Kind::DesktopMenu);
+    request.install = 1;
+    EXPECT_TRUE(IsValid(request));
+    using Breaker = void (*)(Request&);
+    const Breaker breakers[] = {[](Request& r) { r.magic ^= 1; }, [](Request& r) { r.version = 2; },
+                                [](Request& r) { r.kind = 3; }, [](Request& r) { r.kind = 0; },
+                                [](Request& r) { r.install = 0x101; }};
+    for (Breaker bad : breakers) {
+        Request r = request;
+        bad(r);
+        EXPECT_FALSE(IsValid(r));
+    }
+    Reply reply;
+    reply.ok = 2;  // a boolean is 0 or 1
+    EXPECT_FALSE(IsValid(reply));
+
+    // Nothing in a desktop's name can reach another pipe, and the name stays within 256.
+    EXPECT_EQ(PipeName("S-1-5-21-7", 2, "Default"), "\\\\.\\pipe\\Vexlo.Hook64.S-1-5-21-7.2.Default");
+    EXPECT_EQ(PipeName("S-1", 0, "a\\b/c:d\n"), "\\\\.\\pipe\\Vexlo.Hook64.S-1.0.a_b_c_d_");
+    EXPECT_EQ(PipeName("S-1", 0, std::string(400, 'x')).size(), 256u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 #include <cstring>
@@ -35,8 +36,9 @@ std::string ReadFile(const std::string& path) {
     return s.str();
 }
 
-HANDLE StartHost(const std::string& args) {
-    std::string cmd = "\"" + harness::ExeDir() + "VexloHost.exe\" " + args;
+// The host of the given path (the 32-bit one next to the tests by default).
+HANDLE StartHost(const std::string& args, const std::string& exe = harness::ExeDir() + "VexloHost.exe") {
+    std::string cmd = "\"" + exe + "\" " + args;
     STARTUPINFOA si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -92,8 +94,8 @@ std::ostream& operator<<(std::ostream& os, const Icon& i) { return os << i.capti
 // The stand-in Explorer, driven by WM_COPYDATA; closed with the test.
 class StandIn {
 public:
-    explicit StandIn(int icons = 0) {
-        process_ = StartHost("explorer " + std::to_string(icons));
+    explicit StandIn(int icons = 0, const std::string& host = harness::ExeDir() + "VexloHost.exe") {
+        process_ = StartHost("explorer " + std::to_string(icons), host);
         harness::WaitUntil([&] { return (progman_ = FindWindowA("Progman", "Program Manager")) != nullptr; }, 15000);
     }
     ~StandIn() {
@@ -102,6 +104,7 @@ public:
         if (process_) CloseHandle(process_);
     }
     HWND progman() const { return progman_; }
+    HANDLE process() const { return process_; }
     HWND list() const { return GetWindow(GetWindow(progman_, GW_CHILD), GW_CHILD); }
     LRESULT Command(StandInCommand c, const std::string& data = "") const {
         COPYDATASTRUCT cd{c, static_cast<DWORD>(data.size()), const_cast<char*>(data.data())};
@@ -358,6 +361,17 @@ protected:
         harness::WaitUntil([&] { return !(r = ReadMenu(explorer)).items.empty(); });
         return r;
     }
+    // From a driver thread: a left click on "Switch desktop" opens it, one on "Third"
+    // chooses it; waits for the command to reach the main program's window.
+    void ClickThird(const StandIn& explorer) {
+        MenuReport menu = Open(explorer);
+        ASSERT_TRUE(menu.Find("Switch desktop"));
+        ClickAt(menu.Find("Switch desktop")->rect);
+        menu = ReadMenu(explorer);
+        ASSERT_TRUE(menu.Find("Third"));
+        ClickAt(menu.Find("Third")->rect);
+        EXPECT_TRUE(recorder_.WaitFor(VEXLO_WM_DESKTOP_COMMAND));
+    }
     harness::Recorder recorder_;
 };
 
@@ -405,14 +419,8 @@ TEST_F(DesktopMenuTest, LeftClickPostsTheChoiceAndKeyboardDoesNot) {
         Sleep(300);
         EXPECT_EQ(recorder_.Count(VEXLO_WM_DESKTOP_COMMAND), 0u);
 
-        // A left click on "Switch desktop" opens it, one on "Third" chooses 1002.
-        MenuReport menu = Open(explorer);
-        ASSERT_TRUE(menu.Find("Switch desktop"));
-        ClickAt(menu.Find("Switch desktop")->rect);
-        menu = ReadMenu(explorer);
-        ASSERT_TRUE(menu.Find("Third"));
-        ClickAt(menu.Find("Third")->rect);
-        EXPECT_TRUE(recorder_.WaitFor(VEXLO_WM_DESKTOP_COMMAND));
+        // The mouse chooses "Third", 1002.
+        ClickThird(explorer);
         EXPECT_EQ(ReadMenu(explorer).chosen, 1002);
     }));
     const auto messages = recorder_.Messages();
@@ -422,6 +430,145 @@ TEST_F(DesktopMenuTest, LeftClickPostsTheChoiceAndKeyboardDoesNot) {
         EXPECT_EQ(m.wp, 1002u);
         EXPECT_EQ(m.lp, 0);
     }
+}
+
+// ---- A 64-bit Explorer, reached through the hook helper ----
+// A 32-bit DLL cannot be hooked into a 64-bit thread (Wine accepts the hook and never runs
+// it), so every check here is an effect in the 64-bit stand-in, never a handle.
+
+// The win64 tree's bin folder as a Windows path (Wine sees the Unix root as Z:).
+std::string Win64Bin() {
+    std::string path = VEXLO_WIN64_BIN;
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path + "\\";
+}
+
+// The helper processes that a given process started.
+std::vector<DWORD> HelpersOf(DWORD parent) {
+    std::vector<DWORD> ids;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snap, &entry); more; more = Process32Next(snap, &entry))
+        if (_stricmp(entry.szExeFile, "VexloHook64.exe") == 0 && entry.th32ParentProcessID == parent)
+            ids.push_back(entry.th32ProcessID);
+    CloseHandle(snap);
+    return ids;
+}
+
+bool Is64Bit(HANDLE process) {
+    BOOL wow = TRUE;
+    return IsWow64Process(process, &wow) && !wow;
+}
+
+class Explorer64Test : public DesktopMenuTest {
+protected:
+    void SetUp() override {
+        DesktopMenuTest::SetUp();
+        // The product folder holds both libraries and the helper: put the 64-bit ones next
+        // to the Vexlo.dll under test. A missing one fails the test.
+        for (const char* file : {"Vexlo64.dll", "VexloHook64.exe"})
+            ASSERT_TRUE(CopyFileA((Win64Bin() + file).c_str(), (harness::ExeDir() + file).c_str(), FALSE))
+                << Win64Bin() << file << " (build the win64 tree)";
+        ASSERT_NE(GetFileAttributesA(host64_.c_str()), INVALID_FILE_ATTRIBUTES) << host64_;
+    }
+    void TearDown() override {
+        DesktopMenuTest::TearDown();
+        // Nothing held any more: the helper ends by itself. One that stays is a fault, and
+        // is ended here so it cannot outlive the test.
+        const bool ended = harness::WaitUntil([] { return HelpersOf(GetCurrentProcessId()).empty(); }, 5000);
+        for (DWORD id : HelpersOf(GetCurrentProcessId())) KillProcess(id);
+        EXPECT_TRUE(ended) << "the helper did not end with its last hook";
+    }
+    static void KillProcess(DWORD id) {
+        if (HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+            TerminateProcess(p, 1);
+            WaitForSingleObject(p, 5000);
+            CloseHandle(p);
+        }
+    }
+    // Installs the icon layout hook and checks that a save and a restore reach the stand-in.
+    void ExpectLayoutKept(const StandIn& explorer) {
+        explorer.Set({{"Mail", 10, 10}, {"Notes", 100, 10}});
+        const std::vector<Icon> before = explorer.Icons();
+        ASSERT_EQ(before.size(), 2u);
+        DeleteFileA(File("L1").c_str());
+        ASSERT_TRUE(HookExplorer(1));
+        NameLayout("Hooks", "L1");
+        explorer.Request(VEXLO_ICONS_SAVE);
+        EXPECT_EQ(ReadFile(File("L1")), Saved(before, "L1"));
+        explorer.Set({{"Notes", 300, 300}, {"Mail", 400, 300}});
+        explorer.Request(VEXLO_ICONS_RESTORE);
+        EXPECT_EQ(explorer.Icons(), (std::vector<Icon>{{"Notes", 100, 10}, {"Mail", 10, 10}}));
+    }
+    // Installs the menu hooks and checks that the stand-in's desktop menu carries the items.
+    void ExpectMenuItems(const StandIn& explorer) {
+        ASSERT_EQ(HookContext(1), 1);
+        const MenuReport menu = Open(explorer);
+        explorer.Command(vexlo::host::kCloseMenu);
+        EXPECT_TRUE(menu.Find("Quillmere Settings"));
+        EXPECT_TRUE(menu.Find("Switch desktop"));
+        EXPECT_TRUE(menu.Find("Third"));
+    }
+    std::string host64_ = Win64Bin() + "VexloHost64.exe";
+};
+
+TEST_F(Explorer64Test, LayoutAndMenuThroughOneHelper) {
+    StandIn explorer(0, host64_);
+    ASSERT_TRUE(explorer.progman());
+    ASSERT_TRUE(Is64Bit(explorer.process()));
+    ExpectLayoutKept(explorer);
+    ExpectMenuItems(explorer);
+    // One helper serves the desktop, and the click's command reaches the main program.
+    EXPECT_EQ(HelpersOf(GetCurrentProcessId()).size(), 1u);
+    ASSERT_TRUE(harness::Drive([&] { ClickThird(explorer); }));
+    ASSERT_EQ(recorder_.Count(VEXLO_WM_DESKTOP_COMMAND), 1u);
+    for (const auto& m : recorder_.Messages()) {
+        if (m.msg == VEXLO_WM_DESKTOP_COMMAND) {
+            EXPECT_EQ(m.wp, 1002u);
+        }
+    }
+    // Removed: the answers of today; the helper then ends (checked on tear-down).
+    EXPECT_EQ(HookExplorer(0), nullptr);
+    EXPECT_EQ(HookContext(0), 1);
+    EXPECT_EQ(HookContext(0), 0);
+}
+
+TEST_F(Explorer64Test, HelperDeathAndExplorerRestart) {
+    {
+        StandIn explorer(0, host64_);
+        ASSERT_TRUE(explorer.progman());
+        ASSERT_TRUE(HookExplorer(1));
+        // A helper that died is started again by the next install.
+        const std::vector<DWORD> helpers = HelpersOf(GetCurrentProcessId());
+        ASSERT_EQ(helpers.size(), 1u);
+        KillProcess(helpers[0]);
+        ExpectLayoutKept(explorer);
+    }
+    // Explorer restarted: its hooks went with it, and installing again works at once.
+    StandIn explorer(0, host64_);
+    ASSERT_TRUE(explorer.progman());
+    ExpectLayoutKept(explorer);
+    ExpectMenuItems(explorer);
+
+    // The helper that a main program started ends with that program, hooks held or not.
+    HookExplorer(0);
+    HookContext(0);
+    HANDLE main = StartHost("desktophooks 60");
+    ASSERT_TRUE(main);
+    std::vector<DWORD> started;
+    harness::WaitUntil([&] { return !(started = HelpersOf(GetProcessId(main))).empty(); }, 10000);
+    ASSERT_EQ(started.size(), 1u);
+    HANDLE helper = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, started[0]);
+    ASSERT_TRUE(helper);
+    TerminateProcess(main, 1);
+    CloseHandle(main);
+    const bool ended = WaitForSingleObject(helper, 5000) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(helper, 1);
+    CloseHandle(helper);
+    EXPECT_TRUE(ended) << "the helper outlived its main program";
 }
 
 }  // namespace

@@ -123,8 +123,8 @@ target_link_options(VexloEmpty PRIVATE -static -static-libgcc -s)
 # GoogleTest built from source, statically (Debian ships the sources; on Windows point
 # VEXLO_GTEST_SOURCE at a googletest checkout, or leave it empty to build without tests).
 set(VEXLO_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the Wine tests")
-# The Wine test program is a 32-bit main program (it calls the exports with the 32-bit
-# conventions); it drives the 64-bit binaries from the 32-bit tree.
+# The Wine tests are a 32-bit program: they play the 32-bit main program and reach the
+# 64-bit side through the programs of the win64 tree.
 if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

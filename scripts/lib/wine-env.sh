@@ -3,6 +3,8 @@
 # Needs VEXLO_BUILD_ROOT (the build/ folder).
 
 vexlo_wine_start() {
+  # A 64-bit prefix runs 32-bit and 64-bit programs alike: the 32-bit DLL's suite and the
+  # 64-bit DLL, its hook helper and a 64-bit stand-in Explorer.
   export WINEPREFIX="${VEXLO_BUILD_ROOT}/wineprefix64"
   export WINEARCH=win64
   export WINEDEBUG=-all

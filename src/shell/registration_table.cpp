@@ -54,15 +54,15 @@ std::vector<RegWrite> RegistrationWrites(const ShellClass& cls, std::string_view
 
 std::vector<RegDelete> UnregistrationDeletes(const ShellClass& cls) {
     std::vector<RegDelete> steps;
+    steps.push_back({RegRoot::ClassesRoot, ClsidKey(cls) + "\\InprocServer32"});
+    steps.push_back({RegRoot::ClassesRoot, ClsidKey(cls)});
     for (std::size_t i = 0; i < cls.fileClassCount; ++i) {
         const std::string shellex = ShellexKey(cls.fileClasses[i]);
         const std::string handlers = shellex + "\\ContextMenuHandlers";
-        steps.push_back({RegRoot::ClassesRoot, handlers + "\\" + std::string(cls.handlerName)});
-        steps.push_back({RegRoot::ClassesRoot, handlers});
-        steps.push_back({RegRoot::ClassesRoot, shellex});
+        steps.push_back({RegRoot::ClassesRoot, handlers + "\\" + std::string(cls.handlerName), true});
+        steps.push_back({RegRoot::ClassesRoot, handlers, true});
+        steps.push_back({RegRoot::ClassesRoot, shellex, true});
     }
-    steps.push_back({RegRoot::ClassesRoot, ClsidKey(cls) + "\\InprocServer32"});
-    steps.push_back({RegRoot::ClassesRoot, ClsidKey(cls)});
     return steps;
 }
 

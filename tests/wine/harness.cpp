@@ -429,11 +429,23 @@ HANDLE StartProgram(const std::string& commandLine, const std::string& outFile) 
 }
 
 std::string RunHostOutput(const std::string& args, DWORD timeoutMs) {
+    return RunProgramOutput("\"" + ExeDir() + "VexloHost.exe\" " + args, timeoutMs);
+}
+
+std::string Win64Bin() {
+    std::string path = VEXLO_WIN64_BIN;
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;  // Wine shows the Unix root as Z:
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path + "\\";
+}
+
+std::string RunProgramOutput(const std::string& commandLine, DWORD timeoutMs) {
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     const std::string outFile = std::string(temp) + "vexlo_host_output.txt";
-    HANDLE process = StartProgram("\"" + ExeDir() + "VexloHost.exe\" " + args, outFile);
-    if (!process) return "(host did not start)";
+    HANDLE process = StartProgram(commandLine, outFile);
+    if (!process) return "(program did not start)";
     if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) TerminateProcess(process, 1);
     CloseHandle(process);
     std::string text;

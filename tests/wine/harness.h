@@ -190,6 +190,11 @@ namespace harness {
 HANDLE StartProgram(const std::string& commandLine, const std::string& outFile = {});
 // Runs the reference host with the arguments to its end and returns what it printed.
 std::string RunHostOutput(const std::string& args, DWORD timeoutMs = 30000);
+// Any program of the build, the same way.
+std::string RunProgramOutput(const std::string& commandLine, DWORD timeoutMs = 30000);
+// The win64 tree's bin folder (Vexlo64.dll, VexloHook64.exe, VexloHost64.exe), with a
+// closing backslash.
+std::string Win64Bin();
 // The shell folder's own data object for items of one folder, as Explorer hands it to a
 // context-menu extension (CF_HDROP among its formats); null when the shell has none.
 IDataObject* ShellDataObject(const std::vector<std::wstring>& paths);

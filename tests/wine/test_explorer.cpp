@@ -436,15 +436,6 @@ TEST_F(DesktopMenuTest, LeftClickPostsTheChoiceAndKeyboardDoesNot) {
 // A 32-bit DLL cannot be hooked into a 64-bit thread (Wine accepts the hook and never runs
 // it), so every check here is an effect in the 64-bit stand-in, never a handle.
 
-// The win64 tree's bin folder as a Windows path (Wine sees the Unix root as Z:).
-std::string Win64Bin() {
-    std::string path = VEXLO_WIN64_BIN;
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path + "\\";
-}
-
 // The helper processes that a given process started.
 std::vector<DWORD> HelpersOf(DWORD parent) {
     std::vector<DWORD> ids;
@@ -470,8 +461,8 @@ protected:
         // The product folder holds both libraries and the helper: put the 64-bit ones next
         // to the Vexlo.dll under test. A missing one fails the test.
         for (const char* file : {"Vexlo64.dll", "VexloHook64.exe"})
-            ASSERT_TRUE(CopyFileA((Win64Bin() + file).c_str(), (harness::ExeDir() + file).c_str(), FALSE))
-                << Win64Bin() << file << " (build the win64 tree)";
+            ASSERT_TRUE(CopyFileA((harness::Win64Bin() + file).c_str(), (harness::ExeDir() + file).c_str(), FALSE))
+                << harness::Win64Bin() << file << " (build the win64 tree)";
         ASSERT_NE(GetFileAttributesA(host64_.c_str()), INVALID_FILE_ATTRIBUTES) << host64_;
     }
     void TearDown() override {
@@ -516,7 +507,7 @@ protected:
         EXPECT_TRUE(menu.Find("Switch desktop"));
         EXPECT_TRUE(menu.Find("Third"));
     }
-    std::string host64_ = Win64Bin() + "VexloHost64.exe";
+    std::string host64_ = harness::Win64Bin() + "VexloHost64.exe";
 };
 
 TEST_F(Explorer64Test, LayoutAndMenuThroughOneHelper) {

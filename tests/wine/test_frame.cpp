@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -45,33 +47,81 @@ std::set<std::string> Imports(HMODULE m) {
     return out;
 }
 
-}  // namespace
+// A module file of either bitness read from disk (a 32-bit process cannot load a 64-bit
+// DLL): its export names with their ordinals, and the libraries it imports.
+struct PeFile {
+    bool is64 = false;
+    std::string moduleName;
+    std::map<std::string, WORD> exports;
+    std::set<std::string> imports;
+
+    explicit PeFile(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        image_.assign(std::istreambuf_iterator<char>(in), {});
+        if (image_.size() < sizeof(IMAGE_DOS_HEADER)) return;
+        const auto* dos = At<IMAGE_DOS_HEADER>(0);
+        const auto* nt = At<IMAGE_NT_HEADERS32>(static_cast<DWORD>(dos->e_lfanew));
+        is64 = nt->FileHeader.Machine == IMAGE_FILE_MACHINE_AMD64;
+        sections_ = reinterpret_cast<const IMAGE_SECTION_HEADER*>(reinterpret_cast<const BYTE*>(&nt->OptionalHeader) +
+                                                                   nt->FileHeader.SizeOfOptionalHeader);
+        sectionCount_ = nt->FileHeader.NumberOfSections;
+        const IMAGE_DATA_DIRECTORY* dirs =
+            is64 ? At<IMAGE_NT_HEADERS64>(static_cast<DWORD>(dos->e_lfanew))->OptionalHeader.DataDirectory
+                 : nt->OptionalHeader.DataDirectory;
+        const auto* exp = AtRva<IMAGE_EXPORT_DIRECTORY>(dirs[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
+        moduleName = AtRva<char>(exp->Name);
+        for (DWORD i = 0; i < exp->NumberOfNames; ++i)
+            exports[AtRva<char>(AtRva<DWORD>(exp->AddressOfNames)[i])] =
+                static_cast<WORD>(exp->Base + AtRva<WORD>(exp->AddressOfNameOrdinals)[i]);
+        for (auto d = AtRva<IMAGE_IMPORT_DESCRIPTOR>(dirs[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress); d->Name; ++d) {
+            std::string name = AtRva<char>(d->Name);
+            for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+            imports.insert(name);
+        }
+    }
+
+private:
+    template <typename T>
+    const T* At(DWORD offset) const {
+        return reinterpret_cast<const T*>(image_.data() + offset);
+    }
+    template <typename T>
+    const T* AtRva(DWORD rva) const {
+        for (WORD i = 0; i < sectionCount_; ++i) {
+            const IMAGE_SECTION_HEADER& s = sections_[i];
+            if (rva >= s.VirtualAddress && rva < s.VirtualAddress + s.SizeOfRawData)
+                return At<T>(rva - s.VirtualAddress + s.PointerToRawData);
+        }
+        return At<T>(rva);
+    }
+    std::vector<char> image_;
+    const IMAGE_SECTION_HEADER* sections_ = nullptr;
+    WORD sectionCount_ = 0;
+};
 
 // Each export joins this table when its module is built; the names are undecorated and
-// nothing else is exported.
+// nothing else is exported. The 64-bit twin has the same table.
+const std::map<std::string, WORD> kExpectedExports = {
+    {"GetNewPassword", 13},    {"GetNewPasswordThrd", 12}, {"ShowAbout", 11},      {"Logon", 10},
+    {"GetRDPSettings", 7},     {"GetRFBSettings", 6},      {"ShowRunAs", 9},       {"DllGetClassObject", 4},
+    {"DllCanUnloadNow", 3},    {"DllRegisterServer", 2},   {"DllUnregisterServer", 1},
+    {"AltTabHook", 8},         {"ShowSwitcherWnd", 5},     {"HookExplorer", 15},   {"HookContext", 14},
+};
+
+// Self-contained: no compiler runtime DLL has to travel with it.
+const std::set<std::string> kSystemLibraries = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL",   "ADVAPI32.DLL",
+                                                "SHELL32.DLL",  "OLE32.DLL",  "MSVCRT.DLL",  "MSIMG32.DLL",
+                                                "COMCTL32.DLL", "OLEAUT32.DLL", "NETAPI32.DLL", "PSAPI.DLL"};
+
+}  // namespace
+
 TEST(ExportTable, NamesAndOrdinalsExactly) {
     HMODULE dll = harness::Vexlo();
     ASSERT_NE(dll, nullptr);
     std::string moduleName;
     const auto exports = Exports(dll, &moduleName);
     EXPECT_EQ(moduleName, "Vexlo.dll");
-    const std::map<std::string, WORD> expected = {
-        {"GetNewPassword", 13},
-        {"GetNewPasswordThrd", 12},
-        {"ShowAbout", 11},
-        {"Logon", 10},
-        {"GetRDPSettings", 7},
-        {"GetRFBSettings", 6},
-        {"ShowRunAs", 9},
-        {"DllGetClassObject", 4},
-        {"DllCanUnloadNow", 3},
-        {"DllRegisterServer", 2},
-        {"DllUnregisterServer", 1},
-        {"AltTabHook", 8},
-        {"ShowSwitcherWnd", 5},
-        {"HookExplorer", 15},
-        {"HookContext", 14},
-    };
+    const std::map<std::string, WORD>& expected = kExpectedExports;
     EXPECT_EQ(exports, expected);
     for (const auto& [name, ordinal] : expected)
         EXPECT_EQ(GetProcAddress(dll, MAKEINTRESOURCEA(ordinal)), GetProcAddress(dll, name.c_str()))
@@ -79,12 +129,17 @@ TEST(ExportTable, NamesAndOrdinalsExactly) {
 }
 
 TEST(ExportTable, ImportsOnlySystemLibraries) {
-    // Self-contained: no compiler runtime DLL has to travel with it.
-    const std::set<std::string> allowed = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL",
-                                           "ADVAPI32.DLL", "SHELL32.DLL", "OLE32.DLL",
-                                           "MSVCRT.DLL",   "MSIMG32.DLL", "COMCTL32.DLL",
-                                           "OLEAUT32.DLL", "NETAPI32.DLL", "PSAPI.DLL"};
-    for (const std::string& name : Imports(harness::Vexlo())) EXPECT_TRUE(allowed.count(name)) << name;
+    for (const std::string& name : Imports(harness::Vexlo())) EXPECT_TRUE(kSystemLibraries.count(name)) << name;
+}
+
+// The 64-bit twin: its own name, the same exports and ordinals, system imports only.
+TEST(ExportTable, The64BitTwinMatches) {
+    const PeFile twin(harness::Win64Bin() + "Vexlo64.dll");
+    ASSERT_TRUE(twin.is64) << "no 64-bit Vexlo64.dll in " << harness::Win64Bin();
+    EXPECT_EQ(twin.moduleName, "Vexlo64.dll");
+    EXPECT_EQ(twin.exports, kExpectedExports);
+    ASSERT_FALSE(twin.imports.empty());
+    for (const std::string& name : twin.imports) EXPECT_TRUE(kSystemLibraries.count(name)) << name;
 }
 
 namespace {

@@ -479,3 +479,63 @@ TEST_F(IconManager, CopyToSkipsLinksAndStopsAtItsBounds) {
 }
 
 }  // namespace
+
+namespace {
+
+// Both DLLs registered by the regsvr32 of their own bitness, each in its own registry view;
+// a 64-bit client (the 64-bit reference host, building a file's menu as Explorer does)
+// creates the extensions; unregistering one DLL leaves the other's menu working.
+std::string ServerIn(REGSAM view) {
+    HKEY key = nullptr;
+    const std::string path = std::string("CLSID\\") + kIconText + "\\InprocServer32";
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return "(missing)";
+    char data[MAX_PATH] = {};
+    DWORD size = sizeof data;
+    RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    return data;
+}
+
+TEST_F(IconManager, BothBitnessesRegisterInTheirOwnViewsAndStandAlone) {
+    const std::string dll32 = harness::ExeDir() + "Vexlo.dll", dll64 = harness::Win64Bin() + "Vexlo64.dll";
+    ASSERT_NE(GetFileAttributesA(dll64.c_str()), INVALID_FILE_ATTRIBUTES) << dll64;
+    // From a 32-bit process, system32 is the 32-bit folder; sysnative is the 64-bit one.
+    const std::string regsvr32 = "C:\\windows\\syswow64\\regsvr32.exe", regsvr64 = "C:\\windows\\sysnative\\regsvr32.exe";
+    const auto run = [](const std::string& command) {
+        HANDLE p = harness::StartProgram(command);
+        if (!p) return -1;
+        WaitForSingleObject(p, 30000);
+        DWORD code = 1;
+        GetExitCodeProcess(p, &code);
+        CloseHandle(p);
+        return static_cast<int>(code);
+    };
+    ASSERT_EQ(run(regsvr32 + " /s \"" + dll32 + "\""), 0);
+    ASSERT_EQ(run(regsvr64 + " /s \"" + dll64 + "\""), 0);
+    EXPECT_NE(ServerIn(KEY_WOW64_32KEY).find("Vexlo.dll"), std::string::npos) << ServerIn(KEY_WOW64_32KEY);
+    EXPECT_NE(ServerIn(KEY_WOW64_64KEY).find("Vexlo64.dll"), std::string::npos) << ServerIn(KEY_WOW64_64KEY);
+
+    const std::wstring file = source_ + L"\\both.txt";
+    WriteFileW(file, "x");
+    StartMainProgram();
+    char narrow[MAX_PATH] = {};
+    WideCharToMultiByte(CP_ACP, 0, file.c_str(), -1, narrow, MAX_PATH, nullptr, nullptr);
+    const std::string client = "\"" + harness::Win64Bin() + "VexloHost64.exe\" shell menu ";
+    const auto menu = [&](const char* which) { return harness::RunProgramOutput(client + which + " \"" + narrow + "\""); };
+    std::string icons = menu("icons");
+    EXPECT_NE(icons.find("CoCreateInstance returned 0x00000000"), std::string::npos) << icons;
+    EXPECT_NE(icons.find("Icon Manager"), std::string::npos) << icons;
+    const std::string runas = menu("runas");
+    EXPECT_NE(runas.find("CoCreateInstance returned 0x00000000"), std::string::npos) << runas;
+
+    ASSERT_EQ(run(regsvr32 + " /u /s \"" + dll32 + "\""), 0);
+    EXPECT_EQ(ServerIn(KEY_WOW64_32KEY), "(missing)");
+    icons = menu("icons");
+    EXPECT_NE(icons.find("Icon Manager"), std::string::npos) << icons;  // the 64-bit one still works
+
+    ASSERT_EQ(run(regsvr64 + " /u /s \"" + dll64 + "\""), 0);
+    EXPECT_EQ(ServerIn(KEY_WOW64_64KEY), "(missing)");
+    EXPECT_FALSE(KeyExists("*\\shellex\\ContextMenuHandlers\\Icon Manager"));
+}
+
+}  // namespace

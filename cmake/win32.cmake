@@ -133,6 +133,25 @@ target_link_options(VexloEmpty PRIVATE -static -static-libgcc -s)
 
 # GoogleTest built from source, statically (Debian ships the sources; on Windows point
 # VEXLO_GTEST_SOURCE at a googletest checkout, or leave it empty to build without tests).
+# The 64-bit files come from the win64 tree: the 32-bit tree's tests drive them and its
+# package carries them.
+set(VEXLO_WIN64_BIN ${CMAKE_SOURCE_DIR}/build/win64/bin CACHE PATH "bin folder of the win64 tree")
+
+# The release package (cpack, ZIP): both libraries, the hook helper, the header and the
+# export table for callers, the reference host and the README, all in one folder as they
+# sit in the product folder. Packed from the 32-bit tree once the win64 tree is built.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  install(TARGETS Vexlo VexloHost RUNTIME DESTINATION .)
+  install(FILES ${VEXLO_WIN64_BIN}/Vexlo64.dll ${VEXLO_WIN64_BIN}/VexloHook64.exe DESTINATION .)
+  install(FILES ${CMAKE_SOURCE_DIR}/include/Vexlo.h ${CMAKE_SOURCE_DIR}/src/frame/Vexlo.def
+                ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME Vexlo)
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  include(CPack)
+endif()
+
 set(VEXLO_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the Wine tests")
 # The Wine tests are a 32-bit program: they play the 32-bit main program and reach the
 # 64-bit side through the programs of the win64 tree.
@@ -151,7 +170,6 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_include_directories(vexlo_wine_tests PRIVATE ${CMAKE_BINARY_DIR}/generated)
   target_link_options(vexlo_wine_tests PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
   # The 64-bit helper, library and host that the 32-bit tests drive a 64-bit Explorer with.
-  set(VEXLO_WIN64_BIN ${CMAKE_SOURCE_DIR}/build/win64/bin CACHE PATH "bin folder of the win64 tree")
   target_compile_definitions(vexlo_wine_tests PRIVATE VEXLO_WIN64_BIN="${VEXLO_WIN64_BIN}")
   add_dependencies(vexlo_wine_tests Vexlo VexloHost)
   # One process per test case keeps windows, registry and shared blocks of one case from

@@ -59,14 +59,14 @@ int main(int argc, char** argv) {
                     &key, nullptr);
     RegSetValueExA(key, "Profile", 0, REG_SZ, reinterpret_cast<const BYTE*>("Bench"), 6);
     RegCloseKey(key);
-    HMODULE vexlo = LoadLibraryA((ExeDir() + "Vexlo.dll").c_str());
+    HMODULE vexlo = LoadLibraryA((ExeDir() + VEXLO_HOST_DLL).c_str());
     auto hook = reinterpret_cast<VexloHookExplorerFn>(reinterpret_cast<void*>(GetProcAddress(vexlo, "HookExplorer")));
     char appData[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
     const std::string folder = std::string(appData) + "\\Brindlecote\\Quillmere\\Bench";
     SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
 
-    std::string cmd = "\"" + ExeDir() + "VexloHost.exe\" explorer 0";
+    std::string cmd = "\"" + ExeDir() + VEXLO_BENCH_HOST "\" explorer 0";
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};

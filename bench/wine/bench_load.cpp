@@ -45,14 +45,14 @@ long FileSize(const std::string& path) {
 }  // namespace
 
 int main() {
-    const std::string vexlo = ExeDir() + "Vexlo.dll", empty = ExeDir() + "VexloEmpty.dll";
+    const std::string vexlo = ExeDir() + VEXLO_HOST_DLL, empty = ExeDir() + "VexloEmpty.dll";
     const int n = 50;
     // Cold: the system DLLs that Vexlo.dll imports are loaded and unloaded with it each time.
     // Interleave the two so machine noise hits both alike.
     double e = LoadUnload(empty, n), v = LoadUnload(vexlo, n);
     e = std::min(e, LoadUnload(empty, n));
     v = std::min(v, LoadUnload(vexlo, n));
-    std::printf("cold: load+unload Vexlo.dll %.1f us, empty DLL %.1f us, ratio %.2f\n", v, e, v / e);
+    std::printf("cold: load+unload " VEXLO_HOST_DLL " %.1f us, empty DLL %.1f us, ratio %.2f\n", v, e, v / e);
 
     // Warm: its imports already in the process, as in the main program and in Explorer; what
     // is left is mapping the DLL and the library's own start-up and shut-down.
@@ -63,7 +63,7 @@ int main() {
     v = LoadUnload(vexlo, n);
     e = std::min(e, LoadUnload(empty, n));
     v = std::min(v, LoadUnload(vexlo, n));
-    std::printf("warm: load+unload Vexlo.dll %.1f us, empty DLL %.1f us, ratio %.2f\n", v, e, v / e);
-    std::printf("Vexlo.dll size: %ld bytes (empty DLL: %ld bytes)\n", FileSize(vexlo), FileSize(empty));
+    std::printf("warm: load+unload " VEXLO_HOST_DLL " %.1f us, empty DLL %.1f us, ratio %.2f\n", v, e, v / e);
+    std::printf(VEXLO_HOST_DLL " size: %ld bytes (empty DLL: %ld bytes)\n", FileSize(vexlo), FileSize(empty));
     return 0;
 }

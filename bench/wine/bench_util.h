@@ -4,6 +4,15 @@
 
 #include <string>
 
+#include "host/library_name.h"
+
+// The library and the stand-in of the benchmark's own bitness.
+#ifdef _WIN64
+#define VEXLO_BENCH_HOST "VexloHost64.exe"
+#else
+#define VEXLO_BENCH_HOST "VexloHost.exe"
+#endif
+
 namespace bench {
 
 // The folder of the running program, with its trailing separator.

@@ -34,6 +34,15 @@ set_source_files_properties(
   src/shared/crypto/cipher.cpp src/shared/crypto/ripemd128.cpp
   PROPERTIES COMPILE_OPTIONS -O2)
 
+# The rest of the portable code runs once per dialog or menu, not per key, icon or record:
+# built for size, as the Win32 folders are.
+set_source_files_properties(
+  src/shared/error.cpp src/shared/shortstr.cpp src/shared/display_modes.cpp src/shared/settings_rules.cpp
+  src/shared/desktop_name.cpp src/dialogs/dialog_rules.cpp src/shared/remote_records.cpp src/ui/spin_rules.cpp
+  src/remote/remote_rules.cpp src/shared/message_rules.cpp src/dialogs/runas_rules.cpp src/shell/context_rules.cpp
+  src/shell/registration_table.cpp
+  PROPERTIES COMPILE_OPTIONS -Os)
+
 add_library(vexlo_portable STATIC ${VEXLO_PORTABLE_SOURCES})
 target_include_directories(vexlo_portable PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR})
 target_compile_options(vexlo_portable PRIVATE ${VEXLO_WARNINGS} -O2 -ffunction-sections -fdata-sections)
@@ -76,9 +85,12 @@ target_link_options(Vexlo PRIVATE ${VEXLO_STATIC_RUNTIME} -Wl,--wrap=_imp__TlsAl
                     -Wl,--gc-sections -s)
 target_link_libraries(Vexlo PRIVATE ${VEXLO_TOP_FOLDERS})
 
-# Build rules checked as tests: folders depend one way; the DLL runs no code at load.
+# Build rules checked as tests: folders depend one way; handles are freed only by their
+# owners; the DLL runs no code at load.
 add_test(NAME build.Layering COMMAND ${CMAKE_COMMAND} -DSRC=${CMAKE_SOURCE_DIR}/src
          -P ${CMAKE_SOURCE_DIR}/tests/build/layering.cmake)
+add_test(NAME build.OwnedHandles COMMAND ${CMAKE_COMMAND} -DROOT=${CMAKE_SOURCE_DIR}
+         -P ${CMAKE_SOURCE_DIR}/tests/build/owned_handles.cmake)
 add_test(NAME build.NoGlobalConstructors COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DOBJECTS_DIR=${CMAKE_BINARY_DIR}
          -P ${CMAKE_SOURCE_DIR}/tests/build/static_init.cmake)
 

@@ -69,16 +69,14 @@ Fn Lookup(HMODULE lib, const char* name) {
 template <typename Info, typename Call>
 std::vector<std::string> EnumNames(HMODULE netapi, Call&& call, LPWSTR Info::*name) {
     std::vector<std::string> names;
-    auto release = Lookup<NetApiBufferFreeFn>(netapi, "NetApiBufferFree");
-    LPBYTE buffer = nullptr;
+    UniqueNetApiBuffer buffer(Lookup<NetApiBufferFreeFn>(netapi, "NetApiBufferFree"));
     DWORD read = 0, total = 0;
-    const NET_API_STATUS status = call(&buffer, &read, &total);
-    if (status == NERR_Success && buffer) {
-        const Info* entries = reinterpret_cast<const Info*>(buffer);
+    const NET_API_STATUS status = call(buffer.put(), &read, &total);
+    if (status == NERR_Success && buffer.get()) {
+        const Info* entries = reinterpret_cast<const Info*>(buffer.get());
         for (DWORD i = 0; i < read; ++i)
             names.push_back(WideToAnsi(entries[i].*name ? entries[i].*name : L""));
     }
-    if (buffer && release) release(buffer);
     return names;
 }
 
@@ -252,15 +250,14 @@ UniqueHandle LaunchAsUser(const LaunchRequest& request) {
     PROCESS_INFORMATION pi{};
     if (create(user.c_str(), domain.c_str(), password.c_str(), launch::kLogonFlags, application.c_str(),
                commandLine.data(), launch::kCreationFlags, nullptr, nullptr, &si, &pi)) {
-        CloseHandle(pi.hThread);
+        const UniqueHandle thread(pi.hThread);
         return UniqueHandle(pi.hProcess);
     }
     const DWORD error = GetLastError();
-    char* message = nullptr;
+    UniqueLocalMemory message;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<char*>(&message), 0, nullptr);
-    const std::string text = TrimSystemMessage(message ? message : "");
-    if (message) LocalFree(message);
+                   nullptr, error, 0, reinterpret_cast<char*>(message.put()), 0, nullptr);
+    const std::string text = TrimSystemMessage(message ? static_cast<const char*>(message.get()) : "");
     if (InHookProcedure()) ReportCaught("Run As", text.c_str());
     else MessageBoxA(nullptr, text.c_str(), nullptr, launch::kFailureBoxStyle);
     return {};

@@ -9,10 +9,24 @@ namespace {
 thread_local int t_hookDepth = 0;
 }  // namespace
 
-void ReportCaught(const char* where, const char* what) noexcept {
-    char line[512];
-    std::snprintf(line, sizeof line, "Vexlo: %s: %s\n", where ? where : "?", what ? what : "?");
-    OutputDebugStringA(line);
+void LogFailure(const char* file, int line, const char* step, const char* what, unsigned long code) noexcept {
+    char place[128] = "";
+    if (file) {
+        // The file's name is enough to find it; the build's folders are not.
+        const char* name = file;
+        for (const char* p = file; *p; ++p)
+            if (*p == '/' || *p == '\\') name = p + 1;
+        std::snprintf(place, sizeof place, "%s(%d): ", name, line);
+    }
+    char error[32] = "";
+    if (code != 0) std::snprintf(error, sizeof error, " (error %lu)", code);
+    char text[640];
+    std::snprintf(text, sizeof text, "Vexlo: %s%s: %s%s\n", place, step ? step : "?", what ? what : "?", error);
+    OutputDebugStringA(text);
+}
+
+void LogCaught(const char* file, int line, const char* step) noexcept {
+    LogFailure(file, line, step, CurrentExceptionText(), CurrentExceptionCode());
 }
 
 const char* CurrentExceptionText() noexcept {
@@ -22,6 +36,18 @@ const char* CurrentExceptionText() noexcept {
         return e.what();
     } catch (...) {
         return "unknown exception";
+    }
+}
+
+unsigned long CurrentExceptionCode() noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    } catch (const SystemError& e) {
+        return e.code();
+    } catch (...) {
+        return 0;
     }
 }
 

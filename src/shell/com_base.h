@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "shared/handles.h"
+
 namespace vexlo {
 
 // The server's references: live extension objects plus factory locks. The library may
@@ -35,10 +37,8 @@ public:
     // Hands the new object's interface out; the object goes when that fails.
     template <typename T>
     static HRESULT Create(REFIID iid, void** out) {
-        T* object = new T();
-        const HRESULT hr = object->QueryInterface(iid, out);
-        object->Release();
-        return hr;
+        const ComPtr<T> object(new T());
+        return object->QueryInterface(iid, out);
     }
 
 protected:

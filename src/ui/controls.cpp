@@ -446,7 +446,7 @@ const std::array<KindOps, kKindCount> kKinds = {{
 struct FontEntry {
     int height;
     bool bold, underline;
-    HFONT font;
+    UniqueHfont font;
 };
 
 CriticalSection& FontLock() {
@@ -454,9 +454,14 @@ CriticalSection& FontLock() {
     return cs;
 }
 
+// Kept from first use until the library unloads (ReleaseFonts); at process exit the fonts
+// go with the process, and no destructor runs for them.
+StartupSlot<std::vector<FontEntry>> g_fonts;
+
+// Only with FontLock held.
 std::vector<FontEntry>& Fonts() {
-    static std::vector<FontEntry> fonts;
-    return fonts;
+    if (!g_fonts) g_fonts.Emplace();
+    return *g_fonts.get();
 }
 
 }  // namespace
@@ -477,13 +482,13 @@ SIZE TextSize(HDC measure, HFONT font, const char* text) {
 HFONT SharedFont(int height, bool bold, bool underline) {
     Lock lock(FontLock());
     for (const FontEntry& f : Fonts())
-        if (f.height == height && f.bold == bold && f.underline == underline) return f.font;
+        if (f.height == height && f.bold == bold && f.underline == underline) return f.font.get();
     // "MS Sans Serif", height -11: 8 points at 96 dpi, the look of every form.
     HFONT font = CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline ? TRUE : FALSE, FALSE,
                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                              DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
     if (!font) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    Fonts().push_back({height, bold, underline, font});
+    Fonts().push_back({height, bold, underline, UniqueHfont(font)});
     return font;
 }
 
@@ -495,8 +500,7 @@ HFONT UnderlinedFont(HFONT font) {
 
 void ReleaseFonts() noexcept {
     Lock lock(FontLock());
-    for (const FontEntry& f : Fonts()) DeleteObject(f.font);
-    Fonts().clear();
+    g_fonts.Reset();
 }
 
 HWND FindDescendant(HWND root, int id) {

@@ -2,6 +2,7 @@
 // calling convention and what loading does to the process.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <map>
 #include <set>
@@ -107,6 +108,39 @@ TEST(Loading, UnloadGivesBackItsThreadSlots) {
         EXPECT_TRUE(FreeLibrary(m));
     }
     EXPECT_EQ(LowestFreeTlsSlot(), before);
+}
+
+TEST(Loading, PublishesTheProfileAtOnceAndLeavesTheRestToFirstUse) {
+    // The profile is what other processes read as soon as the library is in a process; the
+    // product folder (shell32, and folders made on disk) waits for its first use.
+    char appData[MAX_PATH] = {};
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)));
+    const std::string vendor = std::string(appData) + "\\Brindlecote";
+    std::string tree = vendor + '\0';  // a list of one, ending with two zeros
+    SHFILEOPSTRUCTA remove{};
+    remove.wFunc = FO_DELETE;
+    remove.pFrom = tree.c_str();
+    remove.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationA(&remove);
+    ASSERT_EQ(GetFileAttributesA(vendor.c_str()), INVALID_FILE_ATTRIBUTES);
+    harness::DeleteProductKey();
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Brindlecote\\Quillmere", &key), ERROR_SUCCESS);
+    RegSetValueExA(key, "Profile", 0, REG_SZ, reinterpret_cast<const BYTE*>("Load"), 5);
+    RegCloseKey(key);
+
+    HMODULE m = LoadLibraryA((harness::ExeDir() + "Vexlo.dll").c_str());
+    ASSERT_NE(m, nullptr);
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, "KeyVexloProfile");
+    ASSERT_NE(mapping, nullptr);
+    const auto* block = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(std::string(block, 5), "\x04Load");
+    EXPECT_EQ(GetFileAttributesA(vendor.c_str()), INVALID_FILE_ATTRIBUTES);
+    UnmapViewOfFile(block);
+    CloseHandle(mapping);
+    EXPECT_TRUE(FreeLibrary(m));
+    harness::DeleteProductKey();
 }
 
 TEST(Loading, LoadsUnloadsAndLoadsAgain) {

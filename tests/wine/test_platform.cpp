@@ -14,6 +14,7 @@
 #include "shared/desktops.h"
 #include "shared/guard.h"
 #include "shared/module.h"
+#include "shared/once.h"
 #include "ui/controls.h"
 #include "ui/form.h"
 
@@ -231,6 +232,33 @@ TEST(Guards, EachBoundaryGivesItsStatedResult) {
         return HookResult::Swallow();
     });
     EXPECT_FALSE(ran);
+}
+
+TEST(FirstUse, RunsOnceForThreadsThatComeAtOnceAndAgainAfterAFailure) {
+    RunOnce once;
+    volatile LONG runs = 0, succeeded = 0;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 6; ++i)
+        threads.emplace_back([&] {
+            const bool ok = once.Run([&] {
+                InterlockedIncrement(&runs);
+                Sleep(30);  // the others arrive while it runs
+                return true;
+            });
+            if (ok) InterlockedIncrement(&succeeded);
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(succeeded, 6);
+
+    // A failure reaches its caller, raised or returned, and the next call runs init again.
+    RunOnce failing;
+    int tries = 0;
+    EXPECT_THROW(failing.Run([&]() -> bool { ++tries; throw std::bad_alloc(); }), std::bad_alloc);
+    EXPECT_FALSE(failing.Run([&] { ++tries; return false; }));
+    EXPECT_TRUE(failing.Run([&] { ++tries; return true; }));
+    EXPECT_TRUE(failing.Run([&] { ++tries; return true; }));
+    EXPECT_EQ(tries, 3);
 }
 
 TEST_F(PlatformTest, NoErrorBoxFromInsideAHook) {

@@ -26,9 +26,10 @@ constinit vexlo::startup::Sequence g_dll(kDllSteps);
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+extern "C" [[gnu::no_stack_protector]] BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
+        vexlo::runtime::SeedStackGuard();
         // Under the loader lock: only kernel32 work and the few registry reads of the
         // profile happen here (see shared/once.h).
         vexlo::module::SetInstance(instance);

@@ -1,6 +1,7 @@
+// The boundary guards' reporting: the one failure log line and the exception's code (guard.h).
 #include "shared/guard.h"
 
-#include <cstdio>
+#include <cstddef>
 
 namespace vexlo {
 
@@ -9,20 +10,50 @@ namespace {
 thread_local int t_hookDepth = 0;
 }  // namespace
 
+namespace {
+
+// A line built in place, cut short when full. (Not the C library's formatter: it would
+// bring its whole floating-point printing into the DLL for a few numbers.)
+class Line {
+public:
+    Line& operator<<(const char* s) {
+        for (; s && *s && used_ < sizeof text_ - 1; ++s) text_[used_++] = *s;
+        return *this;
+    }
+    Line& operator<<(unsigned long n) {
+        char digits[12];
+        int count = 0;
+        do digits[count++] = static_cast<char>('0' + n % 10);
+        while ((n /= 10) != 0);
+        while (count > 0 && used_ < sizeof text_ - 1) text_[used_++] = digits[--count];
+        return *this;
+    }
+    const char* c_str() {
+        text_[used_] = '\0';
+        return text_;
+    }
+
+private:
+    char text_[640];
+    std::size_t used_ = 0;
+};
+
+}  // namespace
+
 void LogFailure(const char* file, int line, const char* step, const char* what, unsigned long code) noexcept {
-    char place[128] = "";
+    Line text;
+    text << "Vexlo: ";
     if (file) {
         // The file's name is enough to find it; the build's folders are not.
         const char* name = file;
         for (const char* p = file; *p; ++p)
             if (*p == '/' || *p == '\\') name = p + 1;
-        std::snprintf(place, sizeof place, "%s(%d): ", name, line);
+        text << name << "(" << static_cast<unsigned long>(line) << "): ";
     }
-    char error[32] = "";
-    if (code != 0) std::snprintf(error, sizeof error, " (error %lu)", code);
-    char text[640];
-    std::snprintf(text, sizeof text, "Vexlo: %s%s: %s%s\n", place, step ? step : "?", what ? what : "?", error);
-    OutputDebugStringA(text);
+    text << (step ? step : "?") << ": " << (what ? what : "?");
+    if (code != 0) text << " (error " << code << ")";
+    text << "\n";
+    OutputDebugStringA(text.c_str());
 }
 
 void LogCaught(const char* file, int line, const char* step) noexcept {

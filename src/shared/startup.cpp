@@ -1,3 +1,4 @@
+// The start-up sequence runner and the library's own table of steps (startup.h).
 #include "shared/startup.h"
 
 #include <windows.h>

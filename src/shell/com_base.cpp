@@ -1,3 +1,5 @@
+// The shell extensions' common base: the COM server's reference count, IUnknown and
+// IShellExtInit with the one selected item, and the marked menu item (com_base.h).
 #include "shell/com_base.h"
 
 #include <shellapi.h>

@@ -1,3 +1,4 @@
+// The control kinds' behaviour table and the shared fonts of the form layer (controls.h).
 #include "ui/controls.h"
 
 #include <commctrl.h>

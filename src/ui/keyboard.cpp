@@ -1,3 +1,4 @@
+// Dialog keys for modeless forms: the per-thread message hook and its forms (keyboard.h).
 #include "ui/keyboard.h"
 
 #include <algorithm>

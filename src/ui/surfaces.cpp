@@ -1,3 +1,5 @@
+// The form layer's self-painted controls: pictures (resource bitmaps, icons) and
+// see-through labels, each painting what lies beneath it (declared in surfaces.h).
 #include "ui/surfaces.h"
 
 #include <string>

@@ -2,11 +2,13 @@
 // calling convention and what loading does to the process.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "harness.h"
@@ -117,11 +119,11 @@ TEST(Loading, PublishesTheProfileAtOnceAndLeavesTheRestToFirstUse) {
     ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)));
     const std::string vendor = std::string(appData) + "\\Brindlecote";
     std::string tree = vendor + '\0';  // a list of one, ending with two zeros
-    SHFILEOPSTRUCTA remove{};
-    remove.wFunc = FO_DELETE;
-    remove.pFrom = tree.c_str();
-    remove.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&remove);
+    SHFILEOPSTRUCTA op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = tree.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationA(&op);
     ASSERT_EQ(GetFileAttributesA(vendor.c_str()), INVALID_FILE_ATTRIBUTES);
     harness::DeleteProductKey();
     HKEY key = nullptr;
@@ -141,6 +143,33 @@ TEST(Loading, PublishesTheProfileAtOnceAndLeavesTheRestToFirstUse) {
     CloseHandle(mapping);
     EXPECT_TRUE(FreeLibrary(m));
     harness::DeleteProductKey();
+}
+
+TEST(Loading, ThreadsFirstUsingTheLibraryAtOnceEachGetTheirWindow) {
+    // The window classes, the fonts and the thread records are made by whichever thread
+    // comes first; the others wait for them.
+    const std::string path = harness::ExeDir() + "Vexlo.dll";
+    HMODULE m = LoadLibraryA(path.c_str());
+    ASSERT_NE(m, nullptr);
+    auto logon = reinterpret_cast<HWND(WINAPI*)(HWND, HICON, const BYTE*, const BYTE*, LONG)>(
+        reinterpret_cast<void*>(GetProcAddress(m, "Logon")));
+    ASSERT_NE(logon, nullptr);
+    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::vector<std::thread> threads;
+    std::vector<int> made(6, 0);
+    for (std::size_t i = 0; i < made.size(); ++i)
+        threads.emplace_back([&, i] {
+            WaitForSingleObject(go, INFINITE);
+            const auto u = harness::Short("a"), p = harness::Short("b");
+            HWND wnd = logon(nullptr, nullptr, u.data(), p.data(), static_cast<LONG>(i));
+            made[i] = wnd != nullptr && GetWindow(wnd, GW_CHILD) != nullptr;  // its controls too
+            DestroyWindow(wnd);
+        });
+    SetEvent(go);
+    for (std::thread& t : threads) t.join();
+    CloseHandle(go);
+    EXPECT_EQ(made, std::vector<int>(6, 1));
+    EXPECT_TRUE(FreeLibrary(m));
 }
 
 TEST(Loading, LoadsUnloadsAndLoadsAgain) {

@@ -134,7 +134,6 @@ protected:
 private:
     HWND CreateControl(const ControlDef& c);
     void StackPictures();
-    void WipePasswordBoxes() noexcept;
     void OnActivate(WPARAM wp);
     void OnNextDlgCtl(WPARAM wp, LPARAM lp);
     int DefaultButtonId() const;

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <winternl.h>
 
 #include <map>
 #include <set>
@@ -112,9 +113,41 @@ TEST(Loading, UnloadGivesBackItsThreadSlots) {
     EXPECT_EQ(LowestFreeTlsSlot(), before);
 }
 
+namespace {
+
+// The loader's notification of each DLL it maps (ntdll, Windows Vista and later).
+struct DllNotification {
+    ULONG flags;
+    const UNICODE_STRING* fullName;
+    const UNICODE_STRING* baseName;
+    void* base;
+    ULONG size;
+};
+using DllNotificationFn = VOID(CALLBACK*)(ULONG reason, const DllNotification* data, void* context);
+using RegisterDllNotificationFn = LONG(NTAPI*)(ULONG flags, DllNotificationFn callback, void* context, void** cookie);
+using UnregisterDllNotificationFn = LONG(NTAPI*)(void* cookie);
+
+VOID CALLBACK RecordLoad(ULONG reason, const DllNotification* data, void* context) {
+    if (reason == 1 /* loaded */ && data && data->baseName)
+        static_cast<std::vector<std::wstring>*>(context)->emplace_back(data->baseName->Buffer,
+                                                                       data->baseName->Length / sizeof(wchar_t));
+}
+
+}  // namespace
+
 TEST(Loading, PublishesTheProfileAtOnceAndLeavesTheRestToFirstUse) {
     // The profile is what other processes read as soon as the library is in a process; the
-    // product folder (shell32, and folders made on disk) waits for its first use.
+    // product folder (shell32, and folders made on disk) waits for its first use. Under the
+    // loader lock no other DLL may be loaded: with its imports in the process already,
+    // loading the library maps the library alone.
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    const auto registerLoads = reinterpret_cast<RegisterDllNotificationFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrRegisterDllNotification")));
+    const auto unregisterLoads = reinterpret_cast<UnregisterDllNotificationFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnregisterDllNotification")));
+    for (const char* dll : {"user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "msimg32.dll",
+                            "comctl32.dll", "psapi.dll"})
+        LoadLibraryA(dll);
     char appData[MAX_PATH] = {};
     ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)));
     const std::string vendor = std::string(appData) + "\\Brindlecote";
@@ -131,8 +164,14 @@ TEST(Loading, PublishesTheProfileAtOnceAndLeavesTheRestToFirstUse) {
     RegSetValueExA(key, "Profile", 0, REG_SZ, reinterpret_cast<const BYTE*>("Load"), 5);
     RegCloseKey(key);
 
+    ASSERT_TRUE(registerLoads && unregisterLoads);
+    std::vector<std::wstring> loaded;
+    void* cookie = nullptr;
+    ASSERT_GE(registerLoads(0, RecordLoad, &loaded, &cookie), 0);
     HMODULE m = LoadLibraryA((harness::ExeDir() + "Vexlo.dll").c_str());
+    unregisterLoads(cookie);
     ASSERT_NE(m, nullptr);
+    EXPECT_EQ(loaded, std::vector<std::wstring>{L"Vexlo.dll"});
     HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, "KeyVexloProfile");
     ASSERT_NE(mapping, nullptr);
     const auto* block = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));

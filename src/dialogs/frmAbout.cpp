@@ -4,6 +4,7 @@
 
 #include "dialogs/about_ids.h"
 #include "dialogs/dialog_rules.h"
+#include "ui/bindings.h"
 
 namespace vexlo {
 
@@ -35,15 +36,21 @@ constexpr FormDef kForm = {
 
 TformAbout::TformAbout() : Form(kForm) {}
 
-void TformAbout::FormCreate() { SetCaption("About Quillmere"); }
+bool TformAbout::OnCreate() {
+    SetCaption("About Quillmere");
+    return true;
+}
 
 void TformAbout::FormClose(CloseAction& action) {
     // However it is closed, the window goes for good: nobody shows it again.
     action = CloseAction::Free;
 }
 
-void TformAbout::Command(int control, int code) {
-    if (control == id::btOk && code == BN_CLICKED) btOkClick();
+void TformAbout::OnCommand(int control, int code, HWND) {
+    static constexpr Command<TformAbout> kCommands[] = {
+        {id::btOk, BN_CLICKED, &TformAbout::btOkClick},
+    };
+    RunCommand(kCommands, *this, control, code);
 }
 
 void TformAbout::btOkClick() { PostMessageA(Handle(), WM_CLOSE, 0, 0); }

@@ -14,9 +14,9 @@ public:
     TformAbout();
 
 protected:
-    void FormCreate() override;
+    bool OnCreate() override;
     void FormClose(ui::CloseAction& action) override;
-    void Command(int id, int code) override;
+    void OnCommand(int id, int code, HWND from) override;
 
 private:
     void btOkClick();

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "dialogs/logon_ids.h"
+#include "ui/bindings.h"
 #include "shared/lastuser.h"
 #include "shared/win_text.h"
 
@@ -42,16 +43,19 @@ TVexloLogonWnd::TVexloLogonWnd() : Form(kForm) {}
 
 TVexloLogonWnd::~TVexloLogonWnd() { Wipe(expectedPassword); }
 
-void TVexloLogonWnd::FormCreate() {
+bool TVexloLogonWnd::OnCreate() {
     SetCaption("Quillmere Logon");
     SetText(id::eName, GetLastUser());
     // The password box shows no tooltip: it has no hint text of its own.
+    return true;
 }
 
-void TVexloLogonWnd::Command(int control, int code) {
-    if (code != BN_CLICKED) return;
-    if (control == id::btOk) btOkClick();
-    else if (control == id::btCancel) btCancelClick();
+void TVexloLogonWnd::OnCommand(int control, int code, HWND) {
+    static constexpr Command<TVexloLogonWnd> kCommands[] = {
+        {id::btOk, BN_CLICKED, &TVexloLogonWnd::btOkClick},
+        {id::btCancel, BN_CLICKED, &TVexloLogonWnd::btCancelClick},
+    };
+    RunCommand(kCommands, *this, control, code);
 }
 
 void TVexloLogonWnd::btOkClick() {

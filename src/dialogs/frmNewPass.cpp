@@ -4,6 +4,7 @@
 
 #include "dialogs/dialog_rules.h"
 #include "dialogs/newpass_ids.h"
+#include "ui/bindings.h"
 #include "shared/module.h"
 #include "shared/handles.h"
 #include "shared/lastuser.h"
@@ -43,17 +44,21 @@ TformNewPass::TformNewPass() : Form(kForm) {}
 
 TformNewPass::~TformNewPass() { Wipe(confirmedPassword_); }
 
-void TformNewPass::FormCreate() { SetText(id::eUser, GetLastUser()); }
+bool TformNewPass::OnCreate() {
+    SetText(id::eUser, GetLastUser());
+    return true;
+}
 
-void TformNewPass::Command(int control, int code) {
-    if (code == EN_CHANGE) {
-        if (control == id::ePass1) ePass1Change();
-        else if (control == id::eUser || control == id::ePass2) ePass2Change();
-        return;
-    }
-    if (code != BN_CLICKED) return;
-    if (control == id::btOK) btOKClick();
-    else if (control == id::btCancel) SetModalResult(mrCancel);
+void TformNewPass::OnCommand(int control, int code, HWND) {
+    static constexpr Command<TformNewPass> kCommands[] = {
+        {id::ePass1, EN_CHANGE, &TformNewPass::ePass1Change},
+        // A change of the user name asks the second box's rule again.
+        {id::eUser, EN_CHANGE, &TformNewPass::ePass2Change},
+        {id::ePass2, EN_CHANGE, &TformNewPass::ePass2Change},
+        {id::btOK, BN_CLICKED, &TformNewPass::btOKClick},
+        {id::btCancel, BN_CLICKED, &TformNewPass::CancelModal},
+    };
+    RunCommand(kCommands, *this, control, code);
 }
 
 void TformNewPass::ePass1Change() {

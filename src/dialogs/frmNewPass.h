@@ -19,8 +19,8 @@ public:
     const std::string& ConfirmedPassword() const { return confirmedPassword_; }
 
 protected:
-    void FormCreate() override;
-    void Command(int id, int code) override;
+    bool OnCreate() override;
+    void OnCommand(int id, int code, HWND from) override;
 
 private:
     void ePass1Change();

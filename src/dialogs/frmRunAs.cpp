@@ -15,6 +15,7 @@
 #include "shared/secret.h"
 #include "shared/security.h"
 #include "shared/wide_text.h"
+#include "ui/bindings.h"
 
 namespace vexlo {
 
@@ -151,7 +152,7 @@ TformRunAs::TformRunAs() : Form(kForm) {}
 
 TformRunAs::~TformRunAs() { Wipe(confirmed_.password); }
 
-void TformRunAs::FormCreate() {
+bool TformRunAs::OnCreate() {
     startPicture_.reset(static_cast<HBITMAP>(
         LoadImageA(module::Instance(), "RUNAS_OPEN", IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS)));
     if (HWND start = Item(id::sbStart); start && startPicture_) {
@@ -161,7 +162,7 @@ void TformRunAs::FormCreate() {
     SetItems(id::cbServer, {});
     const UniqueHmodule netapi(LoadLibraryA("netapi32.dll"));
     auto serverEnum = Lookup<NetServerEnumFn>(netapi.get(), "NetServerEnum");
-    if (!serverEnum) return;
+    if (!serverEnum) return true;
     SetItems(id::cbServer, EnumNames<SERVER_INFO_100>(
                                netapi.get(),
                                [&](LPBYTE* buffer, DWORD* read, DWORD* total) {
@@ -169,14 +170,17 @@ void TformRunAs::FormCreate() {
                                                      SV_TYPE_ALL, nullptr, nullptr);
                                },
                                &SERVER_INFO_100::sv100_name));
+    return true;
 }
 
-void TformRunAs::Command(int control, int code) {
-    if (control == id::cbServer && code == CBN_SELCHANGE) return cbServerChange();
-    if (code != BN_CLICKED) return;
-    if (control == id::sbStart) sbStartClick();
-    else if (control == id::btRun) btRunClick();
-    else if (control == id::btCancel) SetModalResult(mrCancel);
+void TformRunAs::OnCommand(int control, int code, HWND) {
+    static constexpr Command<TformRunAs> kCommands[] = {
+        {id::cbServer, CBN_SELCHANGE, &TformRunAs::cbServerChange},
+        {id::sbStart, BN_CLICKED, &TformRunAs::sbStartClick},
+        {id::btRun, BN_CLICKED, &TformRunAs::btRunClick},
+        {id::btCancel, BN_CLICKED, &TformRunAs::CancelModal},
+    };
+    RunCommand(kCommands, *this, control, code);
 }
 
 void TformRunAs::btRunClick() {

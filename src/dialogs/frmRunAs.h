@@ -21,8 +21,8 @@ public:
     const RunAsFields& Confirmed() const { return confirmed_; }
 
 protected:
-    void FormCreate() override;
-    void Command(int id, int code) override;
+    bool OnCreate() override;
+    void OnCommand(int id, int code, HWND from) override;
 
 private:
     void cbServerChange();

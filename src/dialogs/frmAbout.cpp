@@ -4,7 +4,6 @@
 
 #include "dialogs/about_ids.h"
 #include "dialogs/dialog_rules.h"
-#include "ui/bindings.h"
 
 namespace vexlo {
 
@@ -34,7 +33,11 @@ constexpr FormDef kForm = {
 
 }  // namespace
 
-TformAbout::TformAbout() : Form(kForm) {}
+const Command TformAbout::kCommands[] = {
+    On<&TformAbout::btOkClick>(id::btOk, BN_CLICKED),
+};
+
+TformAbout::TformAbout() : Form(kForm, kCommands) {}
 
 bool TformAbout::OnCreate() {
     SetCaption("About Quillmere");
@@ -44,13 +47,6 @@ bool TformAbout::OnCreate() {
 void TformAbout::FormClose(CloseAction& action) {
     // However it is closed, the window goes for good: nobody shows it again.
     action = CloseAction::Free;
-}
-
-void TformAbout::OnCommand(int control, int code, HWND) {
-    static constexpr Command<TformAbout> kCommands[] = {
-        {id::btOk, BN_CLICKED, &TformAbout::btOkClick},
-    };
-    RunCommand(kCommands, *this, control, code);
 }
 
 void TformAbout::btOkClick() { PostMessageA(Handle(), WM_CLOSE, 0, 0); }

@@ -16,9 +16,9 @@ public:
 protected:
     bool OnCreate() override;
     void FormClose(ui::CloseAction& action) override;
-    void OnCommand(int id, int code, HWND from) override;
 
 private:
+    static const ui::Command kCommands[];
     void btOkClick();
 };
 

@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "dialogs/logon_ids.h"
-#include "ui/bindings.h"
 #include "shared/lastuser.h"
 #include "shared/win_text.h"
 
@@ -39,7 +38,12 @@ constexpr const char* kWrongPassword =
 
 }  // namespace
 
-TVexloLogonWnd::TVexloLogonWnd() : Form(kForm) {}
+const Command TVexloLogonWnd::kCommands[] = {
+    On<&TVexloLogonWnd::btOkClick>(id::btOk, BN_CLICKED),
+    On<&TVexloLogonWnd::btCancelClick>(id::btCancel, BN_CLICKED),
+};
+
+TVexloLogonWnd::TVexloLogonWnd() : Form(kForm, kCommands) {}
 
 TVexloLogonWnd::~TVexloLogonWnd() { Wipe(expectedPassword); }
 
@@ -48,14 +52,6 @@ bool TVexloLogonWnd::OnCreate() {
     SetText(id::eName, GetLastUser());
     // The password box shows no tooltip: it has no hint text of its own.
     return true;
-}
-
-void TVexloLogonWnd::OnCommand(int control, int code, HWND) {
-    static constexpr Command<TVexloLogonWnd> kCommands[] = {
-        {id::btOk, BN_CLICKED, &TVexloLogonWnd::btOkClick},
-        {id::btCancel, BN_CLICKED, &TVexloLogonWnd::btCancelClick},
-    };
-    RunCommand(kCommands, *this, control, code);
 }
 
 void TVexloLogonWnd::btOkClick() {

@@ -28,9 +28,9 @@ protected:
     bool OnCreate() override;
     // The library never closes the window: removing it is the caller's business.
     bool FormCloseQuery() override { return false; }
-    void OnCommand(int id, int code, HWND from) override;
 
 private:
+    static const ui::Command kCommands[];
     void btOkClick();
     void btCancelClick();
 };

@@ -4,7 +4,6 @@
 
 #include "dialogs/dialog_rules.h"
 #include "dialogs/newpass_ids.h"
-#include "ui/bindings.h"
 #include "shared/module.h"
 #include "shared/handles.h"
 #include "shared/lastuser.h"
@@ -40,25 +39,22 @@ constexpr FormDef kForm = {
 
 }  // namespace
 
-TformNewPass::TformNewPass() : Form(kForm) {}
+const Command TformNewPass::kCommands[] = {
+    On<&TformNewPass::ePass1Change>(id::ePass1, EN_CHANGE),
+    // A change of the user name asks the second box's rule again.
+    On<&TformNewPass::ePass2Change>(id::eUser, EN_CHANGE),
+    On<&TformNewPass::ePass2Change>(id::ePass2, EN_CHANGE),
+    On<&TformNewPass::btOKClick>(id::btOK, BN_CLICKED),
+    On<&TformNewPass::CancelModal>(id::btCancel, BN_CLICKED),
+};
+
+TformNewPass::TformNewPass() : Form(kForm, kCommands) {}
 
 TformNewPass::~TformNewPass() { Wipe(confirmedPassword_); }
 
 bool TformNewPass::OnCreate() {
     SetText(id::eUser, GetLastUser());
     return true;
-}
-
-void TformNewPass::OnCommand(int control, int code, HWND) {
-    static constexpr Command<TformNewPass> kCommands[] = {
-        {id::ePass1, EN_CHANGE, &TformNewPass::ePass1Change},
-        // A change of the user name asks the second box's rule again.
-        {id::eUser, EN_CHANGE, &TformNewPass::ePass2Change},
-        {id::ePass2, EN_CHANGE, &TformNewPass::ePass2Change},
-        {id::btOK, BN_CLICKED, &TformNewPass::btOKClick},
-        {id::btCancel, BN_CLICKED, &TformNewPass::CancelModal},
-    };
-    RunCommand(kCommands, *this, control, code);
 }
 
 void TformNewPass::ePass1Change() {

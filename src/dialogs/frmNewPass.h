@@ -20,9 +20,9 @@ public:
 
 protected:
     bool OnCreate() override;
-    void OnCommand(int id, int code, HWND from) override;
 
 private:
+    static const ui::Command kCommands[];
     void ePass1Change();
     void ePass2Change();
     void btOKClick();

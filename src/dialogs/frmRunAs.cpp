@@ -15,7 +15,6 @@
 #include "shared/secret.h"
 #include "shared/security.h"
 #include "shared/wide_text.h"
-#include "ui/bindings.h"
 
 namespace vexlo {
 
@@ -148,7 +147,14 @@ private:
 
 }  // namespace
 
-TformRunAs::TformRunAs() : Form(kForm) {}
+const Command TformRunAs::kCommands[] = {
+    On<&TformRunAs::cbServerChange>(id::cbServer, CBN_SELCHANGE),
+    On<&TformRunAs::sbStartClick>(id::sbStart, BN_CLICKED),
+    On<&TformRunAs::btRunClick>(id::btRun, BN_CLICKED),
+    On<&TformRunAs::CancelModal>(id::btCancel, BN_CLICKED),
+};
+
+TformRunAs::TformRunAs() : Form(kForm, kCommands) {}
 
 TformRunAs::~TformRunAs() { Wipe(confirmed_.password); }
 
@@ -171,16 +177,6 @@ bool TformRunAs::OnCreate() {
                                },
                                &SERVER_INFO_100::sv100_name));
     return true;
-}
-
-void TformRunAs::OnCommand(int control, int code, HWND) {
-    static constexpr Command<TformRunAs> kCommands[] = {
-        {id::cbServer, CBN_SELCHANGE, &TformRunAs::cbServerChange},
-        {id::sbStart, BN_CLICKED, &TformRunAs::sbStartClick},
-        {id::btRun, BN_CLICKED, &TformRunAs::btRunClick},
-        {id::btCancel, BN_CLICKED, &TformRunAs::CancelModal},
-    };
-    RunCommand(kCommands, *this, control, code);
 }
 
 void TformRunAs::btRunClick() {

@@ -22,9 +22,9 @@ public:
 
 protected:
     bool OnCreate() override;
-    void OnCommand(int id, int code, HWND from) override;
 
 private:
+    static const ui::Command kCommands[];
     void cbServerChange();
     void sbStartClick();
     void btRunClick();

@@ -89,7 +89,16 @@ constexpr int kColorCount = 4;
 
 TformRDPSettings::~TformRDPSettings() { crypto::SecureWipe(&settings, sizeof settings); }
 
-TformRDPSettings::TformRDPSettings() : Form(kForm) {
+// After a field's change (kFields), before OK's state is worked out anew.
+const Command TformRDPSettings::kCommands[] = {
+    On<&TformRDPSettings::UpdateDependents>(id::cbShell, BN_CLICKED),
+    On<&TformRDPSettings::UpdateDependents>(id::cbFull, BN_CLICKED),
+    On<&TformRDPSettings::sePortChange>(id::sePort, EN_CHANGE),
+    On<&TformRDPSettings::btOKClick>(id::btOK, BN_CLICKED),
+    On<&TformRDPSettings::CancelModal>(id::btCancel, BN_CLICKED),
+};
+
+TformRDPSettings::TformRDPSettings() : Form(kForm, kCommands) {
     ui::RegisterClassFor<TvxLink>();
     SetIcon(static_cast<HICON>(LoadImageA(module::Instance(), "RDP_ICON", IMAGE_ICON, 16, 16, 0)));
 }
@@ -120,18 +129,11 @@ void TformRDPSettings::Load(const TRDPSettings& from, std::uint16_t fromPort) {
     SetEnabled(id::btOK, false);
 }
 
-void TformRDPSettings::OnCommand(int control, int code, HWND) {
+void TformRDPSettings::OnCommand(int control, int code, HWND from) {
     // Once closed, the wipe of the password box is no change by the user either.
     if (loading_ || ModalResultValue() != ui::mrNone) return;
-    static constexpr Command<TformRDPSettings> kCommands[] = {
-        {id::cbShell, BN_CLICKED, &TformRDPSettings::UpdateDependents},
-        {id::cbFull, BN_CLICKED, &TformRDPSettings::UpdateDependents},
-        {id::sePort, EN_CHANGE, &TformRDPSettings::sePortChange},
-        {id::btOK, BN_CLICKED, &TformRDPSettings::btOKClick},
-        {id::btCancel, BN_CLICKED, &TformRDPSettings::CancelModal},
-    };
     const bool stored = StoreField(kFields, *this, control, code, settings);
-    RunCommand(kCommands, *this, control, code);
+    Form::OnCommand(control, code, from);
     if (stored) UpdateOk();
 }
 

@@ -26,6 +26,7 @@ protected:
     void OnCommand(int id, int code, HWND from) override;
 
 private:
+    static const ui::Command kCommands[];
     void sePortChange();
     void btOKClick();
     void UpdateDependents();

@@ -92,7 +92,14 @@ constexpr Field<TRFBSettings> kFields[] = {
 
 TformRFBSettings::~TformRFBSettings() { crypto::SecureWipe(&settings, sizeof settings); }
 
-TformRFBSettings::TformRFBSettings() : Form(kForm) {
+// After a field's change (kFields), before OK's state is worked out anew.
+const Command TformRFBSettings::kCommands[] = {
+    On<&TformRFBSettings::UpdateAutoSelect>(id::cbAuto, BN_CLICKED),
+    On<&TformRFBSettings::ConfirmModal>(id::btOK, BN_CLICKED),
+    On<&TformRFBSettings::CancelModal>(id::btCancel, BN_CLICKED),
+};
+
+TformRFBSettings::TformRFBSettings() : Form(kForm, kCommands) {
     ui::RegisterClassFor<TvxLink>();
     SetIcon(static_cast<HICON>(LoadImageA(module::Instance(), "RFB_ICON", IMAGE_ICON, 16, 16, 0)));
 }
@@ -123,16 +130,11 @@ void TformRFBSettings::Load(const TRFBSettings& from) {
     SetEnabled(id::btOK, false);
 }
 
-void TformRFBSettings::OnCommand(int control, int code, HWND) {
+void TformRFBSettings::OnCommand(int control, int code, HWND from) {
     // Once closed, the wipe of the password box is no change by the user either.
     if (loading_ || ModalResultValue() != ui::mrNone) return;
-    static constexpr Command<TformRFBSettings> kCommands[] = {
-        {id::cbAuto, BN_CLICKED, &TformRFBSettings::UpdateAutoSelect},
-        {id::btOK, BN_CLICKED, &TformRFBSettings::ConfirmModal},
-        {id::btCancel, BN_CLICKED, &TformRFBSettings::CancelModal},
-    };
     const bool stored = StoreField(kFields, *this, control, code, settings);
-    RunCommand(kCommands, *this, control, code);
+    Form::OnCommand(control, code, from);
     if (stored) UpdateOk();
 }
 

@@ -24,6 +24,7 @@ protected:
     void OnCommand(int id, int code, HWND from) override;
 
 private:
+    static const ui::Command kCommands[];
     void UpdateAutoSelect();
     void UpdateOk();
 

@@ -1,15 +1,17 @@
 #pragma once
-// Commands and fields as tables, as the controls are. A dialog says in one line per row
-// what a control's notification does (Command: control id, notification, handler) and
-// which field of its record a control edits (Field: control id, notification, how the
-// value is stored and how it is shown again). Its OnCommand runs the tables:
+// Fields as a table, as the controls and the commands (ui/form.h) are. A dialog says in
+// one line per row which field of its record a control edits: the control id, the
+// notification, how the value is stored and how it is shown again. Its OnCommand stores,
+// and hands the rest to the form's command table:
 //
 //   constexpr ui::Field<TRDPSettings> kFields[] = {
 //       ui::TextField<&TRDPSettings::Server, remote::AssignShort>(id::eServer),
 //       ui::CheckField<&TRDPSettings::FullScreen>(id::cbFull),
 //   };
 //   ...
-//   if (ui::StoreField(kFields, *this, control, code, settings)) UpdateOk();
+//   const bool stored = ui::StoreField(kFields, *this, id, code, settings);
+//   Form::OnCommand(id, code, from);
+//   if (stored) UpdateOk();
 #include <windows.h>
 
 #include <span>
@@ -20,26 +22,6 @@
 #include "ui/form.h"
 
 namespace vexlo::ui {
-
-// A row of a command table: what the form of type F does on a control's notification.
-template <typename F>
-struct Command {
-    int id;
-    int code;  // BN_CLICKED, EN_CHANGE, CBN_SELCHANGE ...
-    void (F::*run)();
-};
-
-// Runs the first row for the control and notification; true when there was one. One row
-// at most: a handler may end the form.
-template <typename F>
-bool RunCommand(std::type_identity_t<std::span<const Command<F>>> table, F& form, int id, int code) {
-    for (const Command<F>& row : table) {
-        if (row.id != id || row.code != code) continue;
-        (form.*row.run)();
-        return true;
-    }
-    return false;
-}
 
 // A row of a field table: on the control's notification, store writes the control's value
 // into the record; show (null: none) puts the record's value into the control.
@@ -70,15 +52,8 @@ void ShowFields(std::type_identity_t<std::span<const Field<Record>>> table, Form
         if (row.show) row.show(form, row.id, record);
 }
 
-template <typename M>
-struct MemberOf;
-template <typename R, typename T>
-struct MemberOf<T R::*> {
-    using Record = R;
-    using Type = T;
-};
 template <auto member>
-using RecordOf = typename MemberOf<decltype(member)>::Record;
+using RecordOf = typename MemberOf<decltype(member)>::Class;
 
 // A check box and a byte of the record: 1 checked, 0 not; shown checked when not 0.
 template <auto member>

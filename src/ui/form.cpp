@@ -69,7 +69,8 @@ RECT RectIn(HWND wnd, HWND in) {
 
 }  // namespace
 
-Form::Form(const FormDef& def) : def_(def), controls_(def.controls) {
+Form::Form(const FormDef& def, std::span<const Command> commands)
+    : def_(def), commands_(commands), controls_(def.controls) {
     if (!def.background.system) ownBrush_.reset(CreateSolidBrush(def.background.value));
 }
 
@@ -479,6 +480,14 @@ void Form::RouteCommand(int id, int code, HWND from) {
     if (from && !IsWindowEnabled(from)) return;
     if (const ControlDef* group = controls_.RadioGroupOf(id)) return OnCommand(group->id, code, from);
     OnCommand(id, code, from);
+}
+
+void Form::OnCommand(int id, int code, HWND) {
+    for (const Command& row : commands_) {
+        if (row.id != id || row.code != code) continue;
+        row.run(*this);
+        return;
+    }
 }
 
 LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,17 +25,37 @@ enum ModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };
 
 enum class CloseAction { None, Hide, Free };
 
+class Form;
+
+template <typename M>
+struct MemberOf;
+template <typename C, typename T>
+struct MemberOf<T C::*> {
+    using Class = C;
+    using Type = T;
+};
+
+// A row of a form's command table: what a control's notification does. Rows are written
+// On<&TformX::btOKClick>(id::btOK, BN_CLICKED), inside the form's class (its handlers are
+// private); a new command is one row.
+struct Command {
+    int id;
+    int code;  // BN_CLICKED, EN_CHANGE, CBN_SELCHANGE ...
+    void (*run)(Form& form);
+};
+
 // Handlers: a form answers the base's OnXxx handlers, which it calls once its own part is
 // done: OnCreate when the window, its controls, icon and window options are all in place
 // (raising there makes Handle raise); OnCommand after clicks on disabled controls are
 // dropped, Esc has become a click on the cancel button and a radio button's click its
-// group's; OnNotify, OnDrawItem and OnMeasureItem after the control kinds had theirs;
-// OnDestroy while the controls still exist, after the password boxes are wiped; OnError
-// shows the text to the user. Closing asks FormCloseQuery and then FormClose instead of
-// OnClose.
+// group's (the form's own OnCommand runs the command table); OnNotify, OnDrawItem and
+// OnMeasureItem after the control kinds had theirs; OnDestroy while the controls still
+// exist, after the password boxes are wiped; OnError shows the text to the user. Closing
+// asks FormCloseQuery and then FormClose instead of OnClose.
 class Form : public Window, public DialogWindow, public Backdrop {
 public:
-    explicit Form(const FormDef& def);
+    // commands: the form's command table (kept by the caller, as def is).
+    explicit Form(const FormDef& def, std::span<const Command> commands = {});
     ~Form() override;
 
     // The window, created on first use together with its controls; raises on failure.
@@ -122,6 +143,10 @@ protected:
     virtual bool FormCloseQuery() { return true; }
     virtual void FormClose(CloseAction& /*action*/) {}
 
+    // Runs the first row of the command table for the control and notification (one row
+    // at most: a handler may end the form).
+    void OnCommand(int id, int code, HWND from) override;
+
     // Shows an error that reached the form's event dispatch, the way an unhandled
     // error of an event handler is shown to the user.
     void OnError(const char* text) override;
@@ -150,6 +175,7 @@ private:
     };
 
     const FormDef& def_;
+    std::span<const Command> commands_;
     ControlList controls_;
     std::deque<AddedControl> added_;
     std::vector<HWND> pictures_;  // bottom to top
@@ -162,6 +188,16 @@ private:
     int modalResult_ = mrNone;
     bool modeless_ = false;
 };
+
+// A command row that calls handler, a member function without arguments of the form's
+// class (or of Form, such as CancelModal).
+template <auto handler>
+constexpr Command On(int id, int code) {
+    return {id, code, [](Form& form) {
+                using Class = typename MemberOf<decltype(handler)>::Class;
+                (static_cast<Class&>(form).*handler)();
+            }};
+}
 
 // Unregisters the window classes of the library and frees the shared fonts; the library
 // calls it when it unloads, so a reload at another address registers afresh.

@@ -110,8 +110,9 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt)
   file(GLOB VEXLO_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/test_*.cpp)
   add_executable(vexlo_wine_tests ${VEXLO_WINE_TESTS} tests/wine/harness.cpp)
   target_include_directories(vexlo_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/wine)
-  # The window base and the form layer are also tested directly, linked into the test program.
-  target_link_libraries(vexlo_wine_tests PRIVATE vexlo_ui gtest_main shlwapi version)
+  # The window base, the form layer and the process details are also tested directly,
+  # linked into the test program.
+  target_link_libraries(vexlo_wine_tests PRIVATE vexlo_ui vexlo_switching gtest_main shlwapi version)
   target_include_directories(vexlo_wine_tests PRIVATE ${CMAKE_BINARY_DIR}/generated)
   target_link_options(vexlo_wine_tests PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
   add_dependencies(vexlo_wine_tests Vexlo VexloHost)
@@ -122,6 +123,10 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt)
                   TEST_LIST VEXLO_WINE_TEST_NAMES)
   # A skipped test exits with 0 like a passed one: its output tells them apart.
   set_tests_properties(${VEXLO_WINE_TEST_NAMES} PROPERTIES SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
+  # The "Copy to" link case needs links that only the Unix side of the prefix can make.
+  add_test(NAME wine.fixture.LinkTree COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/link_tree.sh)
+  set_tests_properties(wine.fixture.LinkTree PROPERTIES FIXTURES_SETUP link_tree)
+  set_tests_properties(wine.IconManager.CopyToSkipsLinksAndStopsAtItsBounds PROPERTIES FIXTURES_REQUIRED link_tree)
   # Alt+Tab with real key events from the X server, beside the SendInput cases above.
   add_test(NAME wine.AltTabRealKeys COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/alt_tab_real_keys.sh
            $<TARGET_FILE:VexloHost>)

@@ -30,6 +30,7 @@ set(VEXLO_UI_SOURCES
   src/ui/controls.cpp
   src/ui/surfaces.cpp
   src/ui/keyboard.cpp
+  src/ui/password_box.cpp
 )
 
 set(VEXLO_REMOTE_SOURCES

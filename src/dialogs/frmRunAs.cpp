@@ -103,7 +103,16 @@ public:
     }
 
     bool Enter() {
-        mutex_.reset(CreateMutexA(OpenSecurity(), FALSE, kRunAsMutexName));
+        // The gate belongs to the user: its name carries the user's SID and only the user
+        // may open it, so another account of the session cannot hold it first. A gate of
+        // that name that the user cannot open is not the user's: it counts as no gate.
+        try {
+            UserOnlySecurity security;
+            const std::string name = std::string(kRunAsMutexName) + "-" + security.UserSid();
+            mutex_.reset(CreateMutexA(security.Attributes(), FALSE, name.c_str()));
+        } catch (const Error& e) {
+            ReportCaught("Run As gate", e.what());
+        }
         RunAsMutexWait wait = RunAsMutexWait::Unavailable;
         if (mutex_) {
             switch (WaitForSingleObject(mutex_.get(), 0)) {
@@ -222,7 +231,8 @@ void TformRunAs::sbStartClick() {
     od.lpstrFilter = "Applications (*.exe)\0*.exe\0";
     od.lpstrFile = file;
     od.nMaxFile = MAX_PATH;
-    od.lpstrDefExt = "*.exe";
+    // The extension alone: the system appends up to three characters after the dot.
+    od.lpstrDefExt = "exe";
     od.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING;
     if (open(&od)) SetText(id::eApp, file);
 }

@@ -57,10 +57,11 @@ std::string TrimSystemMessage(std::string_view message);
 // a dialog is open in some process, 0 otherwise. Alone it can neither be tested and set
 // atomically nor recover from a process that died with its dialog open (the byte then
 // stays 1 until every process has unmapped the block). So the real ownership is a named
-// mutex, kRunAsMutexName, created with the open security descriptor of the shared blocks, which
-// the process holds while its dialog is open:
+// mutex, kRunAsMutexName + "-" + the user's SID, which only the user may open (another
+// account of the session could otherwise create it first and hold it), and which the
+// process holds while its dialog is open:
 //
-//   enter:  m = CreateMutexA(&openSa, FALSE, kRunAsMutexName);
+//   enter:  m = CreateMutexA(&userOnlySa, FALSE, kRunAsMutexName + "-" + sid);
 //           wait = m ? WaitForSingleObject(m, 0) : (failed)
 //             WAIT_OBJECT_0 -> Acquired, WAIT_ABANDONED -> Abandoned,
 //             WAIT_TIMEOUT -> HeldElsewhere, no mutex or WAIT_FAILED -> Unavailable

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <olectl.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -25,7 +26,8 @@ namespace {
 
 using CreateFn = HRESULT (*)(REFIID, void**);
 
-// Lives as long as the list; its reference count is not what keeps it.
+// Lives as long as the list; its reference count is not what keeps it, but every reference
+// handed out counts in the server's, so the library stays while a client holds one.
 class TClassFactory final : public IClassFactory {
 public:
     TClassFactory(const ShellClass& cls, CreateFn create) : cls_(cls), create_(create) {
@@ -46,8 +48,14 @@ public:
         *out = nullptr;
         return E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP_(ULONG) AddRef() override {
+        ServerAddRef();
+        return static_cast<ULONG>(++references_) + 1;
+    }
+    STDMETHODIMP_(ULONG) Release() override {
+        if (CountDownAboveZero(references_)) ServerRelease();
+        return static_cast<ULONG>(references_.load()) + 1;
+    }
 
     // A new object for every request.
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
@@ -59,8 +67,7 @@ public:
         });
     }
     STDMETHODIMP LockServer(BOOL lock) override {
-        if (lock) ServerAddRef();
-        else ServerRelease();
+        ServerLock(lock != FALSE);
         return S_OK;
     }
 
@@ -68,6 +75,7 @@ private:
     const ShellClass& cls_;
     CreateFn create_;
     GUID clsid_{};
+    std::atomic<long> references_{0};  // handed out to clients
 };
 
 // Newest first: registration, unregistration and the lookup walk it from the front. Made

@@ -131,7 +131,8 @@ void TformRFBSettings::Load(const TRFBSettings& from) {
 }
 
 void TformRFBSettings::OnCommand(int control, int code, HWND from) {
-    // Once closed, the wipe of the password box is no change by the user either.
+    // Once a result is set, what the controls report while the window goes is no change
+    // by the user either.
     if (loading_ || ModalResultValue() != ui::mrNone) return;
     const bool stored = StoreField(kFields, *this, control, code, settings);
     Form::OnCommand(control, code, from);

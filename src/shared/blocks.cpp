@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "shared/handle_value.h"
 #include "shared/handles.h"
 #include "shared/security.h"
 
@@ -89,7 +90,7 @@ HWND MainProgramWindow() {
     if (!p) return nullptr;
     std::uint32_t handle = 0;
     std::memcpy(&handle, p, sizeof handle);
-    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(handle));
+    return reinterpret_cast<HWND>(WidenHandleValue(handle));
 }
 
 ShortString PassPhrase() { return ReadShort(kCrypt, 0); }

@@ -2,9 +2,10 @@
 // ReadDesktop, with only the summary's bytes deciphered.
 #include <windows.h>
 
-#include <vector>
-
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <vector>
 
 #include "shared/blocks.h"
 #include "shared/crypto/secure_wipe.h"
@@ -61,11 +62,74 @@ bool QueryStored(HKEY key, const std::string& name, std::vector<char>& buf, std:
     return false;
 }
 
+// Reading a value's start only. RegQueryValueEx leaves a buffer that is too small
+// undefined, so a value of megabytes would be read whole for its first bytes; the native
+// query fills a short buffer with the value's first bytes and answers STATUS_BUFFER_OVERFLOW
+// (ZwQueryValueKey, whose user-mode name is NtQueryValueKey).
+struct KeyValuePartialInformation {
+    ULONG TitleIndex;
+    ULONG Type;
+    ULONG DataLength;  // the whole value's
+    UCHAR Data[1];
+};
+struct CountedWideText {
+    USHORT Length;
+    USHORT MaximumLength;
+    PWSTR Buffer;
+};
+using NtQueryValueKeyFn = LONG(WINAPI*)(HANDLE key, CountedWideText* name, int infoClass, void* info, ULONG length,
+                                        ULONG* resultLength);
+constexpr int kKeyValuePartialInformation = 2;
+constexpr LONG kStatusBufferOverflow = static_cast<LONG>(0x80000005);
+constexpr LONG kStatusObjectNameNotFound = static_cast<LONG>(0xC0000034);
+
+NtQueryValueKeyFn NativeValueQuery() {
+    // ntdll is in every process from its start; looking it up needs no load.
+    static const auto query = reinterpret_cast<NtQueryValueKeyFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryValueKey")));
+    return query;
+}
+
+// The first `chars` characters of a text value, in the ANSI code page as RegQueryValueExA
+// gives them, through `buf`. A value's Base64 text yields at most one byte a group of four
+// characters, so 4 * bytes characters hold every character that deciphering `bytes` reads.
+// False on an error, as QueryStored.
+bool QueryStoredPrefix(HKEY key, const std::string& name, std::size_t chars, std::vector<char>& buf,
+                       std::string_view& text) {
+    const NtQueryValueKeyFn query = NativeValueQuery();
+    if (!query) return QueryStored(key, name, buf, text);
+    std::wstring wideName(name.begin(), name.end());  // value names here are plain ASCII
+    CountedWideText counted{static_cast<USHORT>(wideName.size() * sizeof(wchar_t)),
+                            static_cast<USHORT>(wideName.size() * sizeof(wchar_t)), wideName.data()};
+    std::vector<char> raw(offsetof(KeyValuePartialInformation, Data) + chars * sizeof(wchar_t));
+    ULONG got = 0;
+    const LONG status = query(key, &counted, kKeyValuePartialInformation, raw.data(), static_cast<ULONG>(raw.size()), &got);
+    if (status == kStatusObjectNameNotFound) {
+        text = {};
+        return true;
+    }
+    if (status != 0 && status != kStatusBufferOverflow) return false;
+    KeyValuePartialInformation info;
+    std::memcpy(&info, raw.data(), offsetof(KeyValuePartialInformation, Data));
+    if (info.Type != REG_SZ && info.Type != REG_EXPAND_SZ) return false;
+    const std::size_t room = raw.size() - offsetof(KeyValuePartialInformation, Data);
+    const std::size_t units = std::min<std::size_t>(info.DataLength, room) / sizeof(wchar_t);
+    const auto* wide = reinterpret_cast<const wchar_t*>(raw.data() + offsetof(KeyValuePartialInformation, Data));
+    buf.assign(units * 2 + 1, '\0');  // a character takes at most two bytes in an ANSI code page
+    const int n = units ? WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(units), buf.data(),
+                                              static_cast<int>(buf.size()), nullptr, nullptr)
+                        : 0;
+    if (units && n <= 0) return false;
+    text = std::string_view(buf.data(), static_cast<std::size_t>(n));
+    text = text.substr(0, text.find('\0')).substr(0, chars);
+    return true;
+}
+
 void ReadSummaryFrom(HKEY key, std::int32_t index, const crypto::PassPhraseKey& cipher, std::vector<char>& buf,
                      TDesktopSummary& summary, std::size_t bytes = kDesktopSummarySize) noexcept {
     try {
         std::string_view stored;
-        if (!QueryStored(key, DesktopValueName(index), buf, stored)) {
+        if (!QueryStoredPrefix(key, DesktopValueName(index), 4 * std::min(bytes, kDesktopSummarySize), buf, stored)) {
             ResetSummaryNow(summary);
             return;
         }

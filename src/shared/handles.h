@@ -89,6 +89,18 @@ public:
     explicit UniqueFile(HANDLE h) noexcept : UniqueAny(h) {}
 };
 
+// A directory search (FindFirstFile), closed with FindClose; it fails as a file does.
+struct UniqueFindTraits {
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(HANDLE h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    static void Close(HANDLE h) { ::FindClose(h); }
+};
+class UniqueFind : public UniqueAny<HANDLE, UniqueFindTraits> {
+public:
+    UniqueFind() noexcept : UniqueAny(INVALID_HANDLE_VALUE) {}
+    explicit UniqueFind(HANDLE h) noexcept : UniqueAny(h) {}
+};
+
 // A COM interface pointer that releases its reference. put() is the out-parameter of
 // CoCreateInstance and QueryInterface.
 template <typename T>

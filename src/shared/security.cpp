@@ -80,4 +80,43 @@ void StopOpenSecurity() {
 
 SECURITY_ATTRIBUTES* OpenSecurity() { return g_ready ? &g_attributes : nullptr; }
 
+namespace {
+
+// "S-R-I-S1-S2-...", as ConvertSidToStringSid writes it, without its LocalFree'd copy.
+std::string SidText(PSID sid) {
+    const SID_IDENTIFIER_AUTHORITY* authority = GetSidIdentifierAuthority(sid);
+    unsigned long long value = 0;
+    for (BYTE b : authority->Value) value = value << 8 | b;
+    std::string text = "S-" + std::to_string(SID_REVISION) + "-" + std::to_string(value);
+    const BYTE count = *GetSidSubAuthorityCount(sid);
+    for (BYTE i = 0; i < count; ++i) text += "-" + std::to_string(*GetSidSubAuthority(sid, i));
+    return text;
+}
+
+}  // namespace
+
+UserOnlySecurity::UserOnlySecurity() {
+    HANDLE token = nullptr;
+    Check(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) != FALSE, "OpenProcessToken");
+    const UniqueHandle owned(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    user_.resize(size ? size : 1);
+    Check(GetTokenInformation(token, TokenUser, user_.data(), size, &size) != FALSE, "GetTokenInformation");
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(user_.data())->User.Sid;
+    Check(IsValidSid(sid) != FALSE, "IsValidSid");
+    sidText_ = SidText(sid);
+    // Header, one access-allowed entry and the SID fit in the SID's length + 24 bytes.
+    acl_.resize(GetLengthSid(sid) + 24);
+    const auto acl = reinterpret_cast<PACL>(acl_.data());
+    Check(InitializeAcl(acl, static_cast<DWORD>(acl_.size()), ACL_REVISION) != FALSE, "InitializeAcl");
+    Check(AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid) != FALSE, "AddAccessAllowedAce");
+    Check(InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) != FALSE,
+          "InitializeSecurityDescriptor");
+    Check(SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) != FALSE, "SetSecurityDescriptorDacl");
+    attributes_.nLength = sizeof attributes_;
+    attributes_.lpSecurityDescriptor = &descriptor_;
+    attributes_.bInheritHandle = FALSE;
+}
+
 }  // namespace vexlo

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "shared/error.h"
 
@@ -17,5 +18,27 @@ void StopOpenSecurity();
 // The open security attributes (length 12, the descriptor, not inheritable); null
 // before start-up and after shut-down.
 SECURITY_ATTRIBUTES* OpenSecurity();
+
+// Security for an object of one user in the session's shared namespace: the calling
+// process's user gets everything, nobody else anything. Other accounts of the session can
+// then neither hold nor change it. Raises SystemError when the process's user cannot be
+// read.
+class UserOnlySecurity {
+public:
+    UserOnlySecurity();
+    UserOnlySecurity(const UserOnlySecurity&) = delete;
+    UserOnlySecurity& operator=(const UserOnlySecurity&) = delete;
+
+    SECURITY_ATTRIBUTES* Attributes() { return &attributes_; }
+    // The user's SID as text ("S-1-5-21-..."), for names that belong to the user.
+    const std::string& UserSid() const { return sidText_; }
+
+private:
+    std::vector<BYTE> user_;  // TOKEN_USER and the SID behind it
+    std::vector<BYTE> acl_;
+    SECURITY_DESCRIPTOR descriptor_{};
+    SECURITY_ATTRIBUTES attributes_{};
+    std::string sidText_;
+};
 
 }  // namespace vexlo

@@ -12,12 +12,24 @@ namespace vexlo {
 
 namespace {
 std::atomic<long> g_serverReferences{0};
+std::atomic<long> g_serverLocks{0};
 constexpr std::size_t kMaxSelectedPath = MAX_PATH - 1;  // 260 characters and the zero
 }  // namespace
 
+bool CountDownAboveZero(std::atomic<long>& count) noexcept {
+    long now = count.load();
+    while (now > 0)
+        if (count.compare_exchange_weak(now, now - 1)) return true;
+    return false;
+}
+
 void ServerAddRef() noexcept { ++g_serverReferences; }
-void ServerRelease() noexcept { --g_serverReferences; }
-long ServerReferences() noexcept { return g_serverReferences; }
+void ServerRelease() noexcept { CountDownAboveZero(g_serverReferences); }
+void ServerLock(bool lock) noexcept {
+    if (lock) ++g_serverLocks;
+    else CountDownAboveZero(g_serverLocks);
+}
+long ServerReferences() noexcept { return g_serverReferences + g_serverLocks; }
 
 void InsertMarkedItem(HMENU menu, UINT position, const char* text, UINT id, HMENU submenu) {
     MENUITEMINFOA item{};

@@ -2,17 +2,24 @@
 // What the two context-menu extensions share: the server's reference count, and a base
 // that answers IUnknown and IShellExtInit and keeps the one selected item.
 #include <windows.h>
+
+#include <atomic>
 #include <shlobj.h>
 
 #include <string>
 
 namespace vexlo {
 
-// The server's references: live extension objects plus factory locks. The library may
-// be unloaded only when it is 0.
+// The server's references: live extension objects, references to the class factories
+// handed out, and LockServer locks. The library may be unloaded only when it is 0. Each
+// count stays at 0 or above whatever a client calls: a Release or LockServer(FALSE)
+// without its match counts nothing down, so it can never hide a live object.
 void ServerAddRef() noexcept;
 void ServerRelease() noexcept;
+void ServerLock(bool lock) noexcept;
 long ServerReferences() noexcept;
+// Counts down a count above 0; false (and nothing changed) at 0.
+bool CountDownAboveZero(std::atomic<long>& count) noexcept;
 
 // A string item checked with the menu bitmap as its checked-state picture, the way every
 // item the library adds to Explorer's menus looks. Raises on failure.

@@ -1,6 +1,7 @@
 #include "shell/context_rules.h"
 
 #include <algorithm>
+#include <string>
 
 namespace vexlo {
 
@@ -52,8 +53,24 @@ std::uint32_t AnswerCommandString(std::uintptr_t offset, std::uint32_t type,
                                   std::string_view helpText, char* buffer,
                                   std::uint32_t bufferSize) {
     if (offset != 0) return hr::kInvalidArg;
-    if (type == kGcsHelpTextA) WriteZeroTerminated(helpText, buffer, bufferSize);
-    return hr::kOk;
+    switch (type) {
+        case kGcsHelpTextA:
+            WriteZeroTerminated(helpText, buffer, bufferSize);
+            return hr::kOk;
+        case kGcsHelpTextW: {
+            const std::u16string wide(helpText.begin(), helpText.end());  // the help texts are ASCII
+            WriteZeroTerminated(std::u16string_view(wide), reinterpret_cast<char16_t*>(buffer), bufferSize);
+            return hr::kOk;
+        }
+        case kGcsValidateA:
+        case kGcsValidateW:
+            return hr::kOk;
+        case kGcsVerbA:
+        case kGcsVerbW:
+            return hr::kNotImpl;
+        default:
+            return hr::kInvalidArg;
+    }
 }
 
 // ---- Targets -------------------------------------------------------------------------------

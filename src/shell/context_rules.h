@@ -26,13 +26,18 @@ inline constexpr std::uint32_t kOk = 0x00000000;                 // S_OK
 inline constexpr std::uint32_t kFalse = 0x00000001;              // S_FALSE
 inline constexpr std::uint32_t kFail = 0x80004005;               // E_FAIL
 inline constexpr std::uint32_t kInvalidArg = 0x80070057;         // E_INVALIDARG
+inline constexpr std::uint32_t kNotImpl = 0x80004001;            // E_NOTIMPL
 inline constexpr std::uint32_t kNoInterface = 0x80004002;        // E_NOINTERFACE
 inline constexpr std::uint32_t kClassNotAvailable = 0x80040111;  // CLASS_E_CLASSNOTAVAILABLE
 }  // namespace hr
 
-// GetCommandString's types (GCS_*): only the ANSI help text is answered with text.
+// GetCommandString's types (GCS_*).
+inline constexpr std::uint32_t kGcsVerbA = 0;
 inline constexpr std::uint32_t kGcsHelpTextA = 1;
+inline constexpr std::uint32_t kGcsValidateA = 2;
+inline constexpr std::uint32_t kGcsVerbW = 4;
 inline constexpr std::uint32_t kGcsHelpTextW = 5;
+inline constexpr std::uint32_t kGcsValidateW = 6;
 
 inline constexpr const char* kTrayWindowClass = "VexloTrayIconWnd";
 inline constexpr const char* kMenuBitmapName = "ICON";
@@ -56,8 +61,12 @@ std::optional<std::uint16_t> VerbOffset(std::uintptr_t verb);
 template <class Ch>
 std::size_t WriteZeroTerminated(std::basic_string_view<Ch> text, Ch* buffer, std::size_t capacity);
 
-// GetCommandString of both extensions: E_INVALIDARG for any offset but 0; for offset 0
-// and GCS_HELPTEXTA the help text, cut to the buffer size (never written past it); for any other type nothing. S_OK.
+// GetCommandString of both extensions: E_INVALIDARG for any offset but 0. For offset 0: the
+// help text for GCS_HELPTEXTA, and in UTF-16 for GCS_HELPTEXTW (the buffer is then one of
+// wide characters), cut to the buffer size and never written past it; S_OK for the
+// validation types (the item exists); E_NOTIMPL for the verb types, since the items have
+// no verb (an S_OK there would leave the caller reading whatever its buffer held);
+// E_INVALIDARG for any other type.
 std::uint32_t AnswerCommandString(std::uintptr_t offset, std::uint32_t type,
                                   std::string_view helpText, char* buffer,
                                   std::uint32_t bufferSize);

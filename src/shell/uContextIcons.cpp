@@ -2,9 +2,12 @@
 
 #include <shlobj.h>
 
+#include "shared/desktop_summary.h"
 #include "shared/error.h"
 #include "shared/guard.h"
 #include "shared/handles.h"
+#include "shared/message_dialog.h"
+#include "shared/message_rules.h"
 #include "shared/settings.h"
 #include "shared/wide_text.h"
 #include "shell/com_base.h"
@@ -17,7 +20,11 @@ namespace {
 // CLSID_ShellLink, written here rather than taken from the uuid library.
 constexpr GUID kShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-std::vector<IconTarget> Targets(std::int32_t count) {
+// The desktops through one open key and one derived cipher key, at most the library's
+// bound of listed desktops: the count comes from the user's own registry, and this runs
+// on Explorer's thread.
+std::vector<IconTarget> Targets() {
+    const std::vector<TDesktopSummary> summaries = ReadDesktopSummaries();
     TargetPlaces places;
     places.userDesktop = [] {
         char path[MAX_PATH] = {};
@@ -26,7 +33,16 @@ std::vector<IconTarget> Targets(std::int32_t count) {
     };
     places.profileFolder = ProfileFolder();
     places.isSafeName = IsSafeName;
-    return BuildTargetList(count, [](std::int32_t i, TDesktopRecord& r) { ReadDesktop(i, r); }, places);
+    // The summary holds every field the list looks at, as ReadDesktop gives them.
+    const auto read = [&summaries](std::int32_t i, TDesktopRecord& r) {
+        const TDesktopSummary& s = summaries[static_cast<std::size_t>(i)];
+        r.Id = s.Id;
+        r.Name = s.Name;
+        r.Enabled = s.Enabled;
+        r.NoIconTarget = s.NoIconTarget;
+        r.FolderName = s.FolderName;
+    };
+    return BuildTargetList(static_cast<std::int32_t>(summaries.size()), read, places);
 }
 
 // Each failing step stops the shortcut; what the save itself answers is not looked at.
@@ -45,25 +61,49 @@ void CreateShortcut(const std::wstring& path, const std::wstring& folder) {
     file->Save(ShortcutPath(std::wstring_view(folder), p).c_str(), TRUE);
 }
 
-// Files inside a copied tree never replace their namesakes; the walk ends on "." and "..".
-void CopyTree(const std::wstring& source, const std::wstring& target) {
-    if (TreeCopyStops(std::wstring_view(source))) return;
-    CreateDirectoryW(target.c_str(), nullptr);
-    WIN32_FIND_DATAW entry;
-    const HANDLE find = FindFirstFileW((source + L"\\*.*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return;
-    struct Close {
-        HANDLE h;
-        ~Close() { FindClose(h); }
-    } close{find};
-    do {
-        const std::wstring_view name = entry.cFileName;
-        const std::wstring from = JoinPath(std::wstring_view(source), name);
-        const std::wstring to = JoinPath(std::wstring_view(target), name);
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) CopyTree(from, to);
-        else CopyFileW(from.c_str(), to.c_str(), TRUE);
-    } while (FindNextFileW(find, &entry));
-}
+// A copied tree has bounds: a tree deeper or larger than this is no folder a user means to
+// copy to another desktop, and the copy runs on Explorer's thread.
+constexpr int kMostCopiedDepth = 64;
+constexpr std::size_t kMostCopiedEntries = 100000;
+constexpr char kCopyStoppedText[] =
+    "The copy stopped: the folder is nested more than 64 levels deep or holds more than 100000 files and "
+    "folders. What was copied so far stays.";
+
+struct TreeCopy {
+    std::size_t entries = 0;
+    bool stopped = false;
+
+    // Files inside a copied tree never replace their namesakes; the walk ends on "." and
+    // "..". A link to a folder (a junction or a symbolic link: a reparse point) is not
+    // entered: its target may be the tree itself, or lie anywhere.
+    void Copy(const std::wstring& source, const std::wstring& target, int depth) {
+        if (TreeCopyStops(std::wstring_view(source))) return;
+        if (depth > kMostCopiedDepth) {
+            stopped = true;
+            return;
+        }
+        CreateDirectoryW(target.c_str(), nullptr);
+        WIN32_FIND_DATAW entry;
+        const UniqueFind find(FindFirstFileW((source + L"\\*.*").c_str(), &entry));
+        if (!find) return;
+        do {
+            const std::wstring_view name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (++entries > kMostCopiedEntries) {
+                stopped = true;
+                return;
+            }
+            const std::wstring from = JoinPath(std::wstring_view(source), name);
+            const std::wstring to = JoinPath(std::wstring_view(target), name);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) CopyFileW(from.c_str(), to.c_str(), TRUE);
+                continue;
+            }
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Copy(from, to, depth + 1);
+            else CopyFileW(from.c_str(), to.c_str(), TRUE);
+        } while (!stopped && FindNextFileW(find.get(), &entry));
+    }
+};
 
 void CopyInto(const std::wstring& path, const std::wstring& folder) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -71,7 +111,11 @@ void CopyInto(const std::wstring& path, const std::wstring& folder) {
     const std::wstring target = JoinPath(std::wstring_view(folder), LastComponent(std::wstring_view(path)));
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         // A tree copied into itself would walk its own growing copy.
-        if (!FolderInsideTree(std::wstring_view(target), std::wstring_view(path))) CopyTree(path, target);
+        if (FolderInsideTree(std::wstring_view(target), std::wstring_view(path))) return;
+        TreeCopy copy;
+        copy.Copy(path, target, 0);
+        if (copy.stopped)
+            ShowMessageDialog(kCopyStoppedText, static_cast<std::uint32_t>(MessageKind::Warning), msgbtn::kOk);
     } else {
         CopyFileW(path.c_str(), target.c_str(), FALSE);
     }
@@ -84,7 +128,7 @@ public:
             const std::int32_t count = GetDesktopsCount();
             if (!OffersIconManager(count, FindWindowA(kTrayWindowClass, nullptr) != nullptr))
                 return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
-            const std::optional<IconMenu> model = BuildIconMenu(Targets(count), WideToAnsi(selected_));
+            const std::optional<IconMenu> model = BuildIconMenu(Targets(), WideToAnsi(selected_));
             if (!model) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
 
             UniqueHmenu popup(CreatePopupMenu());
@@ -116,7 +160,7 @@ public:
             const auto offset = VerbOffset(reinterpret_cast<std::uintptr_t>(info->lpVerb));
             if (!offset) return E_FAIL;
             // Against the settings as they are now, not as they were for the menu.
-            const std::vector<IconTarget> targets = Targets(GetDesktopsCount());
+            const std::vector<IconTarget> targets = Targets();
             const std::optional<IconCommand> command = IconCommandAt(*offset, targets.size());
             if (!command) return E_INVALIDARG;
             // Folder names in the records are in the ANSI code page.

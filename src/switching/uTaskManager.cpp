@@ -68,8 +68,18 @@ const Toolhelp& ToolhelpFunctions() {
     return functions;
 }
 
+// The least the details need: the image name and times, the priority and the memory
+// counters. Full access is refused for other accounts' and elevated processes, exactly
+// the ones Run As starts; limited query access is granted for them (Vista and later), and
+// older systems, which lack it, refuse it as an invalid parameter. Never inherited.
 UniqueHandle OpenForQuery(std::uint32_t processId) {
-    return UniqueHandle(OpenProcess(PROCESS_ALL_ACCESS, TRUE, processId));
+#ifndef PROCESS_QUERY_LIMITED_INFORMATION
+    constexpr DWORD PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
+#endif
+    if (HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ, FALSE, processId))
+        return UniqueHandle(p);
+    if (HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId)) return UniqueHandle(p);
+    return UniqueHandle(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
 }
 
 }  // namespace

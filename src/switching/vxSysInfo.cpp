@@ -1,5 +1,6 @@
 #include "switching/vxSysInfo.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include <string>
@@ -55,16 +56,20 @@ TCPUUsage::TCPUUsage() : isNT_(IsNtPlatform()) {}
 void TCPUUsage::CollectNT() {
     DWORD size = static_cast<DWORD>(buffer_.size());
     LONG rc;
+    // The system answers ERROR_MORE_DATA for as long as the buffer is too small, and a
+    // system with very many processors or a broken performance library may never stop:
+    // the buffer doubles up to a ceiling, and reaching it is a failed read.
+    constexpr std::size_t kMostPerfDataBytes = 4 * 1024 * 1024;
     for (;;) {
         size = static_cast<DWORD>(buffer_.size());
         rc = RegQueryValueExA(HKEY_PERFORMANCE_DATA, "238", nullptr, nullptr, buffer_.data(), &size);
-        if (rc != ERROR_MORE_DATA) break;
-        buffer_.resize(buffer_.size() + 4096);
+        if (rc != ERROR_MORE_DATA || buffer_.size() >= kMostPerfDataBytes) break;
+        buffer_.resize(std::min(buffer_.size() * 2 + 4096, kMostPerfDataBytes));
     }
     RegCloseKey(HKEY_PERFORMANCE_DATA);
-    // A failed read leaves the buffer as it was: it is parsed all the same, and a block
-    // that was never filled names no Processor object.
-    const std::size_t used = rc == ERROR_SUCCESS && size <= buffer_.size() ? size : buffer_.size();
+    // A failed read names no Processor object: the chart shows no processor load, as
+    // where the system has no such object.
+    const std::size_t used = rc == ERROR_SUCCESS && size <= buffer_.size() ? size : 0;
     counters_.Collect(ByteSpan{buffer_.data(), used});
 }
 

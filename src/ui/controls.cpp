@@ -10,6 +10,7 @@
 #include "shared/handles.h"
 #include "shared/module.h"
 #include "shared/win_text.h"
+#include "ui/password_box.h"
 #include "ui/spin_rules.h"
 #include "ui/surfaces.h"
 #include "ui/window.h"
@@ -72,8 +73,19 @@ HWND CreateEdit(const ControlDef& c, const Site& s) {
     if (c.flags & kPassword) style |= ES_PASSWORD;
     if (c.flags & kReadOnly) style |= ES_READONLY;
     if (c.flags & kNumeric) style |= ES_NUMBER;
-    HWND edit = Simple("EDIT", WS_EX_CLIENTEDGE, style, c, s, c.at.width, c.at.height);
-    if (c.flags & kPassword) SendMessageA(edit, EM_SETPASSWORDCHAR, '*', 0);
+    if (!(c.flags & kPassword)) {
+        HWND edit = Simple("EDIT", WS_EX_CLIENTEDGE, style, c, s, c.at.width, c.at.height);
+        if (c.textLimit > 0) SendMessageA(edit, EM_LIMITTEXT, static_cast<WPARAM>(c.textLimit), 0);
+        return edit;
+    }
+    // A password box is a Unicode window: it holds stand-ins from the private use area.
+    HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", style, s.left, s.top, c.at.width, c.at.height,
+                                s.holder, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module::Instance(),
+                                nullptr);
+    if (!edit) throw SystemError(std::string("Cannot create control ") + c.name, GetLastError());
+    SetFont(edit, s.font);
+    MakePasswordBox(edit);
+    SendMessageW(edit, EM_SETPASSWORDCHAR, L'*', 0);
     if (c.textLimit > 0) SendMessageA(edit, EM_LIMITTEXT, static_cast<WPARAM>(c.textLimit), 0);
     return edit;
 }

@@ -7,6 +7,7 @@
 #include "shared/win_text.h"
 #include "ui/controls.h"
 #include "ui/keyboard.h"
+#include "ui/password_box.h"
 #include "ui/surfaces.h"
 
 namespace vexlo::ui {
@@ -318,11 +319,16 @@ void Form::Close() {
 
 HWND Form::Item(int id) const { return Hwnd() ? controls::FindDescendant(Hwnd(), id) : nullptr; }
 
-std::string Form::Text(int id) const { return WindowText(Item(id)); }
+std::string Form::Text(int id) const {
+    HWND item = Item(id);
+    // A password box's text never passes through a message: the conversions would copy it.
+    return IsPasswordBox(item) ? PasswordBoxText(item) : WindowText(item);
+}
 
 void Form::SetText(int id, const std::string& text) {
     HWND item = Item(id);
-    SetWindowTextA(item, text.c_str());
+    if (IsPasswordBox(item)) SetPasswordBoxText(item, text);
+    else SetWindowTextA(item, text.c_str());
     // A label keeps the size of its text when the text changes.
     const ControlDef* c = controls_.Find(id);
     if (item && c && controls::Ops(c->kind).sizedToText && !(c->flags & kFixedSize)) {
@@ -417,25 +423,7 @@ void Form::OnNextDlgCtl(WPARAM wp, LPARAM lp) {
     if (SendMessageA(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(target, EM_SETSEL, 0, -1);
 }
 
-void Form::WipePasswordBoxes() noexcept {
-    // A password box's text lies in the control's own buffer until the window goes: it is
-    // overwritten in place first, and the box's undo copy dropped.
-    for (int i = 0; i < controls_.Count(); ++i) {
-        const ControlDef& c = controls_[i];
-        if (c.kind != Kind::Edit || !(c.flags & kPassword)) continue;
-        HWND edit = Item(c.id);
-        const int length = edit ? GetWindowTextLengthA(edit) : 0;
-        if (length <= 0) continue;
-        std::string filler(static_cast<std::size_t>(length), '*');
-        SendMessageA(edit, EM_SETSEL, 0, -1);
-        SendMessageA(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(filler.c_str()));
-        SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
-        SendMessageA(edit, EM_EMPTYUNDOBUFFER, 0, 0);
-    }
-}
-
 void Form::Destroying() {
-    WipePasswordBoxes();
     // The dialog's own handler first, while the whole object still stands.
     try {
         OnDestroy();
@@ -453,7 +441,8 @@ void Form::Destroying() {
 
 void Form::Abandon() noexcept {
     HWND wnd = Hwnd();
-    if (wnd && IsWindow(wnd) && GetWindowThreadProcessId(wnd, nullptr) == GetCurrentThreadId()) WipePasswordBoxes();
+    if (wnd && IsWindow(wnd) && GetWindowThreadProcessId(wnd, nullptr) == GetCurrentThreadId())
+        ClearPasswordBoxes(wnd);
     modeless_ = false;  // its thread's record is gone already
     LetGo();
     delete this;

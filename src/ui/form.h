@@ -50,8 +50,8 @@ struct Command {
 // dropped, Esc has become a click on the cancel button and a radio button's click its
 // group's (the form's own OnCommand runs the command table); OnNotify, OnDrawItem and
 // OnMeasureItem after the control kinds had theirs; OnDestroy while the controls still
-// exist, after the password boxes are wiped; OnError shows the text to the user. Closing
-// asks FormCloseQuery and then FormClose instead of OnClose.
+// exist; OnError shows the text to the user. Closing asks FormCloseQuery and then
+// FormClose instead of OnClose.
 class Form : public Window, public DialogWindow, public Backdrop {
 public:
     // commands: the form's command table (kept by the caller, as def is).
@@ -162,7 +162,6 @@ private:
     bool FormMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
     HWND CreateControl(const ControlDef& c);
     void StackPictures();
-    void WipePasswordBoxes() noexcept;
     void OnActivate(WPARAM wp);
     void OnNextDlgCtl(WPARAM wp, LPARAM lp);
     int DefaultButtonId() const;

@@ -9,6 +9,7 @@
 #include "host/png.h"
 #include "shared/display_modes.h"
 #include "shared/error.h"
+#include "shared/handle_value.h"
 #include "shared/shortstr.h"
 #include "ui/layout.h"
 
@@ -36,6 +37,11 @@ TEST(ShortString, CutsAt255AndRoundTripsThroughCallerBuffers) {
     // Only the bytes the length byte names are text: garbage after them is not read.
     unsigned char shortRaw[256] = {3, 'a', 'b', 'c', 'd', 'e'};
     EXPECT_EQ(ShortString::Read(shortRaw).Str(), "abc");
+}
+
+TEST(HandleValue, WidensWithItsSignAsTheSystemDoes) {
+    EXPECT_EQ(vexlo::WidenHandleValue(0x00010036u), 0x00010036);
+    EXPECT_EQ(vexlo::WidenHandleValue(0xFFFFFFFEu), -2);  // the 64-bit side's 0xFFFFFFFFFFFFFFFE
 }
 
 TEST(ErrorText, ValueTakesThePlaceholder) {

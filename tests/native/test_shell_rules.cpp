@@ -107,7 +107,7 @@ TEST(RunAs, GateAdmitsOneOwnerAndTakesOverFromTheDead) {
 
 // ---- Context-menu verbs and GetCommandString ----
 
-TEST(CommandString, HelpTextOnlyForOffsetZeroAndAnsiType) {
+TEST(CommandString, HelpTextForOffsetZeroNoVerbs) {
     char buf[64];
     std::memset(buf, '#', sizeof buf);
     EXPECT_EQ(AnswerCommandString(0, kGcsHelpTextA, kIconManagerHelpText, buf, sizeof buf),
@@ -117,12 +117,20 @@ TEST(CommandString, HelpTextOnlyForOffsetZeroAndAnsiType) {
     EXPECT_EQ(std::strlen(kRunAsHelpText) + 1, 37u);
 
     std::memset(buf, '#', sizeof buf);
-    for (std::uint32_t type : {0u, 2u, 4u, kGcsHelpTextW, 6u})
+    for (std::uint32_t type : {kGcsValidateA, kGcsValidateW})
         EXPECT_EQ(AnswerCommandString(0, type, kRunAsHelpText, buf, sizeof buf), hr::kOk);
+    // No verb: a failure, so the caller never reads an unwritten buffer as one.
+    for (std::uint32_t type : {kGcsVerbA, kGcsVerbW})
+        EXPECT_EQ(AnswerCommandString(0, type, kRunAsHelpText, buf, sizeof buf), hr::kNotImpl);
+    EXPECT_EQ(AnswerCommandString(0, 7, kRunAsHelpText, buf, sizeof buf), hr::kInvalidArg);
     for (std::uintptr_t offset : {1u, 2u, 0x10000u})
         EXPECT_EQ(AnswerCommandString(offset, kGcsHelpTextA, kRunAsHelpText, buf, sizeof buf),
                   hr::kInvalidArg);
     EXPECT_EQ(buf[0], '#');  // nothing was written by any of these
+
+    char16_t wide[40];
+    EXPECT_EQ(AnswerCommandString(0, kGcsHelpTextW, kRunAsHelpText, reinterpret_cast<char*>(wide), 40), hr::kOk);
+    EXPECT_EQ(std::u16string(wide), std::u16string(kRunAsHelpText, kRunAsHelpText + std::strlen(kRunAsHelpText)));
 }
 
 TEST(CommandString, ShortBuffersAreCutNeverOverrun) {

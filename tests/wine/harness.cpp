@@ -283,7 +283,10 @@ std::uint32_t RunModalDialog(const char* className, const std::function<std::uin
     const DWORD ui = GetCurrentThreadId();
     std::thread driver([&] {
         HWND dlg = nullptr;
-        if (!WaitUntil([&] { return (dlg = FindThreadWindow(ui, className)) != nullptr; }, 5000)) return;
+        if (!WaitUntil([&] { return (dlg = FindThreadWindow(ui, className)) != nullptr; }, 5000)) {
+            ADD_FAILURE() << "no window of class " << className << " appeared";
+            return;
+        }
         drive(dlg);
         if (!Dialog(dlg).WaitGone(3000)) PostMessageA(dlg, WM_CLOSE, 0, 0);
     });
@@ -341,8 +344,8 @@ bool Dialog::WaitGone(DWORD timeoutMs) const {
     return WaitUntil([&] { return !IsWindow(wnd_); }, timeoutMs);
 }
 
-ImportHook::ImportHook(const char* dll, const char* function, void* replacement) {
-    auto base = reinterpret_cast<BYTE*>(Vexlo());
+ImportHook::ImportHook(const char* dll, const char* function, void* replacement, HMODULE module) {
+    auto base = reinterpret_cast<BYTE*>(module ? module : Vexlo());
     auto dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
     auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];

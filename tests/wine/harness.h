@@ -159,10 +159,11 @@ private:
 std::uint32_t RunModalDialog(const char* className, const std::function<std::uint32_t()>& call,
                              const std::function<void(Dialog)>& drive);
 
-// Replaces one function that Vexlo.dll imports, for the object's lifetime.
+// Replaces one function that Vexlo.dll (or the given module) imports, for the object's
+// lifetime.
 class ImportHook {
 public:
-    ImportHook(const char* dll, const char* function, void* replacement);
+    ImportHook(const char* dll, const char* function, void* replacement, HMODULE module = nullptr);
     ~ImportHook();
     ImportHook(const ImportHook&) = delete;
     ImportHook& operator=(const ImportHook&) = delete;

@@ -3,6 +3,7 @@
 // program; this program calls the exports and sends the requests as the main program does.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <cstdint>
@@ -214,14 +215,18 @@ TEST_F(ExplorerTest, RequestsThatChangeNothing) {
     NameLayout("Hooks", "L1");
     explorer.Request(3);
     explorer.Request(VEXLO_ICONS_SAVE, explorer.progman());
+    // A posted request, under a name that would be saved: a move posted after it shows
+    // when the list's thread has dispatched both.
     PostMessageA(explorer.list(), RegisterWindowMessageA(VEXLO_ICON_REQUEST_NAME), VEXLO_ICONS_SAVE, 0);
+    PostMessageA(explorer.list(), LVM_SETITEMPOSITION, 1, MAKELPARAM(321, 45));
+    ASSERT_TRUE(harness::WaitUntil([&] { return explorer.Icons()[1] == (Icon{"Notes", 321, 45}); }));
+    EXPECT_EQ(GetFileAttributesA(File("L1").c_str()), INVALID_FILE_ATTRIBUTES);
     for (const char* name : {"..\\L1", "x\\..\\..\\L1", "C:L1", ".."}) {
         NameLayout("Hooks", name);
         explorer.Request(VEXLO_ICONS_SAVE);
     }
     NameLayout("..\\Hooks", "L1");
     explorer.Request(VEXLO_ICONS_SAVE);
-    explorer.Icons();  // the posted request has been taken from the queue by now
     EXPECT_EQ(GetFileAttributesA(File("L1").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA((folder_ + "\\..\\L1.ini").c_str()), INVALID_FILE_ATTRIBUTES);
 

@@ -1,15 +1,27 @@
-// What the library leaves behind: no copy of a password in the process's memory once its
-// windows have ended, and no stale keyboard record when a thread ends with a window open.
+// What the library leaves behind and what others can do to it: no copy of a password in
+// the process's memory once its windows have ended, no stale keyboard record when a thread
+// ends with a window open, no gate another account can hold, no more access than needed,
+// no read without end.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commdlg.h>
+#include <sddl.h>
+
 #include <cstring>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "dialogs/logon_ids.h"
+#include "dialogs/runas_ids.h"
 #include "harness.h"
 #include "remote/rdp_ids.h"
+#include "shared/error.h"
 #include "shared/remote_records.h"
+#include "switching/uTaskManager.h"
+#include "switching/vxSysInfo.h"
 
 namespace {
 
@@ -162,6 +174,233 @@ TEST(ThreadEnd, AThreadThatEndsWithAWindowOpenLeavesNoDeadKeysBehind) {
     // behind for the ended thread would hold it for good.
     ASSERT_TRUE(KeysWorkOnAThreadWithTheSameId(tabMoved)) << "the ended thread is still held";
     EXPECT_TRUE(tabMoved);
+}
+
+}  // namespace
+
+namespace {
+
+// The two passwords of the Run As case, kept scrambled like the one above.
+std::string Scrambled(const char* plain) {
+    std::string s = plain;
+    for (char& c : s) c = static_cast<char>(c ^ kScramble);
+    return s;
+}
+
+// Runs of `run` characters of the scrambled text, as ANSI bytes or as UTF-16, anywhere in
+// the process's writable memory.
+int RunsInMemory(const std::string& scrambled, std::size_t run) {
+    int found = 0;
+    MEMORY_BASIC_INFORMATION info{};
+    const DWORD writable = PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    for (auto* at = static_cast<unsigned char*>(nullptr) + 0x10000; VirtualQuery(at, &info, sizeof info) == sizeof info;
+         at = static_cast<unsigned char*>(info.BaseAddress) + info.RegionSize) {
+        if (info.State != MEM_COMMIT || !(info.Protect & writable) || (info.Protect & PAGE_GUARD)) continue;
+        const auto* p = static_cast<const unsigned char*>(info.BaseAddress);
+        for (std::size_t start = 0; start + run <= scrambled.size(); ++start)
+            for (std::size_t width : {1u, 2u}) {
+                const std::size_t bytes = run * width;
+                for (std::size_t i = 0; i + bytes <= info.RegionSize; ++i) {
+                    std::size_t k = 0;
+                    while (k < run && (p[i + k * width] ^ kScramble) == static_cast<unsigned char>(scrambled[start + k]) &&
+                           (width == 1 || p[i + k * width + 1] == 0))
+                        ++k;
+                    found += k == run;
+                }
+            }
+    }
+    return found;
+}
+
+// Typed key by key, each character unscrambled only as it is sent.
+void TypeScrambled(const harness::Dialog& d, int id, const std::string& scrambled) {
+    for (char c : scrambled) d.Send(id, WM_CHAR, static_cast<unsigned char>(c ^ kScramble), 1);
+}
+
+TEST(PasswordResidue, NoEarlierTextOfAPasswordBoxSurvivesIt) {
+    namespace runas = vexlo::runas_ids;
+    const std::string first = Scrambled("Fq8#Lm2!xZ7@Pd4$"), second = Scrambled("Wr5%Hb9^Ts3&Kc6*");
+    ASSERT_EQ(RunsInMemory(first, 15) + RunsInMemory(second, 15), 0);
+    auto show = harness::Proc<void(WINAPI*)(const char*)>("ShowRunAs");
+    harness::RunModalDialog("TformRunAs", [&] { show("x.exe"); return 0u; }, [&](harness::Dialog d) {
+        // Typed, all selected, replaced; then undone, replaced again: every earlier text
+        // has been in the box's undo copy once.
+        TypeScrambled(d, runas::ePass1, first);
+        d.Send(runas::ePass1, EM_SETSEL, 0, -1);
+        TypeScrambled(d, runas::ePass1, second);
+        d.Send(runas::ePass1, WM_UNDO);
+        EXPECT_EQ(d.Send(runas::ePass1, WM_GETTEXTLENGTH), 16);
+        d.Send(runas::ePass1, EM_SETSEL, 0, -1);
+        TypeScrambled(d, runas::ePass1, second);
+        d.Press(runas::btCancel);
+    });
+    harness::Pump(50);
+    EXPECT_EQ(RunsInMemory(first, 15), 0);
+    EXPECT_EQ(RunsInMemory(second, 15), 0);
+}
+
+// What a password box shows and gives: the real text to the program, stand-ins nowhere.
+TEST(PasswordBox, KeepsTextUndoAndPasteAsAnEditDoes) {
+    namespace runas = vexlo::runas_ids;
+    auto show = harness::Proc<void(WINAPI*)(const char*)>("ShowRunAs");
+    harness::RunModalDialog("TformRunAs", [&] { show("x.exe"); return 0u; }, [&](harness::Dialog d) {
+        d.Type(runas::ePass1, "abc");
+        EXPECT_EQ(d.Text(runas::ePass1), "abc");
+        d.Send(runas::ePass1, EM_SETSEL, 1, 2);
+        d.Send(runas::ePass1, WM_CHAR, 'X', 1);
+        EXPECT_EQ(d.Text(runas::ePass1), "aXc");
+        d.Send(runas::ePass1, WM_UNDO);
+        EXPECT_EQ(d.Text(runas::ePass1), "abc");
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, 3 * sizeof(wchar_t));
+            std::memcpy(GlobalLock(text), L"\x00e9z", 3 * sizeof(wchar_t));
+            GlobalUnlock(text);
+            SetClipboardData(CF_UNICODETEXT, text);
+            CloseClipboard();
+            d.Send(runas::ePass1, EM_SETSEL, 3, 3);
+            d.Send(runas::ePass1, WM_PASTE);
+            EXPECT_EQ(d.Text(runas::ePass1), "abc\xe9z");
+        }
+        d.Send(runas::ePass1, WM_COPY);  // a password never leaves its box
+        d.Set(runas::ePass1, "set");
+        EXPECT_EQ(d.Text(runas::ePass1), "set");
+        EXPECT_EQ(d.Send(runas::ePass1, WM_GETTEXTLENGTH), 3);
+        d.Press(runas::btCancel);
+    });
+}
+
+}  // namespace
+
+namespace {
+
+std::string UserSid() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    BYTE buf[256] = {};
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, buf, sizeof buf, &size);
+    CloseHandle(token);
+    char* text = nullptr;
+    ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buf)->User.Sid, &text);
+    const std::string sid = text ? text : "";
+    LocalFree(text);
+    return sid;
+}
+
+// Another account of the session can create a name in the shared namespace first and hold
+// it: the gate's old shared name, and the user's own name with a list that admits nobody.
+TEST(RunAsGate, NamesOtherAccountsCanHoldDoNotKeepTheDialogShut) {
+    harness::Vexlo();
+    const std::string sid = UserSid();
+    ASSERT_FALSE(sid.empty());
+    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, nullptr), done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread other([&] {
+        HANDLE shared = CreateMutexA(nullptr, TRUE, "KeyVexloRAOpen");
+        SECURITY_DESCRIPTOR nobody{};
+        InitializeSecurityDescriptor(&nobody, SECURITY_DESCRIPTOR_REVISION);
+        ACL empty{};
+        InitializeAcl(&empty, sizeof empty, ACL_REVISION);
+        SetSecurityDescriptorDacl(&nobody, TRUE, &empty, FALSE);
+        SECURITY_ATTRIBUTES sa{sizeof sa, &nobody, FALSE};
+        HANDLE own = CreateMutexA(&sa, TRUE, ("KeyVexloRAOpen-" + sid).c_str());
+        SetEvent(held);
+        WaitForSingleObject(done, 30000);
+        CloseHandle(own);
+        CloseHandle(shared);
+    });
+    WaitForSingleObject(held, 5000);
+    const DWORD ui = GetCurrentThreadId();
+    harness::MessageBoxSeen refused;
+    std::thread watch([&] { refused = harness::AnswerMessageBox(ui, 3000); });  // never a hang
+    bool opened = false;
+    harness::RunModalDialog("TformRunAs", [] { harness::Proc<void(WINAPI*)(const char*)>("ShowRunAs")("x.exe"); return 0u; },
+                            [&](harness::Dialog d) {
+                                opened = true;
+                                d.Press(vexlo::runas_ids::btCancel);
+                            });
+    watch.join();
+    SetEvent(done);
+    other.join();
+    CloseHandle(held);
+    CloseHandle(done);
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(refused.shown) << refused.text;
+}
+
+// The process details ask for the least access that gives them, never inheritable: full
+// access is refused for other accounts' and elevated processes.
+std::vector<std::pair<DWORD, BOOL>> g_opens;
+HANDLE WINAPI RecordOpenProcess(DWORD access, BOOL inherit, DWORD pid) {
+    g_opens.emplace_back(access, inherit);
+    static const auto real = reinterpret_cast<decltype(&OpenProcess)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "OpenProcess")));
+    return real(access, inherit, pid);
+}
+
+TEST(ProcessDetails, AskForTheLeastAccessNeverInheritable) {
+    harness::ImportHook hook("kernel32.dll", "OpenProcess", reinterpret_cast<void*>(&RecordOpenProcess),
+                             GetModuleHandleA(nullptr));
+    ASSERT_TRUE(hook.Installed());
+    const DWORD self = GetCurrentProcessId();
+    EXPECT_GT(vexlo::switching::ProcessMemory(self), 0u);
+    EXPECT_EQ(vexlo::switching::ProcessPriorityName(self), "Normal");
+    ASSERT_GE(g_opens.size(), 2u);
+    constexpr DWORD kLeast = 0x1000 /* PROCESS_QUERY_LIMITED_INFORMATION */ | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
+    for (const auto& [access, inherit] : g_opens) {
+        EXPECT_EQ(access & ~kLeast, 0u) << std::hex << access;
+        EXPECT_FALSE(inherit);
+    }
+}
+
+// A performance-data read that never stops asking for more ends at its ceiling, as a
+// failed read.
+int g_perfReads = 0;
+LONG WINAPI EndlessPerfData(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD size) {
+    ++g_perfReads;
+    if (size) *size += 4096;
+    return ERROR_MORE_DATA;
+}
+
+TEST(ProcessorLoad, PerformanceDataThatAlwaysWantsMoreEndsAtTheCeiling) {
+    vexlo::switching::TCPUUsage cpu;
+    ASSERT_TRUE(cpu.IsNT());
+    {
+        harness::ImportHook hook("advapi32.dll", "RegQueryValueExA", reinterpret_cast<void*>(&EndlessPerfData),
+                                 GetModuleHandleA(nullptr));
+        ASSERT_TRUE(hook.Installed());
+        // No processor data: the failure the chart already shows.
+        EXPECT_THROW(cpu.Collect(), vexlo::Error);
+    }
+    EXPECT_LE(g_perfReads, 16);
+}
+
+}  // namespace
+
+namespace {
+
+// The file dialog's default extension is the extension alone: the system appends what
+// follows the dot, so "*.exe" would turn a typed "foo" into "foo.*.e".
+std::string g_defaultExt = "(not asked)";
+BOOL WINAPI RecordOpenFileName(OPENFILENAMEA* od) {
+    g_defaultExt = od && od->lpstrDefExt ? od->lpstrDefExt : "(none)";
+    return FALSE;  // cancelled
+}
+FARPROC WINAPI LookUpRecorder(HMODULE module, LPCSTR name) {
+    if (HIWORD(reinterpret_cast<UINT_PTR>(name)) && std::strcmp(name, "GetOpenFileNameA") == 0)
+        return reinterpret_cast<FARPROC>(&RecordOpenFileName);
+    return GetProcAddress(module, name);
+}
+
+TEST(RunAsBrowse, AsksTheFileDialogForExeFiles) {
+    harness::ImportHook hook("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&LookUpRecorder));
+    ASSERT_TRUE(hook.Installed());
+    harness::RunModalDialog("TformRunAs", [] { harness::Proc<void(WINAPI*)(const char*)>("ShowRunAs")("x.exe"); return 0u; },
+                            [](harness::Dialog d) {
+                                d.Click(vexlo::runas_ids::sbStart);
+                                d.Press(vexlo::runas_ids::btCancel);
+                            });
+    EXPECT_EQ(g_defaultExt, "exe");
 }
 
 }  // namespace

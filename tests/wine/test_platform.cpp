@@ -299,7 +299,15 @@ TEST(Desktops, NamesOpeningAndPostingOnlyWhenTheDesktopOpens) {
     vexlo::ProcessMessages(nullptr);
     ASSERT_EQ(host.Count(WM_USER + 5), 1u);
     EXPECT_EQ(host.Messages()[0].wp, 2u);
-    vexlo::ProcessMessages(host.hwnd());  // an empty queue returns at once
+    // Only the named window's messages are taken: another window's stay queued.
+    harness::Recorder other;
+    PostMessageA(host.hwnd(), WM_USER + 5, 3, 0);
+    PostMessageA(other.hwnd(), WM_USER + 5, 4, 0);
+    vexlo::ProcessMessages(host.hwnd());
+    EXPECT_EQ(host.Count(WM_USER + 5), 2u);
+    EXPECT_EQ(other.Count(WM_USER + 5), 0u);
+    MSG left;
+    EXPECT_TRUE(PeekMessageA(&left, other.hwnd(), WM_USER + 5, WM_USER + 5, PM_NOREMOVE));
 }
 
 }  // namespace

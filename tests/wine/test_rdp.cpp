@@ -55,7 +55,7 @@ bool SameBytes(const TRDPSettings& a, const TRDPSettings& b) { return std::memcm
 TEST(RdpDialog, LayoutTextsAndLook) {
     TRDPSettings s = PatternRecord();
     WORD port = 3389;
-    Edit(s, port, [&](Dialog dlg) {
+    const std::uint32_t result = Edit(s, port, [&](Dialog dlg) {
         EXPECT_EQ(harness::Text(dlg), "RDP Settings");
         const RECT client = harness::ClientRect(dlg);
         EXPECT_EQ(client.right, 403);
@@ -139,6 +139,7 @@ TEST(RdpDialog, LayoutTextsAndLook) {
         EXPECT_GT(painted, 50);
         dlg.Press(id::btCancel);
     });
+    EXPECT_EQ(result, 0u);  // cancelled
 }
 
 TEST(RdpDialog, CompleteSettingsKeepOkDisabledUntilAChange) {

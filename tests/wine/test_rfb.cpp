@@ -57,7 +57,7 @@ bool SameBytes(const TRFBSettings& a, const TRFBSettings& b) { return std::memcm
 
 TEST(RfbDialog, LayoutPagesAndTexts) {
     TRFBSettings s = PatternRecord();
-    Edit(s, [&](Dialog dlg) {
+    const std::uint32_t result = Edit(s, [&](Dialog dlg) {
         EXPECT_EQ(harness::Text(dlg), "RFB Settings");
         const RECT client = harness::ClientRect(dlg);
         EXPECT_EQ(client.right, 401);
@@ -141,6 +141,7 @@ TEST(RfbDialog, LayoutPagesAndTexts) {
         EXPECT_TRUE(IsWindowVisible(dlg.Item(id::cbAuto)));
         dlg.Press(id::btCancel);
     });
+    EXPECT_EQ(result, 0u);  // cancelled
 }
 
 TEST(RfbDialog, CompleteSettingsKeepOkDisabledUntilAChange) {

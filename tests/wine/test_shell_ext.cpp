@@ -6,9 +6,11 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include <fstream>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -231,16 +233,31 @@ TEST_F(ComClient, ClassObjectsAndUnloading) {
     EXPECT_EQ(getClass(kRunAs, __uuidof(IShellFolder), &object), E_NOINTERFACE);
     IClassFactory* factory = nullptr;
     ASSERT_EQ(getClass(kIconManager, __uuidof(IClassFactory), reinterpret_cast<void**>(&factory)), S_OK);
-    EXPECT_EQ(canUnload(), S_OK);
+    EXPECT_EQ(canUnload(), S_FALSE);  // the client holds the factory
     IContextMenu* menu = nullptr;
     ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(IContextMenu), reinterpret_cast<void**>(&menu)), S_OK);
+    factory->Release();
+    factory->Release();  // one too many: counts nothing
     EXPECT_EQ(canUnload(), S_FALSE);
-    menu->Release();
+    // Unbalanced callers never unload the library under a live object.
+    ASSERT_EQ(getClass(kIconManager, __uuidof(IClassFactory), reinterpret_cast<void**>(&factory)), S_OK);
+    factory->LockServer(FALSE);
+    factory->LockServer(FALSE);
+    factory->Release();
+    EXPECT_EQ(canUnload(), S_FALSE);
     factory->LockServer(TRUE);
+    menu->Release();
     EXPECT_EQ(canUnload(), S_FALSE);
     factory->LockServer(FALSE);
     EXPECT_EQ(canUnload(), S_OK);
-    factory->Release();
+    // No verbs: asking for one fails rather than leaving the buffer as it was.
+    ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(IContextMenu), reinterpret_cast<void**>(&menu)), S_OK);
+    char verb[16] = "#";
+    EXPECT_EQ(menu->GetCommandString(0, GCS_VERBA, nullptr, verb, sizeof verb), E_NOTIMPL);
+    EXPECT_EQ(menu->GetCommandString(0, GCS_VERBW, nullptr, verb, sizeof verb / 2), E_NOTIMPL);
+    EXPECT_STREQ(verb, "#");
+    menu->Release();
+    EXPECT_EQ(canUnload(), S_OK);
     // Every COM export removes exactly its arguments.
     EXPECT_EQ(harness::CallStdcall("DllCanUnloadNow", {}).stackDelta, 0);
     EXPECT_EQ(harness::CallStdcall("DllGetClassObject", {0, 0, 0}).stackDelta, 0);
@@ -369,6 +386,96 @@ TEST_F(IconManager, FolderTreesMergeAndNamesOutsideTheCodePageSurvive) {
     EXPECT_TRUE(Exists(profile_ + L"\\Games\\\x041E\x0442\x0447\x0451\x0442.lnk"));
     EXPECT_EQ(file.Invoke(3), S_OK);  // "Copy to" Games
     EXPECT_EQ(ReadFileW(profile_ + L"\\Games\\\x041E\x0442\x0447\x0451\x0442.txt"), "r");
+}
+
+}  // namespace
+
+namespace {
+
+// The count and the records come from the user's own registry, which anyone may have
+// damaged: a count in the billions and a record of megabytes leave the menu as it was,
+// read through a bounded list and the start of each record only.
+std::size_t g_largestRead = 0;
+LONG WINAPI RecordValueRead(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
+    if (data && size) g_largestRead = std::max<std::size_t>(g_largestRead, *size);
+    return RegQueryValueExA(key, name, reserved, type, data, size);
+}
+
+TEST_F(IconManager, HugeCountsAndRecordsAreReadWithinBounds) {
+    const std::string key = "Software\\Brindlecote\\Quillmere\\ShellTest\\Desktops";
+    HKEY desktops = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_ALL_ACCESS, &desktops), ERROR_SUCCESS);
+    char stored[8192] = {};
+    DWORD size = sizeof stored;
+    ASSERT_EQ(RegQueryValueExA(desktops, "Desktop1", nullptr, nullptr, reinterpret_cast<BYTE*>(stored), &size),
+              ERROR_SUCCESS);
+    const std::string work(stored);
+    std::string huge = work + std::string(8 << 20, 'A');
+    ASSERT_EQ(RegSetValueExA(desktops, "Desktop1", 0, REG_SZ, reinterpret_cast<const BYTE*>(huge.c_str()),
+                             static_cast<DWORD>(huge.size() + 1)),
+              ERROR_SUCCESS);
+    std::string().swap(huge);
+    const DWORD count = 0x7FFFFFFF;
+    RegSetValueExA(desktops, "DesktopsCount", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), sizeof count);
+
+    const std::wstring file = source_ + L"\\a.txt";
+    WriteFileW(file, "x");
+    StartMainProgram();
+    Extension ext(kIconManager);
+    ASSERT_EQ(ext.Initialize({file}), S_OK);
+    HMENU menu = CreatePopupMenu();
+    {
+        harness::ImportHook hook("advapi32.dll", "RegQueryValueExA", reinterpret_cast<void*>(&RecordValueRead));
+        // Returns at all: before the bound, Explorer's thread read two billion records.
+        EXPECT_EQ(ext.menu->QueryContextMenu(menu, 0, kFirst, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(0, 0, 6));
+    }
+    MENUITEMINFOA mi{};
+    mi.cbSize = sizeof mi;
+    mi.fMask = MIIM_SUBMENU;
+    ASSERT_TRUE(GetMenuItemInfoA(menu, 0, TRUE, &mi));
+    EXPECT_EQ(ItemText(GetSubMenu(mi.hSubMenu, 0), 1), "Work");  // the huge record's start still reads
+    EXPECT_LT(g_largestRead, 64u << 10);  // no whole record of megabytes read
+    DestroyMenu(menu);
+
+    RegSetValueExA(desktops, "Desktop1", 0, REG_SZ, reinterpret_cast<const BYTE*>(work.c_str()),
+                   static_cast<DWORD>(work.size() + 1));
+    RegCloseKey(desktops);
+}
+
+// "Copy to" with a folder that links to itself (made on the Unix side of the prefix by
+// the test's fixture: Wine makes no link of its own), and a tree deeper than the copy goes.
+TEST_F(IconManager, CopyToSkipsLinksAndStopsAtItsBounds) {
+    const std::wstring tree = L"C:\\vexlo_link_tree\\loops";
+    const DWORD link = GetFileAttributesW((tree + L"\\self").c_str());
+    ASSERT_NE(link, INVALID_FILE_ATTRIBUTES) << "the fixture made no link";
+    ASSERT_TRUE(link & FILE_ATTRIBUTE_REPARSE_POINT);
+    StartMainProgram();
+    Extension loops(kIconManager);
+    ASSERT_EQ(loops.Initialize({tree}), S_OK);
+    EXPECT_EQ(loops.Invoke(4), S_OK);  // "Copy to" Work
+    const std::wstring copy = profile_ + L"\\Work\\loops";
+    EXPECT_EQ(ReadFileW(copy + L"\\file.txt"), "top");
+    EXPECT_EQ(ReadFileW(copy + L"\\sub\\deep.txt"), "deep");
+    EXPECT_FALSE(Exists(copy + L"\\self"));  // a link is not copied as its target's contents
+    EXPECT_FALSE(Exists(copy + L"\\parent"));
+
+    // 66 levels: the copy stops at 64 and says so.
+    std::wstring deep = source_ + L"\\deep";
+    CreateDirectoryW(deep.c_str(), nullptr);
+    for (int level = 0; level < 66; ++level) CreateDirectoryW((deep += L"\\d").c_str(), nullptr);
+    Extension deepTree(kIconManager);
+    ASSERT_EQ(deepTree.Initialize({source_ + L"\\deep"}), S_OK);
+    harness::MessageBoxSeen seen;
+    const DWORD ui = GetCurrentThreadId();
+    std::thread answer([&] { seen = harness::AnswerMessageBox(ui, 10000); });
+    EXPECT_EQ(deepTree.Invoke(4), S_OK);
+    answer.join();
+    EXPECT_TRUE(seen.shown);
+    EXPECT_NE(seen.text.find("64 levels"), std::string::npos) << seen.text;
+    std::wstring reached = profile_ + L"\\Work\\deep";
+    for (int level = 0; level < 64; ++level) reached += L"\\d";
+    EXPECT_TRUE(Exists(reached));
+    EXPECT_FALSE(Exists(reached + L"\\d"));
 }
 
 }  // namespace

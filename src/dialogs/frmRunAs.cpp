@@ -154,11 +154,18 @@ private:
 
 }  // namespace
 
-TformRunAs::TformRunAs() : Form(kForm) {}
+const Command TformRunAs::kCommands[] = {
+    On<&TformRunAs::cbServerChange>(id::cbServer, CBN_SELCHANGE),
+    On<&TformRunAs::sbStartClick>(id::sbStart, BN_CLICKED),
+    On<&TformRunAs::btRunClick>(id::btRun, BN_CLICKED),
+    On<&TformRunAs::CancelModal>(id::btCancel, BN_CLICKED),
+};
+
+TformRunAs::TformRunAs() : Form(kForm, kCommands) {}
 
 TformRunAs::~TformRunAs() { Wipe(confirmed_.password); }
 
-void TformRunAs::FormCreate() {
+bool TformRunAs::OnCreate() {
     startPicture_.reset(static_cast<HBITMAP>(
         LoadImageA(module::Instance(), "RUNAS_OPEN", IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS)));
     if (HWND start = Item(id::sbStart); start && startPicture_) {
@@ -168,7 +175,7 @@ void TformRunAs::FormCreate() {
     SetItems(id::cbServer, {});
     const UniqueHmodule netapi(LoadLibraryA("netapi32.dll"));
     auto serverEnum = Lookup<NetServerEnumFn>(netapi.get(), "NetServerEnum");
-    if (!serverEnum) return;
+    if (!serverEnum) return true;
     SetItems(id::cbServer, EnumNames<SERVER_INFO_100>(
                                netapi.get(),
                                [&](LPBYTE* buffer, DWORD* read, DWORD* total) {
@@ -176,14 +183,7 @@ void TformRunAs::FormCreate() {
                                                      SV_TYPE_ALL, nullptr, nullptr);
                                },
                                &SERVER_INFO_100::sv100_name));
-}
-
-void TformRunAs::Command(int control, int code) {
-    if (control == id::cbServer && code == CBN_SELCHANGE) return cbServerChange();
-    if (code != BN_CLICKED) return;
-    if (control == id::sbStart) sbStartClick();
-    else if (control == id::btRun) btRunClick();
-    else if (control == id::btCancel) SetModalResult(mrCancel);
+    return true;
 }
 
 void TformRunAs::btRunClick() {

@@ -28,6 +28,21 @@ void Check(bool ok, const char* step) {
 
 void FreeParts() { g_parts.Reset(); }
 
+// A descriptor whose access list grants everything to one SID and nothing to anyone else,
+// in attributes that are not inherited. The list's storage must hold the SID's length + 24
+// bytes and live as long as the descriptor.
+void GrantAllToOne(PACL acl, DWORD aclLength, PSID sid, SECURITY_DESCRIPTOR& descriptor,
+                   SECURITY_ATTRIBUTES& attributes) {
+    Check(InitializeAcl(acl, aclLength, ACL_REVISION) != FALSE, "InitializeAcl");
+    Check(AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid) != FALSE, "AddAccessAllowedAce");
+    Check(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) != FALSE,
+          "InitializeSecurityDescriptor");
+    Check(SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) != FALSE, "SetSecurityDescriptorDacl");
+    attributes.nLength = sizeof attributes;
+    attributes.lpSecurityDescriptor = &descriptor;
+    attributes.bInheritHandle = FALSE;
+}
+
 void Build() {
     Parts& parts = g_parts.Emplace();
     SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
@@ -46,17 +61,7 @@ void Build() {
     parts.acl.reset(HeapAlloc(GetProcessHeap(), 0, aclLength));
     if (!parts.acl) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     Check(static_cast<bool>(parts.acl), "HeapAlloc (ACL)");
-    const auto acl = static_cast<PACL>(parts.acl.get());
-    Check(InitializeAcl(acl, aclLength, ACL_REVISION) != FALSE, "InitializeAcl");
-    Check(AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, parts.worldSid.get()) != FALSE, "AddAccessAllowedAce");
-
-    Check(InitializeSecurityDescriptor(&g_descriptor, SECURITY_DESCRIPTOR_REVISION) != FALSE,
-          "InitializeSecurityDescriptor");
-    Check(SetSecurityDescriptorDacl(&g_descriptor, TRUE, acl, FALSE) != FALSE, "SetSecurityDescriptorDacl");
-
-    g_attributes.nLength = sizeof g_attributes;
-    g_attributes.lpSecurityDescriptor = &g_descriptor;
-    g_attributes.bInheritHandle = FALSE;
+    GrantAllToOne(static_cast<PACL>(parts.acl.get()), aclLength, parts.worldSid.get(), g_descriptor, g_attributes);
 }
 
 }  // namespace
@@ -107,17 +112,8 @@ UserOnlySecurity::UserOnlySecurity() {
     const PSID sid = reinterpret_cast<TOKEN_USER*>(user_.data())->User.Sid;
     Check(IsValidSid(sid) != FALSE, "IsValidSid");
     sidText_ = SidText(sid);
-    // Header, one access-allowed entry and the SID fit in the SID's length + 24 bytes.
     acl_.resize(GetLengthSid(sid) + 24);
-    const auto acl = reinterpret_cast<PACL>(acl_.data());
-    Check(InitializeAcl(acl, static_cast<DWORD>(acl_.size()), ACL_REVISION) != FALSE, "InitializeAcl");
-    Check(AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid) != FALSE, "AddAccessAllowedAce");
-    Check(InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) != FALSE,
-          "InitializeSecurityDescriptor");
-    Check(SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) != FALSE, "SetSecurityDescriptorDacl");
-    attributes_.nLength = sizeof attributes_;
-    attributes_.lpSecurityDescriptor = &descriptor_;
-    attributes_.bInheritHandle = FALSE;
+    GrantAllToOne(reinterpret_cast<PACL>(acl_.data()), static_cast<DWORD>(acl_.size()), sid, descriptor_, attributes_);
 }
 
 }  // namespace vexlo

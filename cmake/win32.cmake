@@ -34,20 +34,16 @@ set_source_files_properties(
   src/shared/crypto/cipher.cpp src/shared/crypto/ripemd128.cpp
   PROPERTIES COMPILE_OPTIONS -O2)
 
-# Built for size like the Win32 folders: portable code that runs once per form, dialog or
-# menu, and the icon layout and desktop menu rules, whose time goes to the list view's and
-# the registry's calls (bench_icon_layout, bench_desktop_menu). What runs per key, per
-# switcher item or per record stays built for speed.
-set_source_files_properties(
-  src/shared/error.cpp src/shared/shortstr.cpp src/shared/display_modes.cpp src/shared/settings_rules.cpp
-  src/shared/desktop_name.cpp src/dialogs/dialog_rules.cpp src/shared/remote_records.cpp src/ui/spin_rules.cpp
-  src/remote/remote_rules.cpp src/shared/message_rules.cpp src/dialogs/runas_rules.cpp src/shell/context_rules.cpp
-  src/shell/registration_table.cpp src/ui/layout.cpp src/shell/icon_layout.cpp src/shell/desktop_menu_rules.cpp
-  PROPERTIES COMPILE_OPTIONS -Os)
+# The portable code is built for size like the Win32 folders: it runs once per form, menu,
+# switcher or icon layout, where the time goes to windows, list views and the registry
+# (bench_alttab, bench_icon_layout, bench_desktop_menu). What runs per key event or per
+# stored record is built for speed.
+set_source_files_properties(src/switching/switch_rules.cpp src/switching/app_rules.cpp
+                            src/shared/desktop_summary.cpp PROPERTIES COMPILE_OPTIONS -O2)
 
 add_library(vexlo_portable STATIC ${VEXLO_PORTABLE_SOURCES})
 target_include_directories(vexlo_portable PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR})
-target_compile_options(vexlo_portable PRIVATE ${VEXLO_WARNINGS} -O2 -ffunction-sections -fdata-sections)
+target_compile_options(vexlo_portable PRIVATE ${VEXLO_WARNINGS} -Os -ffunction-sections -fdata-sections)
 
 # One library per folder, each linked only to the folders below it (src/win32.cmake).
 function(vexlo_folder_library name)

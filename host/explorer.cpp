@@ -17,6 +17,7 @@
 #include "host/screenshot.h"
 #include "host/settings_tool.h"
 #include "include/Vexlo.h"
+#include "shared/handles.h"
 
 namespace vexlo::host {
 
@@ -228,13 +229,10 @@ LRESULT Command(HWND progman, StandInCommand command, const std::string& data) {
 
 // The shared blocks that the library opened in this process.
 void WriteBlock(const char* name, std::size_t offset, const void* bytes, std::size_t size) {
-    HANDLE map = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
+    const vexlo::UniqueHandle map(OpenFileMappingA(FILE_MAP_WRITE, FALSE, name));
     if (!map) return;
-    if (void* view = MapViewOfFile(map, FILE_MAP_WRITE, 0, 0, 0)) {
-        std::memcpy(static_cast<char*>(view) + offset, bytes, size);
-        UnmapViewOfFile(view);
-    }
-    CloseHandle(map);
+    if (const vexlo::UniqueView view{MapViewOfFile(map.get(), FILE_MAP_WRITE, 0, 0, 0)})
+        std::memcpy(static_cast<char*>(view.get()) + offset, bytes, size);
 }
 
 void WriteShort(const char* block, std::size_t offset, const std::string& text) {

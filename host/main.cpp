@@ -20,6 +20,7 @@
 #include "host/switching.h"
 #include "include/Vexlo.h"
 #include "shared/remote_records.h"
+#include "shared/handles.h"
 #include "shared/shortstr.h"
 
 namespace {
@@ -154,13 +155,12 @@ bool DemoNewPassword(const std::string& dir) {
     auto ask = Export<VexloGetNewPasswordThrdFn>("GetNewPasswordThrd");
     if (!ask) return false;
     ModalShot shot{GetCurrentThreadId(), "TformNewPass", dir, "newpass.png"};
-    HANDLE thread = CreateThread(nullptr, 0, ShootModal, &shot, 0, nullptr);
+    const vexlo::UniqueHandle thread(CreateThread(nullptr, 0, ShootModal, &shot, 0, nullptr));
     if (!thread) return false;
     // The proposal shows masked in both password boxes, with OK disabled until a change.
     ShortString user = ShortString::From("guest"), pass = ShortString::From("secret");
     const BOOL confirmed = ask(HostIcon(), reinterpret_cast<BYTE*>(&user), reinterpret_cast<BYTE*>(&pass));
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    WaitForSingleObject(thread.get(), INFINITE);
     std::printf("GetNewPasswordThrd returned %d\n", confirmed);
     return shot.ok && !confirmed;
 }
@@ -181,7 +181,7 @@ bool DemoRdp(const std::string& dir) {
     auto edit = Export<VexloGetRDPSettingsFn>("GetRDPSettings");
     if (!edit) return false;
     ModalShot shot{GetCurrentThreadId(), "TformRDPSettings", dir, "rdp.png"};
-    HANDLE thread = CreateThread(nullptr, 0, ShootModal, &shot, 0, nullptr);
+    const vexlo::UniqueHandle thread(CreateThread(nullptr, 0, ShootModal, &shot, 0, nullptr));
     if (!thread) return false;
     vexlo::TRDPSettings s;
     vexlo::ResetRDPSettings(s);
@@ -190,8 +190,7 @@ bool DemoRdp(const std::string& dir) {
     s.FullScreen = 0;
     WORD port = 3389;
     const BOOL confirmed = edit(reinterpret_cast<BYTE*>(&s), &port);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    WaitForSingleObject(thread.get(), INFINITE);
     std::printf("GetRDPSettings returned %d\n", confirmed & 0xFF);
     return shot.ok && !(confirmed & 0xFF);
 }
@@ -231,15 +230,14 @@ bool DemoRfb(const std::string& dir) {
     auto edit = Export<VexloGetRFBSettingsFn>("GetRFBSettings");
     if (!edit) return false;
     PagesShot shot{GetCurrentThreadId(), dir};
-    HANDLE thread = CreateThread(nullptr, 0, ShootPages, &shot, 0, nullptr);
+    const vexlo::UniqueHandle thread(CreateThread(nullptr, 0, ShootPages, &shot, 0, nullptr));
     if (!thread) return false;
     vexlo::TRFBSettings s;
     vexlo::ResetRFBSettings(s);
     s.Server = ShortString::From("viewer.example:1");
     s.AutoSelect = 0;
     const BOOL confirmed = edit(reinterpret_cast<BYTE*>(&s));
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    WaitForSingleObject(thread.get(), INFINITE);
     std::printf("GetRFBSettings returned %d\n", confirmed);
     return shot.ok && !confirmed;
 }

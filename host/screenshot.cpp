@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "host/png.h"
+#include "shared/handles.h"
 
 namespace vexlo::host {
 
@@ -34,10 +35,10 @@ bool SaveWindowPng(HWND wnd, const std::string& path) {
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const vexlo::UniqueHbitmap dib(CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
     bool ok = false;
     if (dib && bits) {
-        HGDIOBJ old = SelectObject(mem, dib);
+        HGDIOBJ old = SelectObject(mem, dib.get());
         // The window as the screen shows it; PrintWindow is the fallback for a window
         // that is covered or off screen.
         if (!BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY | CAPTUREBLT))
@@ -53,7 +54,6 @@ bool SaveWindowPng(HWND wnd, const std::string& path) {
         SelectObject(mem, old);
         ok = png::WriteFile(path, w, h, rgb);
     }
-    if (dib) DeleteObject(dib);
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
     return ok;

@@ -19,27 +19,17 @@
 #include "shared/security.h"
 #include "shared/settings.h"
 #include "shared/settings_rules.h"
+#include "shared/startup.h"
 
 namespace vexlo::host {
 
 namespace {
 
-// The library's start-up, as far as the settings store needs it.
+// The library's own start-up, in this process.
 bool StartStore() {
-    try {
-        StartOpenSecurity();
-    } catch (const SystemError& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return false;
-    }
-    StartRemoteBlocks();
-    StartCryptBlock();
-    StartProfileBlock();
-    StartDisplayModes();
-    StartProductFolder();
-    StartContextBlocks();
-    LoadProfile();
-    return true;
+    if (startup::Attach()) return true;
+    std::fprintf(stderr, "Cannot start the settings store (error %lu)\n", GetLastError());
+    return false;
 }
 
 std::vector<std::string> Split(const std::string& s, char sep) {

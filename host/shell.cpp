@@ -14,6 +14,7 @@
 #include "host/screenshot.h"
 #include "host/settings_tool.h"
 #include "include/Vexlo.h"
+#include "shared/handles.h"
 
 namespace vexlo::host {
 
@@ -51,13 +52,11 @@ IDataObject* DataObjectFor(const std::string& file) {
     MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
     LPITEMIDLIST item = nullptr;
     if (FAILED(SHParseDisplayName(wide, nullptr, &item, 0, nullptr))) return nullptr;
-    IShellFolder* parent = nullptr;
+    vexlo::ComPtr<IShellFolder> parent;
     LPCITEMIDLIST child = nullptr;
     IDataObject* data = nullptr;
-    if (SUCCEEDED(SHBindToParent(item, IID_IShellFolder, reinterpret_cast<void**>(&parent), &child))) {
+    if (SUCCEEDED(SHBindToParent(item, IID_IShellFolder, parent.put_void(), &child)))
         parent->GetUIObjectOf(nullptr, 1, &child, IID_IDataObject, nullptr, reinterpret_cast<void**>(&data));
-        parent->Release();
-    }
     CoTaskMemFree(item);
     return data;
 }
@@ -105,21 +104,20 @@ DWORD WINAPI ShootMenu(void* param) {
 int ShowMenu(const char* kind, const std::string& file, bool show, const std::string& shot) {
     const GUID& clsid = std::strcmp(kind, "runas") == 0 ? kRunAs : kIconManager;
     HWND tray = CreateTrayWindow();
-    IDataObject* data = DataObjectFor(file);
+    const vexlo::ComPtr<IDataObject> data(DataObjectFor(file));
     if (!data) {
         std::fprintf(stderr, "no data object for %s\n", file.c_str());
         return 1;
     }
-    IShellExtInit* init = nullptr;
-    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
-                                  reinterpret_cast<void**>(&init));
+    vexlo::ComPtr<IShellExtInit> init;
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit, init.put_void());
     std::printf("CoCreateInstance returned 0x%08lX\n", static_cast<unsigned long>(hr));
     int rc = 1;
     if (SUCCEEDED(hr)) {
-        hr = init->Initialize(nullptr, data, nullptr);
+        hr = init->Initialize(nullptr, data.get(), nullptr);
         std::printf("Initialize returned 0x%08lX\n", static_cast<unsigned long>(hr));
-        IContextMenu* cm = nullptr;
-        init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&cm));
+        vexlo::ComPtr<IContextMenu> cm;
+        init->QueryInterface(IID_IContextMenu, cm.put_void());
         HMENU menu = CreatePopupMenu();
         AppendMenuA(menu, MF_STRING, 1, "&Open");
         AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
@@ -136,11 +134,11 @@ int ShowMenu(const char* kind, const std::string& file, bool show, const std::st
                                        nullptr, nullptr, nullptr);
             SetForegroundWindow(owner);
             MenuShot ms{owner, shot};
-            HANDLE thread = shot.empty() ? nullptr : CreateThread(nullptr, 0, ShootMenu, &ms, 0, nullptr);
+            const vexlo::UniqueHandle thread(shot.empty() ? nullptr
+                                                          : CreateThread(nullptr, 0, ShootMenu, &ms, 0, nullptr));
             const UINT cmd = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN, 200, 150, 0, owner, nullptr);
             if (thread) {
-                WaitForSingleObject(thread, INFINITE);
-                CloseHandle(thread);
+                WaitForSingleObject(thread.get(), INFINITE);
                 rc = ms.ok ? 0 : 1;
             }
             if (cm && cmd >= kFirstId) {
@@ -155,10 +153,7 @@ int ShowMenu(const char* kind, const std::string& file, bool show, const std::st
             DestroyWindow(owner);
         }
         DestroyMenu(menu);
-        if (cm) cm->Release();
-        init->Release();
     }
-    data->Release();
     DestroyWindow(tray);
     return rc;
 }
@@ -185,14 +180,13 @@ int ShowRunAs(const char* path, const std::string& shot) {
     auto show = Export<VexloShowRunAsFn>("ShowRunAs");
     if (!show) return 1;
     DialogShot ds{GetCurrentThreadId(), shot};
-    HANDLE thread = shot.empty() ? nullptr : CreateThread(nullptr, 0, ShootRunAs, &ds, 0, nullptr);
+    const vexlo::UniqueHandle thread(shot.empty() ? nullptr : CreateThread(nullptr, 0, ShootRunAs, &ds, 0, nullptr));
     std::printf("ShowRunAs opened\n");
     std::fflush(stdout);
     show(path);
     std::printf("ShowRunAs returned\n");
     if (!thread) return 0;
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    WaitForSingleObject(thread.get(), INFINITE);
     return ds.ok ? 0 : 1;
 }
 

@@ -15,6 +15,7 @@
 #include "host/screenshot.h"
 #include "host/settings_tool.h"
 #include "include/Vexlo.h"
+#include "shared/handles.h"
 
 namespace vexlo::host {
 
@@ -78,43 +79,34 @@ DWORD WINAPI FillDesktop(void* param) {
 
 // Starts this program's "windows" command and waits until its windows are made.
 HANDLE StartWindowsHelper(const std::string& jobs) {
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, kReadyEvent);
-    ResetEvent(ready);
+    const vexlo::UniqueHandle ready(CreateEventA(nullptr, TRUE, FALSE, kReadyEvent));
+    ResetEvent(ready.get());
     std::string cmd = "\"" + ExePath() + "\" windows " + jobs;
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        CloseHandle(ready);
-        return nullptr;
-    }
-    CloseHandle(pi.hThread);
-    HANDLE both[] = {ready, pi.hProcess};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
+    const vexlo::UniqueHandle thread(pi.hThread);
+    HANDLE both[] = {ready.get(), pi.hProcess};
     WaitForMultipleObjects(2, both, FALSE, 30000);
-    CloseHandle(ready);
     return pi.hProcess;
 }
 
 void StopWindowsHelper(HANDLE process) {
     if (!process) return;
-    if (HANDLE stop = OpenEventA(EVENT_MODIFY_STATE, FALSE, kStopEvent)) {
-        SetEvent(stop);
-        CloseHandle(stop);
-    }
+    const vexlo::UniqueHandle owned(process);
+    if (const vexlo::UniqueHandle stop{OpenEventA(EVENT_MODIFY_STATE, FALSE, kStopEvent)}) SetEvent(stop.get());
     if (WaitForSingleObject(process, 5000) == WAIT_TIMEOUT) TerminateProcess(process, 1);
-    CloseHandle(process);
 }
 
 // As the main program does: its window goes into "KeyVexloContext" for the library.
 void PublishMainWindow(HWND wnd) {
-    HANDLE map = OpenFileMappingA(FILE_MAP_WRITE, FALSE, "KeyVexloContext");
+    const vexlo::UniqueHandle map(OpenFileMappingA(FILE_MAP_WRITE, FALSE, "KeyVexloContext"));
     if (!map) return;
-    if (void* view = MapViewOfFile(map, FILE_MAP_WRITE, 0, 0, 4)) {
+    if (const vexlo::UniqueView view{MapViewOfFile(map.get(), FILE_MAP_WRITE, 0, 0, 4)}) {
         const auto value = static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(wnd));
-        std::memcpy(view, &value, 4);
-        UnmapViewOfFile(view);
+        std::memcpy(view.get(), &value, 4);
     }
-    CloseHandle(map);
 }
 
 // ID:NAME:COUNT entries: the profile's desktops (seed) and the helper's jobs (ID:COUNT).
@@ -180,10 +172,7 @@ int CmdWindows(int argc, char** argv) {
     std::vector<HANDLE> threads;
     for (DeskJob& job : jobs) threads.push_back(CreateThread(nullptr, 0, FillDesktop, &job, 0, nullptr));
     for (DeskJob& job : jobs) WaitForSingleObject(job.made, 30000);
-    if (HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, kReadyEvent)) {
-        SetEvent(ready);
-        CloseHandle(ready);
-    }
+    if (const vexlo::UniqueHandle ready{OpenEventA(EVENT_MODIFY_STATE, FALSE, kReadyEvent)}) SetEvent(ready.get());
     std::printf("windows ready\n");
     std::fflush(stdout);
     // This thread's window must answer whoever sends it a message meanwhile.

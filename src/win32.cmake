@@ -7,6 +7,7 @@
 # through the very code the DLL runs.
 set(VEXLO_SHARED_SOURCES
   src/shared/module.cpp
+  src/shared/startup.cpp
   src/shared/guard.cpp
   src/shared/registry.cpp
   src/shared/display_modes_win.cpp
@@ -71,10 +72,9 @@ set(VEXLO_SWITCHING_SOURCES
   src/switching/frmSwitcher.cpp
 )
 
-# The top: DllMain, the start-up table, the exports, the COM server's entry points.
+# The top: DllMain and the DLL's start-up sequence, the exports, the COM server's entry points.
 set(VEXLO_FRAME_SOURCES
   src/frame/dllmain.cpp
-  src/frame/startup.cpp
   src/frame/exports.cpp
   src/frame/runtime.cpp
   src/frame/com_server.cpp

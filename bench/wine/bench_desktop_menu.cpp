@@ -13,6 +13,7 @@
 #include "shared/security.h"
 #include "shared/settings.h"
 #include "shared/settings_rules.h"
+#include "shared/startup.h"
 #include "shell/explorer_hooks.h"
 
 using namespace vexlo;
@@ -67,11 +68,7 @@ void Build(const std::vector<shell::MenuDesktop>* desktops) {
 }  // namespace
 
 int main() {
-    StartOpenSecurity();
-    StartCryptBlock();
-    StartProfileBlock();
-    StartProductFolder();
-    StartContextBlocks();
+    startup::Attach();
     Seed();
 
     const double summary = Median([] { Build(nullptr); });

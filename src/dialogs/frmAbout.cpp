@@ -33,17 +33,20 @@ constexpr FormDef kForm = {
 
 }  // namespace
 
-TformAbout::TformAbout() : Form(kForm) {}
+const Command TformAbout::kCommands[] = {
+    On<&TformAbout::btOkClick>(id::btOk, BN_CLICKED),
+};
 
-void TformAbout::FormCreate() { SetCaption("About Quillmere"); }
+TformAbout::TformAbout() : Form(kForm, kCommands) {}
+
+bool TformAbout::OnCreate() {
+    SetCaption("About Quillmere");
+    return true;
+}
 
 void TformAbout::FormClose(CloseAction& action) {
     // However it is closed, the window goes for good: nobody shows it again.
     action = CloseAction::Free;
-}
-
-void TformAbout::Command(int control, int code) {
-    if (control == id::btOk && code == BN_CLICKED) btOkClick();
 }
 
 void TformAbout::btOkClick() { PostMessageA(Handle(), WM_CLOSE, 0, 0); }

@@ -14,11 +14,11 @@ public:
     TformAbout();
 
 protected:
-    void FormCreate() override;
+    bool OnCreate() override;
     void FormClose(ui::CloseAction& action) override;
-    void Command(int id, int code) override;
 
 private:
+    static const ui::Command kCommands[];
     void btOkClick();
 };
 

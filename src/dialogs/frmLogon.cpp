@@ -38,20 +38,20 @@ constexpr const char* kWrongPassword =
 
 }  // namespace
 
-TVexloLogonWnd::TVexloLogonWnd() : Form(kForm) {}
+const Command TVexloLogonWnd::kCommands[] = {
+    On<&TVexloLogonWnd::btOkClick>(id::btOk, BN_CLICKED),
+    On<&TVexloLogonWnd::btCancelClick>(id::btCancel, BN_CLICKED),
+};
+
+TVexloLogonWnd::TVexloLogonWnd() : Form(kForm, kCommands) {}
 
 TVexloLogonWnd::~TVexloLogonWnd() { Wipe(expectedPassword); }
 
-void TVexloLogonWnd::FormCreate() {
+bool TVexloLogonWnd::OnCreate() {
     SetCaption("Quillmere Logon");
     SetText(id::eName, GetLastUser());
     // The password box shows no tooltip: it has no hint text of its own.
-}
-
-void TVexloLogonWnd::Command(int control, int code) {
-    if (code != BN_CLICKED) return;
-    if (control == id::btOk) btOkClick();
-    else if (control == id::btCancel) btCancelClick();
+    return true;
 }
 
 void TVexloLogonWnd::btOkClick() {

@@ -25,12 +25,12 @@ public:
     std::int32_t successTag = 0;
 
 protected:
-    void FormCreate() override;
+    bool OnCreate() override;
     // The library never closes the window: removing it is the caller's business.
     bool FormCloseQuery() override { return false; }
-    void Command(int id, int code) override;
 
 private:
+    static const ui::Command kCommands[];
     void btOkClick();
     void btCancelClick();
 };

@@ -39,21 +39,22 @@ constexpr FormDef kForm = {
 
 }  // namespace
 
-TformNewPass::TformNewPass() : Form(kForm) {}
+const Command TformNewPass::kCommands[] = {
+    On<&TformNewPass::ePass1Change>(id::ePass1, EN_CHANGE),
+    // A change of the user name asks the second box's rule again.
+    On<&TformNewPass::ePass2Change>(id::eUser, EN_CHANGE),
+    On<&TformNewPass::ePass2Change>(id::ePass2, EN_CHANGE),
+    On<&TformNewPass::btOKClick>(id::btOK, BN_CLICKED),
+    On<&TformNewPass::CancelModal>(id::btCancel, BN_CLICKED),
+};
+
+TformNewPass::TformNewPass() : Form(kForm, kCommands) {}
 
 TformNewPass::~TformNewPass() { Wipe(confirmedPassword_); }
 
-void TformNewPass::FormCreate() { SetText(id::eUser, GetLastUser()); }
-
-void TformNewPass::Command(int control, int code) {
-    if (code == EN_CHANGE) {
-        if (control == id::ePass1) ePass1Change();
-        else if (control == id::eUser || control == id::ePass2) ePass2Change();
-        return;
-    }
-    if (code != BN_CLICKED) return;
-    if (control == id::btOK) btOKClick();
-    else if (control == id::btCancel) SetModalResult(mrCancel);
+bool TformNewPass::OnCreate() {
+    SetText(id::eUser, GetLastUser());
+    return true;
 }
 
 void TformNewPass::ePass1Change() {

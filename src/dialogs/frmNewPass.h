@@ -19,10 +19,10 @@ public:
     const std::string& ConfirmedPassword() const { return confirmedPassword_; }
 
 protected:
-    void FormCreate() override;
-    void Command(int id, int code) override;
+    bool OnCreate() override;
 
 private:
+    static const ui::Command kCommands[];
     void ePass1Change();
     void ePass2Change();
     void btOKClick();

@@ -69,16 +69,14 @@ Fn Lookup(HMODULE lib, const char* name) {
 template <typename Info, typename Call>
 std::vector<std::string> EnumNames(HMODULE netapi, Call&& call, LPWSTR Info::*name) {
     std::vector<std::string> names;
-    auto release = Lookup<NetApiBufferFreeFn>(netapi, "NetApiBufferFree");
-    LPBYTE buffer = nullptr;
+    UniqueNetApiBuffer buffer(Lookup<NetApiBufferFreeFn>(netapi, "NetApiBufferFree"));
     DWORD read = 0, total = 0;
-    const NET_API_STATUS status = call(&buffer, &read, &total);
-    if (status == NERR_Success && buffer) {
-        const Info* entries = reinterpret_cast<const Info*>(buffer);
+    const NET_API_STATUS status = call(buffer.put(), &read, &total);
+    if (status == NERR_Success && buffer.get()) {
+        const Info* entries = reinterpret_cast<const Info*>(buffer.get());
         for (DWORD i = 0; i < read; ++i)
             names.push_back(WideToAnsi(entries[i].*name ? entries[i].*name : L""));
     }
-    if (buffer && release) release(buffer);
     return names;
 }
 
@@ -156,11 +154,18 @@ private:
 
 }  // namespace
 
-TformRunAs::TformRunAs() : Form(kForm) {}
+const Command TformRunAs::kCommands[] = {
+    On<&TformRunAs::cbServerChange>(id::cbServer, CBN_SELCHANGE),
+    On<&TformRunAs::sbStartClick>(id::sbStart, BN_CLICKED),
+    On<&TformRunAs::btRunClick>(id::btRun, BN_CLICKED),
+    On<&TformRunAs::CancelModal>(id::btCancel, BN_CLICKED),
+};
+
+TformRunAs::TformRunAs() : Form(kForm, kCommands) {}
 
 TformRunAs::~TformRunAs() { Wipe(confirmed_.password); }
 
-void TformRunAs::FormCreate() {
+bool TformRunAs::OnCreate() {
     startPicture_.reset(static_cast<HBITMAP>(
         LoadImageA(module::Instance(), "RUNAS_OPEN", IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS)));
     if (HWND start = Item(id::sbStart); start && startPicture_) {
@@ -170,7 +175,7 @@ void TformRunAs::FormCreate() {
     SetItems(id::cbServer, {});
     const UniqueHmodule netapi(LoadLibraryA("netapi32.dll"));
     auto serverEnum = Lookup<NetServerEnumFn>(netapi.get(), "NetServerEnum");
-    if (!serverEnum) return;
+    if (!serverEnum) return true;
     SetItems(id::cbServer, EnumNames<SERVER_INFO_100>(
                                netapi.get(),
                                [&](LPBYTE* buffer, DWORD* read, DWORD* total) {
@@ -178,14 +183,7 @@ void TformRunAs::FormCreate() {
                                                      SV_TYPE_ALL, nullptr, nullptr);
                                },
                                &SERVER_INFO_100::sv100_name));
-}
-
-void TformRunAs::Command(int control, int code) {
-    if (control == id::cbServer && code == CBN_SELCHANGE) return cbServerChange();
-    if (code != BN_CLICKED) return;
-    if (control == id::sbStart) sbStartClick();
-    else if (control == id::btRun) btRunClick();
-    else if (control == id::btCancel) SetModalResult(mrCancel);
+    return true;
 }
 
 void TformRunAs::btRunClick() {
@@ -263,15 +261,14 @@ UniqueHandle LaunchAsUser(const LaunchRequest& request) {
     PROCESS_INFORMATION pi{};
     if (create(user.c_str(), domain.c_str(), password.c_str(), launch::kLogonFlags, application.c_str(),
                commandLine.data(), launch::kCreationFlags, nullptr, nullptr, &si, &pi)) {
-        CloseHandle(pi.hThread);
+        const UniqueHandle thread(pi.hThread);
         return UniqueHandle(pi.hProcess);
     }
     const DWORD error = GetLastError();
-    char* message = nullptr;
+    UniqueLocalMemory message;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<char*>(&message), 0, nullptr);
-    const std::string text = TrimSystemMessage(message ? message : "");
-    if (message) LocalFree(message);
+                   nullptr, error, 0, reinterpret_cast<char*>(message.put()), 0, nullptr);
+    const std::string text = TrimSystemMessage(message ? static_cast<const char*>(message.get()) : "");
     if (InHookProcedure()) ReportCaught("Run As", text.c_str());
     else MessageBoxA(nullptr, text.c_str(), nullptr, launch::kFailureBoxStyle);
     return {};

@@ -21,10 +21,10 @@ public:
     const RunAsFields& Confirmed() const { return confirmed_; }
 
 protected:
-    void FormCreate() override;
-    void Command(int id, int code) override;
+    bool OnCreate() override;
 
 private:
+    static const ui::Command kCommands[];
     void cbServerChange();
     void sbStartClick();
     void btRunClick();

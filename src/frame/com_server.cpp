@@ -1,5 +1,5 @@
-// The COM server: a factory per shell extension class, created at load and kept until
-// unload, and the four entry points the system calls. Explorer may unload the library
+// The COM server: a factory per shell extension class, created on first use and kept
+// until unload, and the four entry points the system calls. Explorer may unload the library
 // whenever DllCanUnloadNow allows, so every object and lock counts in the server's
 // references.
 #include "frame/com_server.h"
@@ -14,6 +14,7 @@
 
 #include "shared/guard.h"
 #include "shared/handles.h"
+#include "shared/once.h"
 #include "shell/com_base.h"
 #include "shell/menu_bitmap.h"
 #include "shell/registration.h"
@@ -79,33 +80,43 @@ private:
 };
 
 // Newest first: registration, unregistration and the lookup walk it from the front. Made
-// at load and not changed until unload, so walking it needs no lock.
+// once and not changed until unload, so walking it needs no lock.
 using FactoryList = std::vector<std::unique_ptr<TClassFactory>>;
 StartupSlot<FactoryList> g_factories;
+RunOnce g_factoriesOnce;
 
-void AddFactory(const ShellClass& cls, CreateFn create) {
-    g_factories->insert(g_factories->begin(), std::make_unique<TClassFactory>(cls, create));
+void AddFactory(FactoryList& list, const ShellClass& cls, CreateFn create) {
+    list.insert(list.begin(), std::make_unique<TClassFactory>(cls, create));
+}
+
+// The Icon Manager's factory first, then the Run-as one. Raises when memory runs out;
+// the entry point that asked reports it.
+bool MakeFactories() {
+    FactoryList list;
+    AddFactory(list, kIconManagerClass, CreateContextIcons);
+    AddFactory(list, kRunAsClass, CreateContextMenuRunAs);
+    g_factories.Emplace(std::move(list));
+    return true;
 }
 
 }  // namespace
 
-bool Start() {
-    g_factories.Emplace();
-    AddFactory(kIconManagerClass, CreateContextIcons);
-    LoadMenuBitmap();
-    AddFactory(kRunAsClass, CreateContextMenuRunAs);
-    return true;
+// The factories, made on the first call.
+const FactoryList& Factories() {
+    g_factoriesOnce.Run(MakeFactories);
+    return *g_factories.get();
 }
 
-void Stop() {
+void Release() noexcept {
     FreeMenuBitmap();
     g_factories.Reset();
+    g_factoriesOnce.Reset();
 }
 
 }  // namespace vexlo::com_server
 
 using namespace vexlo;
-using vexlo::com_server::g_factories;
+using vexlo::com_server::Factories;
 
 extern "C" {
 
@@ -113,9 +124,8 @@ HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
     return GuardedCom("DllGetClassObject", [&]() -> HRESULT {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (g_factories)
-            for (const auto& factory : *g_factories.get())
-                if (factory->Serves(clsid)) return factory->QueryInterface(iid, out);
+        for (const auto& factory : Factories())
+            if (factory->Serves(clsid)) return factory->QueryInterface(iid, out);
         return CLASS_E_CLASSNOTAVAILABLE;
     });
 }
@@ -124,8 +134,7 @@ HRESULT WINAPI DllCanUnloadNow() { return ServerReferences() == 0 ? S_OK : S_FAL
 
 HRESULT WINAPI DllRegisterServer() {
     return Guarded<HRESULT>(E_FAIL, "DllRegisterServer", [] {
-        if (!g_factories) return E_FAIL;
-        for (const auto& factory : *g_factories.get())
+        for (const auto& factory : Factories())
             if (!RegisterShellClass(factory->Class())) return E_FAIL;
         return S_OK;
     });
@@ -133,8 +142,7 @@ HRESULT WINAPI DllRegisterServer() {
 
 HRESULT WINAPI DllUnregisterServer() {
     return Guarded<HRESULT>(E_FAIL, "DllUnregisterServer", [] {
-        if (!g_factories) return E_FAIL;
-        for (const auto& factory : *g_factories.get()) UnregisterShellClass(factory->Class());
+        for (const auto& factory : Factories()) UnregisterShellClass(factory->Class());
         return S_OK;
     });
 }

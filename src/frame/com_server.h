@@ -3,9 +3,8 @@
 
 namespace vexlo::com_server {
 
-// Start-up step: creates the factories, the Icon Manager's first (and with it the menu
-// bitmap), then the Run-as one. Never fails loading.
-bool Start();
-void Stop();
+// The factories are made on the first call of an entry point that needs them (DllMain may
+// not run COM or user32 code); this shut-down step releases them and the menu bitmap.
+void Release() noexcept;
 
 }  // namespace vexlo::com_server

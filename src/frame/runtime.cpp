@@ -1,6 +1,7 @@
 // Runtime support that a DLL loaded and unloaded many times in one process needs.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "frame/runtime.h"
@@ -12,6 +13,46 @@ namespace __gnu_cxx {
 // so the library's handler just ends the process as terminate must.
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
+
+// The stack protector's canary and failure handlers. The toolchain's own ones take the
+// canary from the crypto provider in a constructor, that is inside DllMain: that loads
+// rsaenh.dll under the loader lock, which Windows forbids, and costs most of a load. The
+// canary is instead mixed from values that need no other DLL, as the system compiler's
+// runtime seeds its own security cookie (time, process and thread ids, tick and
+// performance counts), and the address of a local, which differs with every layout.
+extern "C" {
+std::uintptr_t __stack_chk_guard = 0xBB40E64Eu;
+
+// A smashed stack or a failed checked copy: end the process at once, with the code the
+// system uses for a stack buffer overrun, running nothing more of its state.
+[[noreturn]] void __stack_chk_fail() {
+    TerminateProcess(GetCurrentProcess(), 0xC0000409u);  // STATUS_STACK_BUFFER_OVERRUN
+    std::abort();
+}
+[[noreturn]] void __stack_chk_fail_local() { __stack_chk_fail(); }
+[[noreturn]] void __chk_fail() { __stack_chk_fail(); }
+}
+
+namespace vexlo::runtime {
+
+void SeedStackGuard() noexcept {
+    FILETIME time{};
+    GetSystemTimeAsFileTime(&time);
+    LARGE_INTEGER count{};
+    QueryPerformanceCounter(&count);
+    int local = 0;
+    std::uintptr_t seed = time.dwLowDateTime ^ time.dwHighDateTime;
+    seed ^= GetCurrentProcessId();
+    seed ^= static_cast<std::uintptr_t>(GetCurrentThreadId()) << 8;
+    seed ^= GetTickCount();
+    seed ^= static_cast<std::uintptr_t>(count.LowPart) ^ (static_cast<std::uintptr_t>(count.HighPart) << 16);
+    seed ^= reinterpret_cast<std::uintptr_t>(&local);
+    // Zero is the one value an overrun of zeros would match.
+    if (seed == 0) seed = 0xBB40E64Eu;
+    __stack_chk_guard = seed;
+}
+
+}  // namespace vexlo::runtime
 
 // The statically linked thread runtime takes a thread-local storage slot the first time it
 // is used and never gives it back. Each load of the DLL would then cost the process one of

@@ -7,6 +7,7 @@
 #include "remote/rdp_ids.h"
 #include "remote/remote_rules.h"
 #include "remote/vxLink.h"
+#include "ui/bindings.h"
 #include "ui/spin_rules.h"
 
 namespace vexlo {
@@ -65,23 +66,50 @@ constexpr FormDef kForm = {
     .controls = kControls,
 };
 
-bool IsSet(std::uint8_t b) { return b != 0; }
+// The record's fields and the controls that edit them; each change enables OK anew.
+constexpr Field<TRDPSettings> kFields[] = {
+    TextField<&TRDPSettings::Server, remote::AssignShort>(id::eServer),
+    TextField<&TRDPSettings::UserName, remote::AssignShort>(id::eUser),
+    TextField<&TRDPSettings::Domain, remote::AssignShort>(id::eDomain),
+    TextField<&TRDPSettings::Password, remote::AssignShort>(id::ePass),
+    CheckField<&TRDPSettings::DefaultShell>(id::cbShell),
+    TextField<&TRDPSettings::Shell, remote::AssignShort>(id::eShell),
+    CheckField<&TRDPSettings::FullScreen>(id::cbFull),
+    ChoiceField<&TRDPSettings::DeskSize, remote::SelectionField16>(id::cbDeskSize, CBN_SELCHANGE),
+    ChoiceField<&TRDPSettings::ColorDepth, remote::SelectionField16>(id::cbColor, CBN_SELCHANGE),
+    CheckField<&TRDPSettings::RedirectSound>(id::cbSound),
+    CheckField<&TRDPSettings::RedirectDrives>(id::cbDrives),
+    CheckField<&TRDPSettings::RedirectPrinters>(id::cbPrint),
+    CheckField<&TRDPSettings::RedirectPorts>(id::cbPorts),
+};
+
+constexpr int kColorCount = 4;
 
 }  // namespace
 
 TformRDPSettings::~TformRDPSettings() { crypto::SecureWipe(&settings, sizeof settings); }
 
-TformRDPSettings::TformRDPSettings() : Form(kForm) {
-    TvxLink::Register();
+// After a field's change (kFields), before OK's state is worked out anew.
+const Command TformRDPSettings::kCommands[] = {
+    On<&TformRDPSettings::UpdateDependents>(id::cbShell, BN_CLICKED),
+    On<&TformRDPSettings::UpdateDependents>(id::cbFull, BN_CLICKED),
+    On<&TformRDPSettings::sePortChange>(id::sePort, EN_CHANGE),
+    On<&TformRDPSettings::btOKClick>(id::btOK, BN_CLICKED),
+    On<&TformRDPSettings::CancelModal>(id::btCancel, BN_CLICKED),
+};
+
+TformRDPSettings::TformRDPSettings() : Form(kForm, kCommands) {
+    ui::RegisterClassFor<TvxLink>();
     SetIcon(static_cast<HICON>(LoadImageA(module::Instance(), "RDP_ICON", IMAGE_ICON, 16, 16, 0)));
 }
 
-void TformRDPSettings::FormCreate() {
+bool TformRDPSettings::OnCreate() {
     std::vector<std::string> sizes;
     for (const remote::ScreenSize& s : remote::BuildScreenSizes(DisplayModes())) sizes.push_back(s.text);
     SetItems(id::cbDeskSize, sizes);
     SetPictureIcon(id::iWarning, LoadIcon(nullptr, IDI_WARNING));
-    if (TvxLink* link = TvxLink::FromHandle(Item(id::lRDP))) link->Link = kDownloadPage;
+    if (TvxLink* link = As<TvxLink>(Item(id::lRDP))) link->Link = kDownloadPage;
+    return true;
 }
 
 void TformRDPSettings::Load(const TRDPSettings& from, std::uint16_t fromPort) {
@@ -90,20 +118,10 @@ void TformRDPSettings::Load(const TRDPSettings& from, std::uint16_t fromPort) {
     port = fromPort;
     // Filling the controls is no change by the user: the handlers stay quiet.
     loading_ = true;
-    SetText(id::eServer, settings.Server.Str());
-    SetText(id::eUser, settings.UserName.Str());
-    SetText(id::eDomain, settings.Domain.Str());
-    SetText(id::ePass, SecretString(settings.Password.Str()).Str());
-    SetChecked(id::cbShell, IsSet(settings.DefaultShell));
-    SetText(id::eShell, settings.Shell.Str());
-    SetChecked(id::cbFull, IsSet(settings.FullScreen));
+    ShowFields(kFields, *this, settings);
     SetItemIndex(id::cbDeskSize, remote::SelectionFor(settings.DeskSize, static_cast<int>(SendMessageA(
                                                                             Item(id::cbDeskSize), CB_GETCOUNT, 0, 0))));
-    SetItemIndex(id::cbColor, remote::SelectionFor(settings.ColorDepth, 4));
-    SetChecked(id::cbSound, IsSet(settings.RedirectSound));
-    SetChecked(id::cbDrives, IsSet(settings.RedirectDrives));
-    SetChecked(id::cbPrint, IsSet(settings.RedirectPrinters));
-    SetChecked(id::cbPorts, IsSet(settings.RedirectPorts));
+    SetItemIndex(id::cbColor, remote::SelectionFor(settings.ColorDepth, kColorCount));
     SetText(id::sePort, std::to_string(port));
     loading_ = false;
     UpdateDependents();
@@ -111,107 +129,17 @@ void TformRDPSettings::Load(const TRDPSettings& from, std::uint16_t fromPort) {
     SetEnabled(id::btOK, false);
 }
 
-void TformRDPSettings::Command(int control, int code) {
+void TformRDPSettings::OnCommand(int control, int code, HWND from) {
+    // Once a result is set, what the controls report while the window goes is no change
+    // by the user either.
     if (loading_ || ModalResultValue() != ui::mrNone) return;
-    if (code == EN_CHANGE) {
-        switch (control) {
-        case id::eServer: return eServerChange();
-        case id::eUser: return eUserChange();
-        case id::eDomain: return eDomainChange();
-        case id::ePass: return ePassChange();
-        case id::sePort: return sePortChange();
-        case id::eShell: return eShellChange();
-        default: return;
-        }
-    }
-    if (code == CBN_SELCHANGE) {
-        if (control == id::cbDeskSize) cbDeskSizeChange();
-        else if (control == id::cbColor) cbColorChange();
-        return;
-    }
-    if (code != BN_CLICKED) return;
-    switch (control) {
-    case id::cbShell: return cbShellClick();
-    case id::cbFull: return cbFullClick();
-    case id::cbSound: return cbSoundClick();
-    case id::cbDrives: return cbDrivesClick();
-    case id::cbPrint: return cbPrintClick();
-    case id::cbPorts: return cbPortsClick();
-    case id::btOK: return btOKClick();
-    case id::btCancel: SetModalResult(ui::mrCancel); return;
-    default: return;
-    }
-}
-
-void TformRDPSettings::eServerChange() {
-    remote::AssignShort(settings.Server, Text(id::eServer));
-    UpdateOk();
-}
-
-void TformRDPSettings::eUserChange() {
-    remote::AssignShort(settings.UserName, Text(id::eUser));
-    UpdateOk();
-}
-
-void TformRDPSettings::eDomainChange() {
-    remote::AssignShort(settings.Domain, Text(id::eDomain));
-    UpdateOk();
-}
-
-void TformRDPSettings::ePassChange() {
-    remote::AssignShort(settings.Password, SecretText(id::ePass).View());
-    UpdateOk();
+    const bool stored = StoreField(kFields, *this, control, code, settings);
+    Form::OnCommand(control, code, from);
+    if (stored) UpdateOk();
 }
 
 void TformRDPSettings::sePortChange() {
     port = remote::PortFromText(Text(id::sePort));
-    UpdateOk();
-}
-
-void TformRDPSettings::eShellChange() {
-    remote::AssignShort(settings.Shell, Text(id::eShell));
-    UpdateOk();
-}
-
-void TformRDPSettings::cbShellClick() {
-    settings.DefaultShell = Checked(id::cbShell) ? 1 : 0;
-    UpdateDependents();
-    UpdateOk();
-}
-
-void TformRDPSettings::cbFullClick() {
-    settings.FullScreen = Checked(id::cbFull) ? 1 : 0;
-    UpdateDependents();
-    UpdateOk();
-}
-
-void TformRDPSettings::cbDeskSizeChange() {
-    settings.DeskSize = remote::SelectionField16(ItemIndex(id::cbDeskSize));
-    UpdateOk();
-}
-
-void TformRDPSettings::cbColorChange() {
-    settings.ColorDepth = remote::SelectionField16(ItemIndex(id::cbColor));
-    UpdateOk();
-}
-
-void TformRDPSettings::cbSoundClick() {
-    settings.RedirectSound = Checked(id::cbSound) ? 1 : 0;
-    UpdateOk();
-}
-
-void TformRDPSettings::cbDrivesClick() {
-    settings.RedirectDrives = Checked(id::cbDrives) ? 1 : 0;
-    UpdateOk();
-}
-
-void TformRDPSettings::cbPrintClick() {
-    settings.RedirectPrinters = Checked(id::cbPrint) ? 1 : 0;
-    UpdateOk();
-}
-
-void TformRDPSettings::cbPortsClick() {
-    settings.RedirectPorts = Checked(id::cbPorts) ? 1 : 0;
     UpdateOk();
 }
 

@@ -22,24 +22,12 @@ public:
     std::uint16_t port = 0;
 
 protected:
-    void FormCreate() override;
-    void Command(int id, int code) override;
+    bool OnCreate() override;
+    void OnCommand(int id, int code, HWND from) override;
 
 private:
-    void eServerChange();
-    void eUserChange();
-    void eDomainChange();
-    void ePassChange();
+    static const ui::Command kCommands[];
     void sePortChange();
-    void eShellChange();
-    void cbShellClick();
-    void cbFullClick();
-    void cbDeskSizeChange();
-    void cbColorChange();
-    void cbSoundClick();
-    void cbDrivesClick();
-    void cbPrintClick();
-    void cbPortsClick();
     void btOKClick();
     void UpdateDependents();
     void UpdateOk();

@@ -7,6 +7,7 @@
 #include "remote/remote_rules.h"
 #include "remote/rfb_ids.h"
 #include "remote/vxLink.h"
+#include "ui/bindings.h"
 
 namespace vexlo {
 
@@ -67,41 +68,54 @@ constexpr FormDef kForm = {
 constexpr int kEncodingCount = 3, kColourCount = 4;
 constexpr int kInputsPage = 1;
 
-// The check boxes that write a boolean of the record and nothing else.
-struct BoolBox {
-    int id;
-    std::uint8_t TRFBSettings::*field;
-};
-constexpr BoolBox kBoolBoxes[] = {
-    {id::cbPointer, &TRFBSettings::SendPointer},       {id::cbKeyboard, &TRFBSettings::SendKeyboard},
-    {id::cbSendClip, &TRFBSettings::SendClipboard},    {id::cbAcceptClip, &TRFBSettings::AcceptClipboard},
-    {id::cbEmulate3, &TRFBSettings::Emulate3Buttons},  {id::cbRate, &TRFBSettings::RateLimitMouse},
-    {id::cbShared, &TRFBSettings::Shared},             {id::cbFull, &TRFBSettings::FullScreen},
-    {id::cbCursor, &TRFBSettings::RenderCursor},       {id::cbResize, &TRFBSettings::AllowResize},
+// The record's fields and the controls that edit them; each change enables OK anew.
+constexpr Field<TRFBSettings> kFields[] = {
+    TextField<&TRFBSettings::Server, remote::AssignShort>(id::eServer),
+    TextField<&TRFBSettings::Password, remote::AssignShort>(id::ePass),
+    CheckField<&TRFBSettings::AutoSelect>(id::cbAuto),
+    ChoiceField<&TRFBSettings::Encoding>(id::rgEncoding, BN_CLICKED),
+    ChoiceField<&TRFBSettings::ColourLevel>(id::rgColour, BN_CLICKED),
+    CheckField<&TRFBSettings::SendPointer>(id::cbPointer),
+    CheckField<&TRFBSettings::SendKeyboard>(id::cbKeyboard),
+    CheckField<&TRFBSettings::SendClipboard>(id::cbSendClip),
+    CheckField<&TRFBSettings::AcceptClipboard>(id::cbAcceptClip),
+    CheckField<&TRFBSettings::Emulate3Buttons>(id::cbEmulate3),
+    CheckField<&TRFBSettings::RateLimitMouse>(id::cbRate),
+    ChoiceField<&TRFBSettings::MenuKey>(id::cbMenuKey, CBN_SELCHANGE),
+    CheckField<&TRFBSettings::Shared>(id::cbShared),
+    CheckField<&TRFBSettings::FullScreen>(id::cbFull),
+    CheckField<&TRFBSettings::RenderCursor>(id::cbCursor),
+    CheckField<&TRFBSettings::AllowResize>(id::cbResize),
 };
 
 }  // namespace
 
 TformRFBSettings::~TformRFBSettings() { crypto::SecureWipe(&settings, sizeof settings); }
 
-TformRFBSettings::TformRFBSettings() : Form(kForm) {
-    TvxLink::Register();
+// After a field's change (kFields), before OK's state is worked out anew.
+const Command TformRFBSettings::kCommands[] = {
+    On<&TformRFBSettings::UpdateAutoSelect>(id::cbAuto, BN_CLICKED),
+    On<&TformRFBSettings::ConfirmModal>(id::btOK, BN_CLICKED),
+    On<&TformRFBSettings::CancelModal>(id::btCancel, BN_CLICKED),
+};
+
+TformRFBSettings::TformRFBSettings() : Form(kForm, kCommands) {
+    ui::RegisterClassFor<TvxLink>();
     SetIcon(static_cast<HICON>(LoadImageA(module::Instance(), "RFB_ICON", IMAGE_ICON, 16, 16, 0)));
 }
 
-void TformRFBSettings::FormCreate() {
+bool TformRFBSettings::OnCreate() {
     SetItemIndex(id::PageControl1, kInputsPage);
     SetPictureIcon(id::iWarning, LoadIcon(nullptr, IDI_WARNING));
-    if (TvxLink* link = TvxLink::FromHandle(Item(id::lVNC))) link->Link = kViewerSite;
+    if (TvxLink* link = As<TvxLink>(Item(id::lVNC))) link->Link = kViewerSite;
+    return true;
 }
 
 void TformRFBSettings::Load(const TRFBSettings& from) {
     Handle();
     settings = from;
     loading_ = true;
-    SetText(id::eServer, settings.Server.Str());
-    SetText(id::ePass, SecretString(settings.Password.Str()).Str());
-    SetChecked(id::cbAuto, settings.AutoSelect != 0);
+    ShowFields(kFields, *this, settings);
     // A radio group's index comes into range; an item it then chooses is written back.
     const int encoding = RadioIndexInRange(settings.Encoding, kEncodingCount);
     SetItemIndex(id::rgEncoding, encoding);
@@ -109,7 +123,6 @@ void TformRFBSettings::Load(const TRFBSettings& from) {
     const int colour = RadioIndexInRange(settings.ColourLevel, kColourCount);
     SetItemIndex(id::rgColour, colour);
     if (colour >= 0) settings.ColourLevel = colour;
-    for (const BoolBox& b : kBoolBoxes) SetChecked(b.id, settings.*b.field != 0);
     // An index outside the list shows no key and stays in the record as it came.
     SetItemIndex(id::cbMenuKey, remote::SelectionFor(settings.MenuKey, remote::kMenuKeyCount));
     loading_ = false;
@@ -117,68 +130,13 @@ void TformRFBSettings::Load(const TRFBSettings& from) {
     SetEnabled(id::btOK, false);
 }
 
-void TformRFBSettings::Command(int control, int code) {
+void TformRFBSettings::OnCommand(int control, int code, HWND from) {
+    // Once a result is set, what the controls report while the window goes is no change
+    // by the user either.
     if (loading_ || ModalResultValue() != ui::mrNone) return;
-    if (code == EN_CHANGE) {
-        if (control == id::eServer) eServerChange();
-        else if (control == id::ePass) ePassChange();
-        return;
-    }
-    if (code == CBN_SELCHANGE) {
-        if (control == id::cbMenuKey) cbMenuKeyChange();
-        return;
-    }
-    if (code != BN_CLICKED) return;
-    switch (control) {
-    case id::cbAuto: return cbAutoClick();
-    case id::rgEncoding: return rgEncodingClick();
-    case id::rgColour: return rgColourClick();
-    case id::btOK: SetModalResult(ui::mrOk); return;
-    case id::btCancel: SetModalResult(ui::mrCancel); return;
-    default:
-        if (CheckBoxClick(control)) UpdateOk();
-        return;
-    }
-}
-
-void TformRFBSettings::eServerChange() {
-    remote::AssignShort(settings.Server, Text(id::eServer));
-    UpdateOk();
-}
-
-void TformRFBSettings::ePassChange() {
-    remote::AssignShort(settings.Password, SecretText(id::ePass).View());
-    UpdateOk();
-}
-
-void TformRFBSettings::cbAutoClick() {
-    settings.AutoSelect = Checked(id::cbAuto) ? 1 : 0;
-    UpdateAutoSelect();
-    UpdateOk();
-}
-
-void TformRFBSettings::rgEncodingClick() {
-    settings.Encoding = ItemIndex(id::rgEncoding);
-    UpdateOk();
-}
-
-void TformRFBSettings::rgColourClick() {
-    settings.ColourLevel = ItemIndex(id::rgColour);
-    UpdateOk();
-}
-
-void TformRFBSettings::cbMenuKeyChange() {
-    settings.MenuKey = ItemIndex(id::cbMenuKey);
-    UpdateOk();
-}
-
-bool TformRFBSettings::CheckBoxClick(int control) {
-    for (const BoolBox& b : kBoolBoxes) {
-        if (b.id != control) continue;
-        settings.*b.field = Checked(control) ? 1 : 0;
-        return true;
-    }
-    return false;
+    const bool stored = StoreField(kFields, *this, control, code, settings);
+    Form::OnCommand(control, code, from);
+    if (stored) UpdateOk();
 }
 
 void TformRFBSettings::UpdateAutoSelect() {

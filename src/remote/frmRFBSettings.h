@@ -20,18 +20,11 @@ public:
     TRFBSettings settings{};  // the working copy
 
 protected:
-    void FormCreate() override;
-    void Command(int id, int code) override;
+    bool OnCreate() override;
+    void OnCommand(int id, int code, HWND from) override;
 
 private:
-    void eServerChange();
-    void ePassChange();
-    void cbAutoClick();
-    void rgEncodingClick();
-    void rgColourClick();
-    void cbMenuKeyChange();
-    // The check boxes that only write their state (cbPointerClick ... cbResizeClick).
-    bool CheckBoxClick(int id);
+    static const ui::Command kCommands[];
     void UpdateAutoSelect();
     void UpdateOk();
 

@@ -11,18 +11,6 @@ namespace {
 constexpr COLORREF kLinkColour = RGB(0, 0, 255);
 }  // namespace
 
-void TvxLink::Register() {
-    ui::EnsureWindowClass({.name = kClassName, .cursor = IDC_HAND, .factory = &TvxLink::Make});
-}
-
-ui::Window* TvxLink::Make(HWND, const CREATESTRUCTA&) { return new TvxLink(); }
-
-TvxLink* TvxLink::FromHandle(HWND wnd) {
-    char cls[32] = {};
-    if (!wnd || !GetClassNameA(wnd, cls, sizeof cls) || lstrcmpiA(cls, kClassName) != 0) return nullptr;
-    return static_cast<TvxLink*>(ui::Window::FromHandle(wnd));
-}
-
 TvxLink::TvxLink() {
     OnClick = [this] { Open(); };
 }

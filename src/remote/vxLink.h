@@ -16,8 +16,7 @@ class TvxLink : public ui::Window {
 public:
     // The window class that forms name for a link label (ui::Kind::Custom).
     static constexpr const char* kClassName = "TvxLink";
-    static void Register();
-    static TvxLink* FromHandle(HWND wnd);
+    static ui::WindowClass Class() { return {.name = kClassName, .cursor = IDC_HAND}; }
 
     std::string Link;
     // Called on a click; starts as Open.
@@ -29,7 +28,7 @@ public:
     bool Hovering() const { return hover_; }
 
 private:
-    static ui::Window* Make(HWND wnd, const CREATESTRUCTA& cs);
+    friend struct ui::WindowFactory;
     TvxLink();
     bool OnPaint() override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;

@@ -1,3 +1,4 @@
+// The six named shared blocks: their mappings, views and fields (blocks.h).
 #include "shared/blocks.h"
 
 #include <cstdint>

@@ -10,6 +10,7 @@
 #include "shared/blocks.h"
 #include "shared/crypto/secure_wipe.h"
 #include "shared/desktop_summary.h"
+#include "shared/guard.h"
 #include "shared/registry.h"
 #include "shared/settings.h"
 #include "shared/settings_rules.h"
@@ -137,6 +138,7 @@ void ReadSummaryFrom(HKEY key, std::int32_t index, const crypto::PassPhraseKey& 
         ApplyStoredSummary(summary, plain);
         crypto::SecureWipe(plain.data(), plain.size());
     } catch (...) {
+        VEXLO_LOG_CAUGHT("read a desktop summary");
         ResetSummaryNow(summary);
     }
 }
@@ -154,6 +156,7 @@ void ReadDesktopSummary(std::int32_t index, TDesktopSummary& summary) noexcept {
         std::vector<char> buf(kStoredRecordChars);
         ReadSummaryFrom(key.get(), index, cipher.key, buf, summary);
     } catch (...) {
+        VEXLO_LOG_CAUGHT("read a desktop summary");
         ResetSummaryNow(summary);
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The display modes a desktop record refers to: built once when the library loads (the
-// primary display's modes by mode number, filtered) and kept until it unloads.
+// The display modes a desktop record refers to: built on first use (the primary display's
+// modes by mode number, filtered) and kept until the library unloads.
 #include <cstdint>
 #include <vector>
 
@@ -21,14 +21,16 @@ std::vector<DisplayMode> FilterDisplayModes(const std::vector<DisplayMode>& all)
 // Index of the first mode equal to current in all four values, or -1.
 std::int32_t IndexOfDisplayMode(const std::vector<DisplayMode>& modes, const DisplayMode& current);
 
-// Win32 side (display_modes_win.cpp).
+// Win32 side (display_modes_win.cpp). The list, enumerated on the first call; raises
+// only when memory runs out (the next call tries again).
 const std::vector<DisplayMode>& DisplayModes();
 // The screen's mode as its device context reports it.
 DisplayMode CurrentDisplayMode();
-std::int32_t CurrentDisplayModeIndex();
+// Index of the screen's mode in DisplayModes(); -1 when it is not there or the list could
+// not be made (logged). Never raises.
+std::int32_t CurrentDisplayModeIndex() noexcept;
 
-// Start-up step: enumerate and keep the list; the shut-down step releases it.
-bool StartDisplayModes();
-void StopDisplayModes();
+// Shut-down step: releases the list, so the next use enumerates again.
+void ReleaseDisplayModes() noexcept;
 
 }  // namespace vexlo

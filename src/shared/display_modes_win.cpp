@@ -1,16 +1,19 @@
 #include <windows.h>
 
 #include "shared/display_modes.h"
+#include "shared/guard.h"
 #include "shared/handles.h"
+#include "shared/once.h"
 
 namespace vexlo {
 
 namespace {
-// Made at load; empty (never missing) for callers when start-up has not run.
-StartupSlot<std::vector<DisplayMode>> g_modes;
-}  // namespace
 
-bool StartDisplayModes() {
+// EnumDisplaySettings is user32: the list is made on first use, never while loading.
+StartupSlot<std::vector<DisplayMode>> g_modes;
+RunOnce g_modesOnce;
+
+bool EnumerateModes() {
     std::vector<DisplayMode> all;
     DEVMODEA dm{};
     dm.dmSize = sizeof dm;
@@ -22,12 +25,15 @@ bool StartDisplayModes() {
     return true;
 }
 
-void StopDisplayModes() {
+}  // namespace
+
+void ReleaseDisplayModes() noexcept {
     g_modes.Reset();
+    g_modesOnce.Reset();
 }
 
 const std::vector<DisplayMode>& DisplayModes() {
-    if (!g_modes) g_modes.Emplace();
+    g_modesOnce.Run(EnumerateModes);
     return *g_modes.get();
 }
 
@@ -37,6 +43,13 @@ DisplayMode CurrentDisplayMode() {
             GetDeviceCaps(dc.dc(), BITSPIXEL), GetDeviceCaps(dc.dc(), VREFRESH)};
 }
 
-std::int32_t CurrentDisplayModeIndex() { return IndexOfDisplayMode(DisplayModes(), CurrentDisplayMode()); }
+std::int32_t CurrentDisplayModeIndex() noexcept {
+    try {
+        return IndexOfDisplayMode(DisplayModes(), CurrentDisplayMode());
+    } catch (...) {
+        VEXLO_LOG_CAUGHT("display modes");
+        return -1;
+    }
+}
 
 }  // namespace vexlo

@@ -1,6 +1,7 @@
+// The boundary guards' reporting: the one failure log line and the exception's code (guard.h).
 #include "shared/guard.h"
 
-#include <cstdio>
+#include <cstddef>
 
 namespace vexlo {
 
@@ -9,10 +10,54 @@ namespace {
 thread_local int t_hookDepth = 0;
 }  // namespace
 
-void ReportCaught(const char* where, const char* what) noexcept {
-    char line[512];
-    std::snprintf(line, sizeof line, "Vexlo: %s: %s\n", where ? where : "?", what ? what : "?");
-    OutputDebugStringA(line);
+namespace {
+
+// A line built in place, cut short when full. (Not the C library's formatter: it would
+// bring its whole floating-point printing into the DLL for a few numbers.)
+class Line {
+public:
+    Line& operator<<(const char* s) {
+        for (; s && *s && used_ < sizeof text_ - 1; ++s) text_[used_++] = *s;
+        return *this;
+    }
+    Line& operator<<(unsigned long n) {
+        char digits[12];
+        int count = 0;
+        do digits[count++] = static_cast<char>('0' + n % 10);
+        while ((n /= 10) != 0);
+        while (count > 0 && used_ < sizeof text_ - 1) text_[used_++] = digits[--count];
+        return *this;
+    }
+    const char* c_str() {
+        text_[used_] = '\0';
+        return text_;
+    }
+
+private:
+    char text_[640];
+    std::size_t used_ = 0;
+};
+
+}  // namespace
+
+void LogFailure(const char* file, int line, const char* step, const char* what, unsigned long code) noexcept {
+    Line text;
+    text << "Vexlo: ";
+    if (file) {
+        // The file's name is enough to find it; the build's folders are not.
+        const char* name = file;
+        for (const char* p = file; *p; ++p)
+            if (*p == '/' || *p == '\\') name = p + 1;
+        text << name << "(" << static_cast<unsigned long>(line) << "): ";
+    }
+    text << (step ? step : "?") << ": " << (what ? what : "?");
+    if (code != 0) text << " (error " << code << ")";
+    text << "\n";
+    OutputDebugStringA(text.c_str());
+}
+
+void LogCaught(const char* file, int line, const char* step) noexcept {
+    LogFailure(file, line, step, CurrentExceptionText(), CurrentExceptionCode());
 }
 
 const char* CurrentExceptionText() noexcept {
@@ -22,6 +67,18 @@ const char* CurrentExceptionText() noexcept {
         return e.what();
     } catch (...) {
         return "unknown exception";
+    }
+}
+
+unsigned long CurrentExceptionCode() noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    } catch (const SystemError& e) {
+        return e.code();
+    } catch (...) {
+        return 0;
     }
 }
 

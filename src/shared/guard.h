@@ -14,10 +14,22 @@
 
 namespace vexlo {
 
-// Writes "Vexlo: <where>: <what>" to the debugger output. Never raises.
-void ReportCaught(const char* where, const char* what) noexcept;
-// The text of the exception being handled, for ReportCaught; call inside a catch block.
+// The one way the library reports a failure that it then turns into a default: a line
+// "Vexlo: <file>(<line>): <step>: <what> (error <code>)" on the debugger output, where a
+// developer looks (a debugger's output window, DebugView; Wine's debugstr channel). A null
+// file leaves out the place, a code of 0 the error. Never raises.
+void LogFailure(const char* file, int line, const char* step, const char* what, unsigned long code) noexcept;
+// Inside a catch block: logs the exception being handled with its error code.
+void LogCaught(const char* file, int line, const char* step) noexcept;
+#define VEXLO_LOG_CAUGHT(step) ::vexlo::LogCaught(__FILE__, __LINE__, (step))
+
+// The boundaries' form: "Vexlo: <where>: <what>".
+inline void ReportCaught(const char* where, const char* what) noexcept { LogFailure(nullptr, 0, where, what, 0); }
+// The text of the exception being handled; call inside a catch block.
 const char* CurrentExceptionText() noexcept;
+// The system error code of the exception being handled: a SystemError's own, 8 (not enough
+// memory) for bad_alloc, else 0. Call inside a catch block.
+unsigned long CurrentExceptionCode() noexcept;
 
 // Exports: the body's result, or the export's stated failure result.
 template <typename Result, typename Body>
@@ -25,7 +37,7 @@ Result Guarded(Result failure, const char* where, Body&& body) noexcept {
     try {
         return std::forward<Body>(body)();
     } catch (...) {
-        ReportCaught(where, CurrentExceptionText());
+        LogCaught(nullptr, 0, where);
         return failure;
     }
 }
@@ -40,7 +52,7 @@ HRESULT GuardedCom(const char* where, Body&& body) noexcept {
     try {
         return std::forward<Body>(body)();
     } catch (...) {
-        ReportCaught(where, CurrentExceptionText());
+        LogCaught(nullptr, 0, where);
         return HresultOfCurrentException();
     }
 }
@@ -86,7 +98,7 @@ LRESULT GuardedHook(const char* where, HHOOK next, int code, WPARAM wp, LPARAM l
             const HookResult r = std::forward<Body>(body)();
             if (r.swallow) return r.result;
         } catch (...) {
-            ReportCaught(where, CurrentExceptionText());
+            LogCaught(nullptr, 0, where);
         }
     }
     return CallNextHookEx(next, code, wp, lp);

@@ -2,8 +2,12 @@
 // RAII for Win32 handles: one template and a line per handle type. reset() keeps the
 // thread's last error, so a handle closed on an error path does not hide the cause.
 // Default construction is constant, so globals of these types need no code at load.
+// These owners are the only code that closes, deletes, frees or releases a handle, a
+// GDI object, system-allocated memory or a COM reference by hand: the test
+// build.OwnedHandles fails on such a call anywhere else under src/ and host/.
 #include <windows.h>
 #include <commctrl.h>
+#include <ole2.h>
 #include <unknwn.h>
 
 #include <cstddef>
@@ -69,10 +73,13 @@ VEXLO_HANDLE_TRAITS(UniqueHwnd, HWND, nullptr, ::DestroyWindow(h))
 VEXLO_HANDLE_TRAITS(UniqueHdesk, HDESK, nullptr, ::CloseDesktop(h))
 VEXLO_HANDLE_TRAITS(UniqueHmenu, HMENU, nullptr, ::DestroyMenu(h))
 VEXLO_HANDLE_TRAITS(UniqueHrgn, HRGN, nullptr, ::DeleteObject(h))
+VEXLO_HANDLE_TRAITS(UniqueHpen, HPEN, nullptr, ::DeleteObject(h))
 VEXLO_HANDLE_TRAITS(UniqueImageList, HIMAGELIST, nullptr, ::ImageList_Destroy(h))
 VEXLO_HANDLE_TRAITS(UniqueHmodule, HMODULE, nullptr, ::FreeLibrary(h))
 VEXLO_HANDLE_TRAITS(UniqueHeapBlock, void*, nullptr, ::HeapFree(::GetProcessHeap(), 0, h))
 VEXLO_HANDLE_TRAITS(UniqueSid, PSID, nullptr, ::FreeSid(h))
+// Memory the system allocated for the caller (FormatMessage's ALLOCATE_BUFFER and the like).
+VEXLO_HANDLE_TRAITS(UniqueLocalMemory, HLOCAL, nullptr, ::LocalFree(h))
 
 #undef VEXLO_HANDLE_TRAITS
 
@@ -141,6 +148,51 @@ public:
 
 private:
     T* p_ = nullptr;
+};
+
+// A buffer a network management call allocated. netapi32 is loaded only by the code that
+// needs it, so the free function comes with the buffer instead of from an import.
+class UniqueNetApiBuffer {
+public:
+    using FreeFn = DWORD(WINAPI*)(LPVOID);
+    explicit UniqueNetApiBuffer(FreeFn free) noexcept : free_(free) {}
+    UniqueNetApiBuffer(const UniqueNetApiBuffer&) = delete;
+    UniqueNetApiBuffer& operator=(const UniqueNetApiBuffer&) = delete;
+    ~UniqueNetApiBuffer() { reset(); }
+
+    BYTE* get() const { return p_; }
+    void reset() {
+        if (BYTE* p = std::exchange(p_, nullptr); p && free_) free_(p);
+    }
+    // Out-parameter of the enumeration calls.
+    BYTE** put() {
+        reset();
+        return &p_;
+    }
+
+private:
+    FreeFn free_;
+    BYTE* p_ = nullptr;
+};
+
+// A storage medium that IDataObject::GetData filled; ReleaseStgMedium gives it back
+// (a medium never filled is TYMED_NULL, which it leaves alone).
+class UniqueStgMedium {
+public:
+    UniqueStgMedium() noexcept = default;
+    UniqueStgMedium(const UniqueStgMedium&) = delete;
+    UniqueStgMedium& operator=(const UniqueStgMedium&) = delete;
+    ~UniqueStgMedium() { ::ReleaseStgMedium(&m_); }
+
+    const STGMEDIUM& get() const { return m_; }
+    STGMEDIUM* put() {
+        ::ReleaseStgMedium(&m_);
+        m_ = STGMEDIUM{};
+        return &m_;
+    }
+
+private:
+    STGMEDIUM m_{};
 };
 
 // A module-wide object whose life the start-up table controls instead of the C++ runtime:

@@ -1,5 +1,6 @@
 #include "shared/lastuser.h"
 
+#include "shared/guard.h"
 #include "shared/registry.h"
 
 namespace vexlo {
@@ -14,6 +15,7 @@ std::string GetLastUser() {
         if (!key) return {};
         return key.ReadString(kLastUser);
     } catch (...) {
+        VEXLO_LOG_CAUGHT("read the last user");
         return {};
     }
 }

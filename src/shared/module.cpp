@@ -1,10 +1,13 @@
 #include "shared/module.h"
 
+#include "shared/once.h"
+
 namespace vexlo::module {
 
 namespace {
 HINSTANCE g_instance = nullptr;
 UINT g_iconRequest = 0;
+RunOnce g_iconRequestOnce;
 HWND g_owner = nullptr;
 StartupSlot<Hooks> g_hooks;
 }  // namespace
@@ -12,8 +15,13 @@ StartupSlot<Hooks> g_hooks;
 HINSTANCE Instance() { return g_instance; }
 void SetInstance(HINSTANCE instance) { g_instance = instance; }
 
-UINT IconRequestMessage() { return g_iconRequest; }
-void RegisterIconRequestMessage() { g_iconRequest = RegisterWindowMessageA("WM_GETICONS"); }
+UINT IconRequestMessage() {
+    g_iconRequestOnce.Run([] {
+        g_iconRequest = RegisterWindowMessageA("WM_GETICONS");
+        return true;
+    });
+    return g_iconRequest;
+}
 
 HWND OwnerWindow() { return g_owner; }
 void SetOwnerWindow(HWND owner) { g_owner = owner; }

@@ -12,9 +12,9 @@ namespace vexlo::module {
 HINSTANCE Instance();
 void SetInstance(HINSTANCE instance);
 
-// The registered "WM_GETICONS" message; 0 until start-up has finished.
+// The registered "WM_GETICONS" message, registered on first use (user32 may not be called
+// while the library loads); 0 when the system refused it.
 UINT IconRequestMessage();
-void RegisterIconRequestMessage();
 
 // Owner of every library window created from now on in this process; none until a
 // caller names one, and nothing resets it.

@@ -1,3 +1,4 @@
+// The open security descriptor for the shared blocks, built step by step (security.h).
 #include "shared/security.h"
 
 #include "shared/handles.h"

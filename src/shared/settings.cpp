@@ -10,6 +10,9 @@
 #include "shared/crypto/secure_wipe.h"
 #include "shared/decipher.h"
 #include "shared/display_modes.h"
+#include "shared/guard.h"
+#include "shared/handles.h"
+#include "shared/once.h"
 #include "shared/registry.h"
 #include "shared/settings_rules.h"
 
@@ -21,9 +24,10 @@ constexpr const char* kProfileValue = "Profile";
 constexpr const char* kCountValue = "DesktopsCount";
 constexpr const char* kDefaultProfile = "Default";
 
-// Kept from load to unload; plain arrays so that loading runs no global constructor.
+// Kept from first use to unload; plain arrays so that loading runs no global constructor.
 char g_appData[MAX_PATH];
 char g_productFolder[MAX_PATH + 32];
+RunOnce g_folderOnce;
 
 bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
@@ -61,13 +65,29 @@ std::string WallpaperText(const char* ansi) noexcept {
         if (s.size() > ShortString::kMaxLength) s.resize(ShortString::kMaxLength);
         return s;
     } catch (...) {
+        VEXLO_LOG_CAUGHT("wallpaper path");
         return {};
     }
 }
 
-}  // namespace
+// The active profile's folder inside a known product folder.
+std::string ProfileFolderOfBlock() {
+    const ShortString profile = ActiveProfileName();
+    if (g_productFolder[0] == '\0' || !IsUsableProfileName(profile.View(), IsLeadByte))
+        return {};
+    if (profile.length == 0) return g_productFolder;
+    return std::string(g_productFolder) + "\\" + profile.Str();
+}
 
-bool StartProductFolder() {
+void MakeProfileFolders() {
+    if (g_appData[0] == '\0') return;
+    MakeFolder(std::string(g_appData) + "\\" + kVendorFolder);
+    MakeFolder(g_productFolder);
+    MakeFolder(ProfileFolderOfBlock());
+}
+
+// SHGetFolderPath is shell32 and may create a folder: first use, never while loading.
+bool FindProductFolder() {
     g_appData[0] = '\0';
     g_productFolder[0] = '\0';
     if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
@@ -80,24 +100,28 @@ bool StartProductFolder() {
     } else {
         g_appData[0] = '\0';
     }
+    MakeProfileFolders();
     return true;
 }
 
-void StopProductFolder() {
+}  // namespace
+
+void ReleaseProductFolder() noexcept {
     g_appData[0] = '\0';
     g_productFolder[0] = '\0';
+    g_folderOnce.Reset();
 }
 
-std::string ProductFolder() { return g_productFolder; }
+std::string ProductFolder() {
+    g_folderOnce.Run(FindProductFolder);
+    return g_productFolder;
+}
 
 bool IsSafeName(std::string_view name) { return IsSafePathComponent(name, IsLeadByte); }
 
 std::string ProfileFolder() {
-    const ShortString profile = ActiveProfileName();
-    if (g_productFolder[0] == '\0' || !IsUsableProfileName(profile.View(), IsLeadByte))
-        return {};
-    if (profile.length == 0) return g_productFolder;
-    return std::string(g_productFolder) + "\\" + profile.Str();
+    g_folderOnce.Run(FindProductFolder);
+    return ProfileFolderOfBlock();
 }
 
 bool LoadProfile() {
@@ -108,14 +132,12 @@ bool LoadProfile() {
     } catch (...) {
         // A "Profile" of another type must not cost Explorer and the main program every
         // feature of the library: it counts as the empty profile.
+        VEXLO_LOG_CAUGHT("read the active profile");
         profile.clear();
     }
     PublishProfileName(ShortString::From(profile));
-    if (g_appData[0] != '\0') {
-        MakeFolder(std::string(g_appData) + "\\" + kVendorFolder);
-        MakeFolder(g_productFolder);
-        MakeFolder(ProfileFolder());
-    }
+    // Before first use the folders are made when the product folder is found.
+    if (g_folderOnce.Done()) MakeProfileFolders();
     return true;
 }
 
@@ -125,6 +147,7 @@ std::int32_t GetDesktopsCount() noexcept {
         if (!key || !key.ValueExists(kCountValue)) return -1;
         return key.ReadInteger(kCountValue);
     } catch (...) {
+        VEXLO_LOG_CAUGHT("read the desktop count");
         return -1;
     }
 }
@@ -139,6 +162,7 @@ void ReadDesktop(std::int32_t index, TDesktopRecord& record) noexcept {
         // The record holds remote-session passwords in plain text.
         crypto::SecureWipe(plain.data(), plain.size());
     } catch (...) {
+        VEXLO_LOG_CAUGHT("read a desktop record");
         ResetDesktop(record);
     }
 }
@@ -174,15 +198,16 @@ std::string CurrentWallpaper() noexcept {
     }
     // The calling thread may not have COM yet; balance only what this call started.
     const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ActiveDesktop* desktop = nullptr;
-    if (SUCCEEDED(CoCreateInstance(kClsidActiveDesktop, nullptr, CLSCTX_INPROC_SERVER,
-                                   kIidActiveDesktop, reinterpret_cast<void**>(&desktop)))) {
-        WCHAR wide[MAX_PATH] = {};
-        if (SUCCEEDED(desktop->GetWallpaper(wide, MAX_PATH, 0))) {
-            wide[MAX_PATH - 1] = L'\0';
-            WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, sizeof ansi - 1, nullptr, nullptr);
-        }
-        desktop->Release();
+    {
+        ComPtr<ActiveDesktop> desktop;
+        if (SUCCEEDED(CoCreateInstance(kClsidActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, kIidActiveDesktop,
+                                       desktop.put_void()))) {
+            WCHAR wide[MAX_PATH] = {};
+            if (SUCCEEDED(desktop->GetWallpaper(wide, MAX_PATH, 0))) {
+                wide[MAX_PATH - 1] = L'\0';
+                WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, sizeof ansi - 1, nullptr, nullptr);
+            }
+        }  // released before COM is uninitialised
     }
     if (SUCCEEDED(init)) CoUninitialize();
     return WallpaperText(ansi);

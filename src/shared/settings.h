@@ -10,20 +10,18 @@
 
 namespace vexlo {
 
-// Start-up step: computes the product folder (application data + "\Brindlecote\Quillmere",
-// the application data folder created when missing). Never fails loading.
-bool StartProductFolder();
-void StopProductFolder();
-
 // Start-up step: reads the active profile ("Profile"; "Default" without a product key;
-// empty without the value or when it is not text), publishes it in the profile block and
-// creates the vendor, product and profile folders. Never fails loading, and creates no
-// folder for a profile name that would lead outside the product folder.
+// empty without the value or when it is not text) and publishes it in the profile block.
+// Once the product folder is known, also creates the profile's folder. Never fails loading.
 bool LoadProfile();
 
-// The product folder as computed at load; empty when the system gave no application data
-// folder.
+// The product folder (application data + "\Brindlecote\Quillmere"), found on first use:
+// then the application data folder is created when missing, and the vendor, product and
+// active profile's folders too (none for a profile name that would lead outside the
+// product folder). Empty when the system gave no application data folder.
 std::string ProductFolder();
+// Shut-down step: forgets the product folder, so the next use finds it again.
+void ReleaseProductFolder() noexcept;
 // Product folder + "\" + the active profile read from the profile block now; empty when
 // that name could lead elsewhere (separators, "..", device names ...) or the product
 // folder is unknown. Every path built from the profile goes through here.

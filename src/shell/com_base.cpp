@@ -1,3 +1,5 @@
+// The shell extensions' common base: the COM server's reference count, IUnknown and
+// IShellExtInit with the one selected item, and the marked menu item (com_base.h).
 #include "shell/com_base.h"
 
 #include <shellapi.h>
@@ -75,15 +77,11 @@ STDMETHODIMP ContextMenuExtension::Initialize(PCIDLIST_ABSOLUTE, IDataObject* da
     return GuardedCom("Initialize", [&]() -> HRESULT {
         if (!data) return E_INVALIDARG;
         FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        STGMEDIUM medium{};
-        const HRESULT got = data->GetData(&format, &medium);
+        UniqueStgMedium medium;
+        const HRESULT got = data->GetData(&format, medium.put());
         if (FAILED(got)) return got;
-        struct Release {
-            STGMEDIUM& m;
-            ~Release() { ReleaseStgMedium(&m); }
-        } release{medium};
         selected_.clear();
-        const auto drop = static_cast<HDROP>(medium.hGlobal);
+        const auto drop = static_cast<HDROP>(medium.get().hGlobal);
         if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) != 1) return E_FAIL;
         const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
         std::wstring path(length, L'\0');

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "shared/handles.h"
+
 namespace vexlo {
 
 // The server's references: live extension objects, references to the class factories
@@ -42,10 +44,8 @@ public:
     // Hands the new object's interface out; the object goes when that fails.
     template <typename T>
     static HRESULT Create(REFIID iid, void** out) {
-        T* object = new T();
-        const HRESULT hr = object->QueryInterface(iid, out);
-        object->Release();
-        return hr;
+        const ComPtr<T> object(new T());
+        return object->QueryInterface(iid, out);
     }
 
 protected:

@@ -1,3 +1,4 @@
+// Finding Explorer's desktop list view, the window both desktop hooks serve (explorer_hooks.h).
 #include <cstring>
 
 #include "shell/explorer_hooks.h"

@@ -1,3 +1,4 @@
+// Writing and removing a shell extension class's registry entries (registration.h).
 #include "shell/registration.h"
 
 #include <windows.h>

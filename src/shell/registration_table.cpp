@@ -1,14 +1,28 @@
 #include "shell/registration_table.h"
 
-#include <cstdio>
-
 namespace vexlo {
 
+namespace {
+// Upper-case hex digits, most significant first. (Written out rather than formatted: the
+// C library's formatter would bring its whole floating-point printing into the DLL.)
+void AppendHex(std::string& out, std::uint32_t value, int digits) {
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out.push_back("0123456789ABCDEF"[(value >> shift) & 0xF]);
+}
+}  // namespace
+
 std::string GuidText(const Guid& g) {
-    char text[39];
-    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  static_cast<unsigned>(g.data1), g.data2, g.data3, g.data4[0], g.data4[1],
-                  g.data4[2], g.data4[3], g.data4[4], g.data4[5], g.data4[6], g.data4[7]);
+    std::string text = "{";
+    AppendHex(text, g.data1, 8);
+    text.push_back('-');
+    AppendHex(text, g.data2, 4);
+    text.push_back('-');
+    AppendHex(text, g.data3, 4);
+    text.push_back('-');
+    for (int i = 0; i < 8; ++i) {
+        if (i == 2) text.push_back('-');
+        AppendHex(text, g.data4[i], 2);
+    }
+    text.push_back('}');
     return text;
 }
 

@@ -291,13 +291,14 @@ void TVexloAltTabWnd::ReadDesktops() {
     }
 }
 
-void TVexloAltTabWnd::FormCreate() {
+bool TVexloAltTabWnd::OnCreate() {
     SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppWindowIcon()));
     for (int chart : {id::cCPU, id::cMemory, id::cSwap})
         if (TvxChart* c = TvxChart::FromHandle(Item(chart))) c->SetGridSize(10);
     cCPU_ = TvxChart::FromHandle(Item(id::cCPU));
     cMemory_ = TvxChart::FromHandle(Item(id::cMemory));
     cSwap_ = TvxChart::FromHandle(Item(id::cSwap));
+    return true;
 }
 
 void TVexloAltTabWnd::AddGroups() {
@@ -456,7 +457,7 @@ void TVexloAltTabWnd::ShowDetails() {
     SetText(id::lPriority, t.priority);
 }
 
-bool TVexloAltTabWnd::Notify(int id, const NMHDR& hdr, LRESULT&) {
+bool TVexloAltTabWnd::OnNotify(int id, const NMHDR& hdr, LRESULT&) {
     if (hdr.code != LVN_ITEMCHANGED || id < id::kFirstGroup || (id - id::kFirstGroup) % 2 != 1) return false;
     const auto& change = reinterpret_cast<const NMLISTVIEW&>(hdr);
     if (!(change.uChanged & LVIF_STATE) || !((change.uOldState ^ change.uNewState) & LVIS_SELECTED)) return false;
@@ -522,7 +523,7 @@ bool TVexloAltTabWnd::OnPaint() {
     return true;
 }
 
-void TVexloAltTabWnd::FormDestroy() {
+void TVexloAltTabWnd::OnDestroy() {
     KillTimer(Hwnd(), kMainTimer);
     KillTimer(Hwnd(), kUpdateTimer);
     cCPU_ = cMemory_ = cSwap_ = nullptr;

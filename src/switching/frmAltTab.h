@@ -81,14 +81,14 @@ public:
     const SwitcherSelection& Selection() const { return selection_; }
 
 protected:
-    void FormCreate() override;
-    void FormDestroy() override;
-    bool Notify(int id, const NMHDR& hdr, LRESULT& result) override;
+    bool OnCreate() override;
+    void OnDestroy() override;
+    bool OnNotify(int id, const NMHDR& hdr, LRESULT& result) override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void OnTimer(UINT_PTR id) override;
     bool OnPaint() override;
     // Never a message box: this window lives in the keyboard hook's thread.
-    void ReportError(const char*) override {}
+    void OnError(const char*) override {}
 
 private:
     void ReadDesktops();

@@ -155,13 +155,14 @@ void TVexloSwitcher::Place() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TVexloSwitcher::FormCreate() {
+bool TVexloSwitcher::OnCreate() {
     HRGN circle = CreateEllipticRgn(0, 0, kButtonHeight + 1, kButtonHeight + 1);
     if (!circle || !SetWindowRgn(Hwnd(), circle, FALSE)) {
         if (circle) DeleteObject(circle);
         throw SystemError("Cannot shape the switcher window", GetLastError());
     }
     Place();
+    return true;
 }
 
 void TVexloSwitcher::ButtonClick() { CallRegisterProc(OnSwitch, Hwnd()); }

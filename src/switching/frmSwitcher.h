@@ -26,7 +26,7 @@ public:
     void ButtonClick();
 
 protected:
-    void FormCreate() override;
+    bool OnCreate() override;
     void FormClose(ui::CloseAction& action) override { action = ui::CloseAction::Hide; }
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 };

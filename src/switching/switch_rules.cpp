@@ -10,7 +10,7 @@ bool SwitcherSelection::Build(std::vector<DeskGroup> groups) {
     if (built_) return true;
     groups_ = std::move(groups);
     const int n = static_cast<int>(groups_.size());
-    // FormCreate walks the entries from the last to the first, so the first current entry
+    // OnCreate walks the entries from the last to the first, so the first current entry
     // (in Desktops order) that has windows is the one that stays; Select falls back on the
     // first group created, the last entry that has windows.
     int current = -1, last = -1;

@@ -27,7 +27,7 @@ struct SwitchPosition {
 
 class SwitcherSelection {
 public:
-    // The window exists from FormCreate on, but its groups come only once the desktops'
+    // The window exists from OnCreate on, but its groups come only once the desktops'
     // windows are gathered. Until then: Advance is counted and applied after the build, and
     // RequestClose is remembered (the window closes as soon as it is built).
 

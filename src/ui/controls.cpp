@@ -1,3 +1,4 @@
+// The control kinds' behaviour table and the shared fonts of the form layer (controls.h).
 #include "ui/controls.h"
 
 #include <commctrl.h>
@@ -10,10 +11,10 @@
 #include "shared/handles.h"
 #include "shared/module.h"
 #include "shared/win_text.h"
-#include "ui/form.h"
 #include "ui/password_box.h"
 #include "ui/spin_rules.h"
 #include "ui/surfaces.h"
+#include "ui/window.h"
 
 namespace vexlo::ui::controls {
 
@@ -334,29 +335,17 @@ HWND CreatePageControl(const ControlDef& c, const Site& s) {
 
 // Pages hold controls of their own; what those controls tell their parent belongs to
 // the form, which handles it as if they were its direct children.
-LRESULT CALLBACK PageProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-    case WM_DRAWITEM:
-    case WM_MEASUREITEM:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-        if (HWND form = GetAncestor(wnd, GA_ROOT); form && form != wnd) return SendMessageA(form, msg, wp, lp);
-        break;
-    default: break;
+class Page : public ControlHolder {
+public:
+    static WindowClass Class() {
+        return {.name = "TvxPage", .background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)};
     }
-    return DefWindowProcA(wnd, msg, wp, lp);
-}
+};
 
 HWND CreatePage(const ControlDef& c, const Site& s) {
     // A page's holder is its page control.
     HWND tabs = s.holder;
-    static constexpr const char* kPageClass = "TvxPage";
-    EnsureWindowClass({.name = kPageClass, .background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
-                       .proc = &PageProc});
+    RegisterClassFor<Page>();
     const int index = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
     TCITEMA item{};
     item.mask = TCIF_TEXT | TCIF_PARAM;
@@ -368,7 +357,7 @@ HWND CreatePage(const ControlDef& c, const Site& s) {
     SendMessageA(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
     if (index == 0) style |= WS_VISIBLE;
-    HWND page = CreateChild(WS_EX_CONTROLPARENT, kPageClass, c.text, style, area.left, area.top,
+    HWND page = CreateChild(WS_EX_CONTROLPARENT, Page::Class().name, c.text, style, area.left, area.top,
                             area.right - area.left, area.bottom - area.top, tabs, c.id, c);
     SetFont(page, s.font);
     item.mask = TCIF_PARAM;
@@ -428,37 +417,42 @@ void SetListViewItems(HWND ctl, const std::vector<std::string>& items) {
     }
 }
 
-// The table: one entry per kind, in the order of ui::Kind.
-const std::array<KindOps, kKindCount> kKinds = {{
-    /* Label */ {.create = CreateLabel, .sizedToText = true},
-    /* Edit */ {.create = CreateEdit},
-    /* Button */ {.create = CreateButton},
-    /* Picture */ {.create = CreatePicture},
-    /* CheckBox */ {.create = CreateCheckBox},
-    /* GroupBox */ {.create = CreateGroupBox},
-    /* ComboList */
-    {.create = CreateCombo, .getIndex = ComboIndex, .setIndex = SetComboIndex, .setItems = SetComboItems,
-     .measure = MeasureCombo, .draw = DrawCombo},
-    /* ComboEdit */
-    {.create = CreateCombo, .getIndex = ComboIndex, .setIndex = SetComboIndex, .setItems = SetComboItems,
-     .measure = MeasureCombo, .draw = DrawCombo},
-    /* RadioButton */ {.create = CreateRadioButton},
-    /* RadioGroup */
-    {.create = CreateRadioGroup, .getIndex = RadioIndex, .setIndex = SetRadioIndex, .setEnabled = EnableRadioItems},
-    /* SpinEdit */ {.create = CreateSpinEdit},
-    /* PageControl */
-    {.create = CreatePageControl, .getIndex = ActivePage, .setIndex = ShowPage, .notify = PageControlNotify},
-    /* Page */ {.create = CreatePage},
-    /* Custom */ {.create = CreateCustom},
-    /* ListView */
-    {.create = CreateListView, .getIndex = ListViewIndex, .setIndex = SetListViewIndex,
+// The table: one entry per kind, in the order of ui::Kind (checked below).
+constexpr std::array<KindOps, kKindCount> kKinds = {{
+    {.kind = Kind::Label, .create = CreateLabel, .sizedToText = true},
+    {.kind = Kind::Edit, .create = CreateEdit},
+    {.kind = Kind::Button, .create = CreateButton},
+    {.kind = Kind::Picture, .create = CreatePicture},
+    {.kind = Kind::CheckBox, .create = CreateCheckBox},
+    {.kind = Kind::GroupBox, .create = CreateGroupBox},
+    {.kind = Kind::ComboList, .create = CreateCombo, .getIndex = ComboIndex, .setIndex = SetComboIndex,
+     .setItems = SetComboItems, .measure = MeasureCombo, .draw = DrawCombo},
+    {.kind = Kind::ComboEdit, .create = CreateCombo, .getIndex = ComboIndex, .setIndex = SetComboIndex,
+     .setItems = SetComboItems, .measure = MeasureCombo, .draw = DrawCombo},
+    {.kind = Kind::RadioButton, .create = CreateRadioButton},
+    {.kind = Kind::RadioGroup, .create = CreateRadioGroup, .getIndex = RadioIndex, .setIndex = SetRadioIndex,
+     .setEnabled = EnableRadioItems},
+    {.kind = Kind::SpinEdit, .create = CreateSpinEdit},
+    {.kind = Kind::PageControl, .create = CreatePageControl, .getIndex = ActivePage, .setIndex = ShowPage,
+     .notify = PageControlNotify},
+    {.kind = Kind::Page, .create = CreatePage},
+    {.kind = Kind::Custom, .create = CreateCustom},
+    {.kind = Kind::ListView, .create = CreateListView, .getIndex = ListViewIndex, .setIndex = SetListViewIndex,
      .setItems = SetListViewItems},
 }};
+
+// Ops(kind) indexes the table: every entry must stand at its kind's place, and make something.
+constexpr bool EveryKindInPlace() {
+    for (std::size_t i = 0; i < kKinds.size(); ++i)
+        if (kKinds[i].kind != static_cast<Kind>(i) || !kKinds[i].create) return false;
+    return true;
+}
+static_assert(EveryKindInPlace(), "kKinds must list one entry per ui::Kind, in the enum's order");
 
 struct FontEntry {
     int height;
     bool bold, underline;
-    HFONT font;
+    UniqueHfont font;
 };
 
 CriticalSection& FontLock() {
@@ -466,9 +460,14 @@ CriticalSection& FontLock() {
     return cs;
 }
 
+// Kept from first use until the library unloads (ReleaseFonts); at process exit the fonts
+// go with the process, and no destructor runs for them.
+StartupSlot<std::vector<FontEntry>> g_fonts;
+
+// Only with FontLock held.
 std::vector<FontEntry>& Fonts() {
-    static std::vector<FontEntry> fonts;
-    return fonts;
+    if (!g_fonts) g_fonts.Emplace();
+    return *g_fonts.get();
 }
 
 }  // namespace
@@ -489,13 +488,13 @@ SIZE TextSize(HDC measure, HFONT font, const char* text) {
 HFONT SharedFont(int height, bool bold, bool underline) {
     Lock lock(FontLock());
     for (const FontEntry& f : Fonts())
-        if (f.height == height && f.bold == bold && f.underline == underline) return f.font;
+        if (f.height == height && f.bold == bold && f.underline == underline) return f.font.get();
     // "MS Sans Serif", height -11: 8 points at 96 dpi, the look of every form.
     HFONT font = CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, underline ? TRUE : FALSE, FALSE,
                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                              DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
     if (!font) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    Fonts().push_back({height, bold, underline, font});
+    Fonts().push_back({height, bold, underline, UniqueHfont(font)});
     return font;
 }
 
@@ -507,8 +506,7 @@ HFONT UnderlinedFont(HFONT font) {
 
 void ReleaseFonts() noexcept {
     Lock lock(FontLock());
-    for (const FontEntry& f : Fonts()) DeleteObject(f.font);
-    Fonts().clear();
+    g_fonts.Reset();
 }
 
 HWND FindDescendant(HWND root, int id) {

@@ -10,10 +10,6 @@
 
 #include "ui/layout.h"
 
-namespace vexlo::ui {
-class Form;
-}
-
 namespace vexlo::ui::controls {
 
 // Fixed height of the items of an owner-drawn list (and of its selection field).
@@ -21,7 +17,6 @@ constexpr int kOwnerDrawItemHeight = 16;
 
 // Where and with what a control is made.
 struct Site {
-    Form& form;
     HWND holder;     // the form or a page
     int left, top;   // in the holder's client area
     HFONT font;      // the form's font for the control (normal or bold)
@@ -29,6 +24,8 @@ struct Site {
 };
 
 struct KindOps {
+    // The kind this entry stands for: the table is checked against ui::Kind when built.
+    Kind kind;
     // Creates the control (and any windows that belong to it); raises on failure.
     HWND (*create)(const ControlDef& c, const Site& site);
     // The chosen item (-1: none) and choosing one without a click; null: no items.

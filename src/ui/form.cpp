@@ -1,7 +1,5 @@
 #include "ui/form.h"
 
-#include "ui/password_box.h"
-
 #include <algorithm>
 
 #include "shared/error.h"
@@ -72,7 +70,8 @@ RECT RectIn(HWND wnd, HWND in) {
 
 }  // namespace
 
-Form::Form(const FormDef& def) : def_(def), controls_(def.controls) {
+Form::Form(const FormDef& def, std::span<const Command> commands)
+    : def_(def), commands_(commands), controls_(def.controls) {
     if (!def.background.system) ownBrush_.reset(CreateSolidBrush(def.background.value));
 }
 
@@ -81,8 +80,6 @@ Form::~Form() {
     // window along first, so the icon goes after the window that shows it.
     DestroyUnbound();
 }
-
-Form* Form::FromHandle(HWND wnd) { return dynamic_cast<Form*>(Window::FromHandle(wnd)); }
 
 HFONT Form::Font(bool bold) const { return controls::SharedFont(def_.fontHeight, bold); }
 
@@ -118,7 +115,7 @@ HWND Form::Handle() {
         SendMessageA(wnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
         SendMessageA(wnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_.get()));
     }
-    FormCreate();
+    if (!OnCreate()) throw Error(std::string("Cannot create window ") + def_.className);
     return Hwnd();
 }
 
@@ -138,19 +135,18 @@ void Form::SetOwner(HWND owner) {
 }
 
 void Form::SetPicture(int id, const char* resource) {
-    if (PictureWindow* p = PictureWindow::FromHandle(Item(id))) p->SetResource(resource);
+    if (PictureWindow* p = As<PictureWindow>(Item(id))) p->SetResource(resource);
 }
 
 void Form::SetPictureIcon(int id, HICON icon) {
-    if (PictureWindow* p = PictureWindow::FromHandle(Item(id))) p->SetIcon(icon);
+    if (PictureWindow* p = As<PictureWindow>(Item(id))) p->SetIcon(icon);
 }
 
-bool Form::OnCreate() {
+void Form::CreateControls() {
     // A form whose controls cannot all be built is not created at all.
     for (int index : CreationOrder(controls_)) CreateControl(controls_[index]);
     StackPictures();
     if (def_.colourKey) UpdateKeyRegion();
-    return true;
 }
 
 void Form::UpdateKeyRegion() {
@@ -182,7 +178,7 @@ HWND Form::CreateControl(const ControlDef& c) {
     const Placement at = PlaceOf(controls_, c);
     HWND holder = c.kind == Kind::Page ? Item(c.parent) : at.holder ? Item(at.holder) : Hwnd();
     if (!holder) throw Error(std::string("Cannot create control ") + c.name);
-    const controls::Site site{*this, holder, at.left, at.top, Font((c.flags & kBold) != 0), MeasureDc()};
+    const controls::Site site{holder, at.left, at.top, Font((c.flags & kBold) != 0), MeasureDc()};
     HWND wnd = controls::Ops(c.kind).create(c, site);
     if (c.kind == Kind::Picture) pictures_.push_back(wnd);
     return wnd;
@@ -262,7 +258,7 @@ void Form::PaintBeneath(HWND child, HDC dc) const {
         const RECT r = RectIn(picture, form);
         RECT overlap{};
         if (!IntersectRect(&overlap, &r, &area)) continue;
-        if (const PictureWindow* p = PictureWindow::FromHandle(picture)) p->Draw(dc, r.left, r.top);
+        if (const PictureWindow* p = As<PictureWindow>(picture)) p->Draw(dc, r.left, r.top);
     }
     SetWindowOrgEx(dc, old.x, old.y, nullptr);
 }
@@ -387,7 +383,7 @@ void Form::SetCaption(const std::string& caption) {
     if (HWND wnd = Hwnd()) SetWindowTextA(wnd, caption.c_str());
 }
 
-void Form::ReportError(const char* text) { MessageBoxA(Hwnd(), text, "Error", MB_OK | MB_ICONERROR); }
+void Form::OnError(const char* text) { MessageBoxA(Hwnd(), text, "Error", MB_OK | MB_ICONERROR); }
 
 int Form::DefaultButtonId() const {
     // A focused push button is the one Enter presses, as in any dialog; otherwise
@@ -427,10 +423,10 @@ void Form::OnNextDlgCtl(WPARAM wp, LPARAM lp) {
     if (SendMessageA(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(target, EM_SETSEL, 0, -1);
 }
 
-void Form::OnDestroy() {
+void Form::Destroying() {
     // The dialog's own handler first, while the whole object still stands.
     try {
-        FormDestroy();
+        OnDestroy();
     } catch (...) {
         pictures_.clear();
         if (modeless_) DetachModelessKeyboard(this);
@@ -452,51 +448,73 @@ void Form::Abandon() noexcept {
     delete this;
 }
 
-bool Form::OnClose() {
-    if (!FormCloseQuery()) return true;
+void Form::CloseRequested() {
+    if (!FormCloseQuery()) return;
     if (!modeless_) {
         modalResult_ = mrCancel;
-        return true;
+        return;
     }
     CloseAction action = CloseAction::Hide;
     FormClose(action);
     if (action == CloseAction::Hide) ShowWindow(Hwnd(), SW_HIDE);
     else if (action == CloseAction::Free) Destroy();
-    return true;
 }
 
-void Form::OnCommand(int id, int code, HWND from) {
+void Form::RouteCommand(int id, int code, HWND from) {
     if (id == IDCANCEL && (!from || GetDlgCtrlID(from) != IDCANCEL)) {
         // Esc: the dialog manager asks for IDCANCEL; the cancel button answers it.
         if (const int cancel = controls_.FindFlagged(kCancel)) ClickButton(cancel);
         return;
     }
     if (from && !IsWindowEnabled(from)) return;
-    if (const ControlDef* group = controls_.RadioGroupOf(id)) return Command(group->id, code);
-    Command(id, code);
+    if (const ControlDef* group = controls_.RadioGroupOf(id)) return OnCommand(group->id, code, from);
+    OnCommand(id, code, from);
 }
 
-bool Form::OnNotify(const NMHDR& hdr, LRESULT& result) {
-    const int id = static_cast<int>(hdr.idFrom);
-    if (const ControlDef* c = controls_.Find(id))
-        if (auto notify = controls::Ops(c->kind).notify; notify && notify(hdr.hwndFrom, *c, hdr, result))
-            return true;
-    return Notify(id, hdr, result);
+void Form::OnCommand(int id, int code, HWND) {
+    for (const Command& row : commands_) {
+        if (row.id != id || row.code != code) continue;
+        row.run(*this);
+        return;
+    }
 }
 
-bool Form::OnDrawItem(const DRAWITEMSTRUCT& dis) {
-    const ControlDef* c = controls_.Find(static_cast<int>(dis.CtlID));
-    auto draw = c ? controls::Ops(c->kind).draw : nullptr;
-    return draw && draw(*c, dis);
+LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT result = 0;
+    switch (msg) {
+    // OnCreate comes once the window is complete: Handle calls it.
+    case WM_CREATE: CreateControls(); return 0;
+    case WM_COMMAND: RouteCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
+    // The control kinds first; what they leave goes to the handlers (the base's dispatch).
+    case WM_NOTIFY: {
+        const auto& hdr = *reinterpret_cast<const NMHDR*>(lp);
+        if (const ControlDef* c = controls_.Find(static_cast<int>(hdr.idFrom)))
+            if (auto notify = controls::Ops(c->kind).notify; notify && notify(hdr.hwndFrom, *c, hdr, result))
+                return result;
+        break;
+    }
+    case WM_DRAWITEM: {
+        const auto& dis = *reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+        const ControlDef* c = controls_.Find(static_cast<int>(dis.CtlID));
+        if (auto draw = c ? controls::Ops(c->kind).draw : nullptr; draw && draw(*c, dis)) return TRUE;
+        break;
+    }
+    case WM_MEASUREITEM: {
+        auto& mis = *reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
+        const ControlDef* c = controls_.Find(static_cast<int>(mis.CtlID));
+        if (auto measure = c ? controls::Ops(c->kind).measure : nullptr; measure && measure(*c, mis)) return TRUE;
+        break;
+    }
+    case WM_CLOSE: CloseRequested(); return 0;
+    case WM_DESTROY: Destroying(); return 0;
+    default:
+        if (FormMessage(msg, wp, lp, result)) return result;
+        break;
+    }
+    return Window::Dispatch(msg, wp, lp);
 }
 
-bool Form::OnMeasureItem(MEASUREITEMSTRUCT& mis) {
-    const ControlDef* c = controls_.Find(static_cast<int>(mis.CtlID));
-    auto measure = c ? controls::Ops(c->kind).measure : nullptr;
-    return measure && measure(*c, mis);
-}
-
-bool Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+bool Form::FormMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
     case WM_ACTIVATE: OnActivate(wp); return true;
     case WM_NEXTDLGCTL: OnNextDlgCtl(wp, lp); return true;

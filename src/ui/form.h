@@ -8,12 +8,15 @@
 #include <windows.h>
 
 #include <deque>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "shared/handles.h"
 #include "shared/secret.h"
+#include "ui/keyboard.h"
 #include "ui/layout.h"
+#include "ui/surfaces.h"
 #include "ui/window.h"
 
 namespace vexlo::ui {
@@ -22,9 +25,37 @@ enum ModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };
 
 enum class CloseAction { None, Hide, Free };
 
-class Form : public Window {
+class Form;
+
+template <typename M>
+struct MemberOf;
+template <typename C, typename T>
+struct MemberOf<T C::*> {
+    using Class = C;
+    using Type = T;
+};
+
+// A row of a form's command table: what a control's notification does. Rows are written
+// On<&TformX::btOKClick>(id::btOK, BN_CLICKED), inside the form's class (its handlers are
+// private); a new command is one row.
+struct Command {
+    int id;
+    int code;  // BN_CLICKED, EN_CHANGE, CBN_SELCHANGE ...
+    void (*run)(Form& form);
+};
+
+// Handlers: a form answers the base's OnXxx handlers, which it calls once its own part is
+// done: OnCreate when the window, its controls, icon and window options are all in place
+// (raising there makes Handle raise); OnCommand after clicks on disabled controls are
+// dropped, Esc has become a click on the cancel button and a radio button's click its
+// group's (the form's own OnCommand runs the command table); OnNotify, OnDrawItem and
+// OnMeasureItem after the control kinds had theirs; OnDestroy while the controls still
+// exist; OnError shows the text to the user. Closing asks FormCloseQuery and then
+// FormClose instead of OnClose.
+class Form : public Window, public DialogWindow, public Backdrop {
 public:
-    explicit Form(const FormDef& def);
+    // commands: the form's command table (kept by the caller, as def is).
+    explicit Form(const FormDef& def, std::span<const Command> commands = {});
     ~Form() override;
 
     // The window, created on first use together with its controls; raises on failure.
@@ -60,6 +91,9 @@ public:
     int ShowModal();
     void SetModalResult(int result) { modalResult_ = result; }
     int ModalResultValue() const { return modalResult_; }
+    // The modal results as handlers, for the rows of a command table (ui/bindings.h).
+    void ConfirmModal() { SetModalResult(mrOk); }
+    void CancelModal() { SetModalResult(mrCancel); }
 
     // Asks the form to close, as a click on the close box would.
     void Close();
@@ -96,42 +130,36 @@ public:
 
     // For pictures and see-through labels: fills dc (in the child's client coordinates)
     // with what lies beneath the child: the form's background and the pictures below it.
-    void PaintBeneath(HWND child, HDC dc) const;
+    void PaintBeneath(HWND child, HDC dc) const override;
 
-    static Form* FromHandle(HWND wnd);
+    static Form* FromHandle(HWND wnd) { return As<Form>(wnd); }
 
     // Ends a modeless form whose thread is ending or has ended: its password boxes are
     // wiped while they exist, and the object is deleted without touching the window,
     // which the system takes away with the thread.
-    void Abandon() noexcept;
+    void Abandon() noexcept override;
 
 protected:
-    virtual void FormCreate() {}
     virtual bool FormCloseQuery() { return true; }
     virtual void FormClose(CloseAction& /*action*/) {}
-    virtual void FormDestroy() {}
-    // WM_COMMAND from a control (clicks only reach enabled controls; a radio group
-    // answers for its buttons).
-    virtual void Command(int /*id*/, int /*code*/) {}
-    // WM_NOTIFY from a control; true when handled, with its result set.
-    virtual bool Notify(int /*id*/, const NMHDR& /*hdr*/, LRESULT& /*result*/) { return false; }
+
+    // Runs the first row of the command table for the control and notification (one row
+    // at most: a handler may end the form).
+    void OnCommand(int id, int code, HWND from) override;
 
     // Shows an error that reached the form's event dispatch, the way an unhandled
     // error of an event handler is shown to the user.
-    virtual void ReportError(const char* text);
+    void OnError(const char* text) override;
 
-    // Window handlers: derived forms override the form-level ones above instead.
-    bool OnCreate() override;
-    void OnCommand(int id, int code, HWND from) override;
-    bool OnNotify(const NMHDR& hdr, LRESULT& result) override;
-    bool OnDrawItem(const DRAWITEMSTRUCT& dis) override;
-    bool OnMeasureItem(MEASUREITEMSTRUCT& mis) override;
-    bool OnClose() override;
-    void OnDestroy() override;
-    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
-    void OnError(const char* text) override { ReportError(text); }
+    // What every form does, before and after its handlers.
+    LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
+    void CreateControls();
+    void RouteCommand(int id, int code, HWND from);
+    void CloseRequested();
+    void Destroying();
+    bool FormMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
     HWND CreateControl(const ControlDef& c);
     void StackPictures();
     void OnActivate(WPARAM wp);
@@ -146,6 +174,7 @@ private:
     };
 
     const FormDef& def_;
+    std::span<const Command> commands_;
     ControlList controls_;
     std::deque<AddedControl> added_;
     std::vector<HWND> pictures_;  // bottom to top
@@ -158,6 +187,16 @@ private:
     int modalResult_ = mrNone;
     bool modeless_ = false;
 };
+
+// A command row that calls handler, a member function without arguments of the form's
+// class (or of Form, such as CancelModal).
+template <auto handler>
+constexpr Command On(int id, int code) {
+    return {id, code, [](Form& form) {
+                using Class = typename MemberOf<decltype(handler)>::Class;
+                (static_cast<Class&>(form).*handler)();
+            }};
+}
 
 // Unregisters the window classes of the library and frees the shared fonts; the library
 // calls it when it unloads, so a reload at another address registers afresh.

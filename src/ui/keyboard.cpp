@@ -1,3 +1,4 @@
+// Dialog keys for modeless forms: the per-thread message hook and its forms (keyboard.h).
 #include "ui/keyboard.h"
 
 #include <algorithm>
@@ -7,7 +8,7 @@
 #include "shared/guard.h"
 #include "shared/handles.h"
 #include "shared/module.h"
-#include "ui/form.h"
+#include "ui/window.h"
 
 namespace vexlo::ui {
 
@@ -19,7 +20,7 @@ namespace {
 // with the same id from its own.
 struct ThreadRecord {
     UniqueHook hook;
-    std::vector<Form*> forms;
+    std::vector<DialogWindow*> forms;
     ULONGLONG created = 0;
 };
 
@@ -54,7 +55,7 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wp, LPARAM lp) {
                 MSG* msg = reinterpret_cast<MSG*>(lp);
                 if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && msg->hwnd) {
                     HWND root = GetAncestor(msg->hwnd, GA_ROOT);
-                    if (root && Form::FromHandle(root) && IsDialogMessageA(root, msg)) {
+                    if (root && Window::As<DialogWindow>(root) && IsDialogMessageA(root, msg)) {
                         // Consumed: the host dispatches a null message instead.
                         msg->message = WM_NULL;
                         msg->wParam = 0;
@@ -79,7 +80,7 @@ ThreadRecord TakeRecord(DWORD thread) {
 
 }  // namespace
 
-void AttachModelessKeyboard(Form* form) {
+void AttachModelessKeyboard(DialogWindow* form) {
     const DWORD thread = GetCurrentThreadId();
     const ULONGLONG created = CurrentThreadCreated();
     ThreadRecord stale;
@@ -98,10 +99,10 @@ void AttachModelessKeyboard(Form* form) {
     }
     // The dead thread's forms lost their windows with it; their objects go now, secrets
     // wiped. Outside the lock: ending a form detaches it.
-    for (Form* f : stale.forms) f->Abandon();
+    for (DialogWindow* f : stale.forms) f->Abandon();
 }
 
-void DetachModelessKeyboard(Form* form) {
+void DetachModelessKeyboard(DialogWindow* form) {
     Lock lock(RecordLock());
     const auto it = Records().find(GetCurrentThreadId());
     if (it == Records().end()) return;
@@ -113,7 +114,7 @@ void DetachModelessKeyboard(Form* form) {
 void ThreadEnding() noexcept {
     try {
         ThreadRecord record = TakeRecord(GetCurrentThreadId());
-        for (Form* f : record.forms) f->Abandon();
+        for (DialogWindow* f : record.forms) f->Abandon();
     } catch (...) {
         ReportCaught("thread end", CurrentExceptionText());
     }

@@ -6,12 +6,22 @@
 
 namespace vexlo::ui {
 
-class Form;
+// A window of the library that takes the dialog keys (IsDialogMessage) when it is the
+// top-level window of the key's target; a form is one.
+class DialogWindow {
+public:
+    // Ends the object of a window whose thread is ending or has ended, without touching
+    // the window, which the system takes away with the thread.
+    virtual void Abandon() noexcept = 0;
 
-// Counted per thread: the hook is installed with the first modeless form of a thread
+protected:
+    ~DialogWindow() = default;
+};
+
+// Counted per thread: the hook is installed with the first modeless window of a thread
 // and removed with its last.
-void AttachModelessKeyboard(Form* form);
-void DetachModelessKeyboard(Form* form);
+void AttachModelessKeyboard(DialogWindow* window);
+void DetachModelessKeyboard(DialogWindow* window);
 
 // The calling thread is ending (thread detach): its hook goes, and its modeless forms
 // still open are ended (their secrets wiped) while their windows still exist.

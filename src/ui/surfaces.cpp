@@ -1,26 +1,25 @@
+// The form layer's self-painted controls: pictures (resource bitmaps, icons) and
+// see-through labels, each painting what lies beneath it (declared in surfaces.h).
 #include "ui/surfaces.h"
 
 #include <string>
 
 #include "shared/module.h"
 #include "shared/win_text.h"
-#include "ui/form.h"
 
 namespace vexlo::ui {
 
 namespace {
 
-Form* FormOf(HWND wnd) { return Form::FromHandle(GetAncestor(wnd, GA_ROOT)); }
-
-// What lies beneath a child, when it lies on a form; the system's face colour elsewhere.
+// What lies beneath a child, when it lies on a backdrop; the system's face colour elsewhere.
 void FillBeneath(HWND wnd, HDC dc, const RECT& client) {
-    if (const Form* form = FormOf(wnd)) form->PaintBeneath(wnd, dc);
+    if (const Backdrop* backdrop = Window::As<Backdrop>(GetAncestor(wnd, GA_ROOT))) backdrop->PaintBeneath(wnd, dc);
     else FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
 }
 
 class SeeThroughLabel : public Window {
 public:
-    static Window* Make(HWND, const CREATESTRUCTA&) { return new SeeThroughLabel(); }
+    static WindowClass Class() { return {.name = kSeeThroughLabelClass}; }
 
 private:
     bool OnPaint() override {
@@ -58,22 +57,9 @@ private:
 
 }  // namespace
 
-Window* MakePicture(HWND, const CREATESTRUCTA& cs) {
-    const auto* def = static_cast<const ControlDef*>(cs.lpCreateParams);
-    if (!def) return nullptr;
-    auto* picture = new PictureWindow(*def);
-    return picture;
-}
-
 void EnsureSurfaceClasses() {
-    EnsureWindowClass({.name = kPictureClass, .factory = &MakePicture});
-    EnsureWindowClass({.name = kSeeThroughLabelClass, .factory = &SeeThroughLabel::Make});
-}
-
-PictureWindow* PictureWindow::FromHandle(HWND wnd) {
-    char cls[32] = {};
-    if (!wnd || !GetClassNameA(wnd, cls, sizeof cls) || lstrcmpiA(cls, kPictureClass) != 0) return nullptr;
-    return static_cast<PictureWindow*>(Window::FromHandle(wnd));
+    RegisterClassFor<PictureWindow>();
+    RegisterClassFor<SeeThroughLabel>();
 }
 
 void PictureWindow::SetResource(const char* resource) {

@@ -16,9 +16,20 @@ inline constexpr const char* kSeeThroughLabelClass = "TvxLabel";
 
 void EnsureSurfaceClasses();
 
+// The top-level window that such controls lie on (a form): it paints what lies beneath a
+// child, in the child's client coordinates. On any other window they show the system's
+// face colour.
+class Backdrop {
+public:
+    virtual void PaintBeneath(HWND child, HDC dc) const = 0;
+
+protected:
+    ~Backdrop() = default;
+};
+
 class PictureWindow : public Window {
 public:
-    static PictureWindow* FromHandle(HWND wnd);
+    static WindowClass Class() { return {.name = kPictureClass}; }
 
     // The named bitmap resource (null: none). A picture sized to its bitmap takes its size.
     void SetResource(const char* resource);
@@ -28,7 +39,7 @@ public:
     void Draw(HDC dc, int x, int y) const;
 
 private:
-    friend Window* MakePicture(HWND, const CREATESTRUCTA&);
+    friend struct WindowFactory;
     explicit PictureWindow(const ControlDef& def) : def_(def) {}
     bool OnPaint() override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;

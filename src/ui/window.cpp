@@ -171,12 +171,19 @@ LRESULT CALLBACK Window::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT Window::Route(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT result = 0;
     if (HandleMessage(msg, wp, lp, result)) return result;
+    return Dispatch(msg, wp, lp);
+}
+
+LRESULT Window::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT result = 0;
     switch (msg) {
     case WM_CREATE: return OnCreate() ? 0 : -1;
     case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
-    case WM_NOTIFY:
-        if (OnNotify(*reinterpret_cast<const NMHDR*>(lp), result)) return result;
+    case WM_NOTIFY: {
+        const auto& hdr = *reinterpret_cast<const NMHDR*>(lp);
+        if (OnNotify(static_cast<int>(hdr.idFrom), hdr, result)) return result;
         break;
+    }
     case WM_TIMER: OnTimer(static_cast<UINT_PTR>(wp)); return 0;
     case WM_DRAWITEM:
         if (OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp))) return TRUE;
@@ -195,6 +202,23 @@ LRESULT Window::Route(UINT msg, WPARAM wp, LPARAM lp) {
     default: break;
     }
     return DefaultProc(msg, wp, lp);
+}
+
+LRESULT ControlHolder::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+        if (HWND top = GetAncestor(Hwnd(), GA_ROOT); top && top != Hwnd()) return SendMessageA(top, msg, wp, lp);
+        break;
+    default: break;
+    }
+    return Window::Dispatch(msg, wp, lp);
 }
 
 void Window::PaintBuffered(HBRUSH background, const std::function<void(HDC, const RECT&)>& draw) {

@@ -18,6 +18,8 @@
 #include <functional>
 #include <memory>
 
+#include "ui/layout.h"
+
 namespace vexlo::ui {
 
 class Window;
@@ -26,7 +28,7 @@ void EnsureWindowClass(const WindowClass& cls);
 
 // A window class of the library: registered once per load, unregistered at unload
 // (ReleaseWindowClasses). A factory makes the object for windows created without one
-// (custom controls named in a control table).
+// (custom controls named in a control table); RegisterClassFor<T> derives it from T.
 struct WindowClass {
     const char* name;
     LPCSTR cursor = IDC_ARROW;
@@ -87,8 +89,10 @@ protected:
     // (OnError) and the message ends as handled. Returning false passes the message on
     // to the default processing.
     virtual bool OnCreate() { return true; }  // false: the window is not created
+    // WM_COMMAND: the control id, its notification code and its window.
     virtual void OnCommand(int /*id*/, int /*code*/, HWND /*from*/) {}
-    virtual bool OnNotify(const NMHDR& /*hdr*/, LRESULT& /*result*/) { return false; }
+    // WM_NOTIFY from the control with the given id; true when handled, with its result set.
+    virtual bool OnNotify(int /*id*/, const NMHDR& /*hdr*/, LRESULT& /*result*/) { return false; }
     virtual void OnTimer(UINT_PTR /*id*/) {}
     virtual bool OnDrawItem(const DRAWITEMSTRUCT& /*dis*/) { return false; }
     virtual bool OnMeasureItem(MEASUREITEMSTRUCT& /*mis*/) { return false; }
@@ -101,6 +105,11 @@ protected:
     // A handler raised: the text is already in the debugger output. The base shows
     // nothing; forms show it to the user as an unhandled event error would be.
     virtual void OnError(const char* /*text*/) {}
+
+    // Hands a message that HandleMessage passed on to its OnXxx handler. A kind of window
+    // built on the base (the form, control holders) overrides it to add what every window
+    // of its kind does, so no override of a handler can lose that, and passes the rest on.
+    virtual LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
 
     // For destructors of derived classes: the window goes without calling any handler.
     void DestroyUnbound() noexcept;
@@ -124,6 +133,42 @@ private:
     bool ownedByWindow_ = false;
     std::shared_ptr<char> alive_;
 };
+
+// A window that holds controls for the top-level window it lies in (a page of a page
+// control, a scroll box): what its controls tell their parent (commands, notifications,
+// owner drawing and the colours they ask for) goes on to the top-level window, which
+// handles it as if they were its own children. These messages never reach the holder's
+// handlers; HandleMessage still sees them first.
+class ControlHolder : public Window {
+protected:
+    LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp) override;
+};
+
+// Makes the objects of windows registered with RegisterClassFor<T>: T(const ControlDef&)
+// when T has that constructor (the definition is the creation parameter of a control made
+// from a table; without one the window gets no object), T() otherwise. A class that keeps
+// its constructors private names this struct its friend.
+struct WindowFactory {
+    template <typename T>
+    static Window* Make(HWND, const CREATESTRUCTA& cs) {
+        if constexpr (requires(const ControlDef& def) { new T(def); }) {
+            const auto* def = static_cast<const ControlDef*>(cs.lpCreateParams);
+            return def ? new T(*def) : nullptr;
+        } else {
+            return new T();
+        }
+    }
+};
+
+// Registers the window class of T once per load: T::Class() describes it, and each
+// window of the class makes its own object of type T (WindowFactory). For controls that a
+// table names; windows made for an existing object pass T::Class() to Create instead.
+template <typename T>
+void RegisterClassFor() {
+    WindowClass cls = T::Class();
+    cls.factory = &WindowFactory::Make<T>;
+    EnsureWindowClass(cls);
+}
 
 // Ends an object that its code owns through Destroy, then deletes it.
 struct DestroyThenDelete {

@@ -2,12 +2,16 @@
 // calling convention and what loading does to the process.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <winternl.h>
 
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "harness.h"
@@ -162,6 +166,104 @@ TEST(Loading, UnloadGivesBackItsThreadSlots) {
         EXPECT_TRUE(FreeLibrary(m));
     }
     EXPECT_EQ(LowestFreeTlsSlot(), before);
+}
+
+namespace {
+
+// The loader's notification of each DLL it maps (ntdll, Windows Vista and later).
+struct DllNotification {
+    ULONG flags;
+    const UNICODE_STRING* fullName;
+    const UNICODE_STRING* baseName;
+    void* base;
+    ULONG size;
+};
+using DllNotificationFn = VOID(CALLBACK*)(ULONG reason, const DllNotification* data, void* context);
+using RegisterDllNotificationFn = LONG(NTAPI*)(ULONG flags, DllNotificationFn callback, void* context, void** cookie);
+using UnregisterDllNotificationFn = LONG(NTAPI*)(void* cookie);
+
+VOID CALLBACK RecordLoad(ULONG reason, const DllNotification* data, void* context) {
+    if (reason == 1 /* loaded */ && data && data->baseName)
+        static_cast<std::vector<std::wstring>*>(context)->emplace_back(data->baseName->Buffer,
+                                                                       data->baseName->Length / sizeof(wchar_t));
+}
+
+}  // namespace
+
+TEST(Loading, PublishesTheProfileAtOnceAndLeavesTheRestToFirstUse) {
+    // The profile is what other processes read as soon as the library is in a process; the
+    // product folder (shell32, and folders made on disk) waits for its first use. Under the
+    // loader lock no other DLL may be loaded: with its imports in the process already,
+    // loading the library maps the library alone.
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    const auto registerLoads = reinterpret_cast<RegisterDllNotificationFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrRegisterDllNotification")));
+    const auto unregisterLoads = reinterpret_cast<UnregisterDllNotificationFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnregisterDllNotification")));
+    for (const char* dll : {"user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "msimg32.dll",
+                            "comctl32.dll", "psapi.dll"})
+        LoadLibraryA(dll);
+    char appData[MAX_PATH] = {};
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)));
+    const std::string vendor = std::string(appData) + "\\Brindlecote";
+    std::string tree = vendor + '\0';  // a list of one, ending with two zeros
+    SHFILEOPSTRUCTA op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = tree.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationA(&op);
+    ASSERT_EQ(GetFileAttributesA(vendor.c_str()), INVALID_FILE_ATTRIBUTES);
+    harness::DeleteProductKey();
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Brindlecote\\Quillmere", &key), ERROR_SUCCESS);
+    RegSetValueExA(key, "Profile", 0, REG_SZ, reinterpret_cast<const BYTE*>("Load"), 5);
+    RegCloseKey(key);
+
+    ASSERT_TRUE(registerLoads && unregisterLoads);
+    std::vector<std::wstring> loaded;
+    void* cookie = nullptr;
+    ASSERT_GE(registerLoads(0, RecordLoad, &loaded, &cookie), 0);
+    HMODULE m = LoadLibraryA((harness::ExeDir() + "Vexlo.dll").c_str());
+    unregisterLoads(cookie);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(loaded, std::vector<std::wstring>{L"Vexlo.dll"});
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, "KeyVexloProfile");
+    ASSERT_NE(mapping, nullptr);
+    const auto* block = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(std::string(block, 5), "\x04Load");
+    EXPECT_EQ(GetFileAttributesA(vendor.c_str()), INVALID_FILE_ATTRIBUTES);
+    UnmapViewOfFile(block);
+    CloseHandle(mapping);
+    EXPECT_TRUE(FreeLibrary(m));
+    harness::DeleteProductKey();
+}
+
+TEST(Loading, ThreadsFirstUsingTheLibraryAtOnceEachGetTheirWindow) {
+    // The window classes, the fonts and the thread records are made by whichever thread
+    // comes first; the others wait for them.
+    const std::string path = harness::ExeDir() + "Vexlo.dll";
+    HMODULE m = LoadLibraryA(path.c_str());
+    ASSERT_NE(m, nullptr);
+    auto logon = reinterpret_cast<HWND(WINAPI*)(HWND, HICON, const BYTE*, const BYTE*, LONG)>(
+        reinterpret_cast<void*>(GetProcAddress(m, "Logon")));
+    ASSERT_NE(logon, nullptr);
+    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::vector<std::thread> threads;
+    std::vector<int> made(6, 0);
+    for (std::size_t i = 0; i < made.size(); ++i)
+        threads.emplace_back([&, i] {
+            WaitForSingleObject(go, INFINITE);
+            const auto u = harness::Short("a"), p = harness::Short("b");
+            HWND wnd = logon(nullptr, nullptr, u.data(), p.data(), static_cast<LONG>(i));
+            made[i] = wnd != nullptr && GetWindow(wnd, GW_CHILD) != nullptr;  // its controls too
+            DestroyWindow(wnd);
+        });
+    SetEvent(go);
+    for (std::thread& t : threads) t.join();
+    CloseHandle(go);
+    EXPECT_EQ(made, std::vector<int>(6, 1));
+    EXPECT_TRUE(FreeLibrary(m));
 }
 
 TEST(Loading, LoadsUnloadsAndLoadsAgain) {

@@ -14,6 +14,7 @@
 #include "shared/desktops.h"
 #include "shared/guard.h"
 #include "shared/module.h"
+#include "shared/once.h"
 #include "ui/controls.h"
 #include "ui/form.h"
 
@@ -46,21 +47,21 @@ public:
 
 protected:
     void OnTimer(UINT_PTR) override { ++timers; }
-    bool Notify(int id, const NMHDR& hdr, LRESULT&) override {
+    bool OnNotify(int id, const NMHDR& hdr, LRESULT&) override {
         if (id == kList && hdr.code == LVN_ITEMCHANGED) ++notifications;
         return false;
     }
-    void Command(int, int code) override {
+    void OnCommand(int, int code, HWND) override {
         if (code != BN_CLICKED) return;
         ++commands;
         if (throwOnCommand) throw std::runtime_error("click failed");
     }
-    void FormDestroy() override {
+    void OnDestroy() override {
         ++destroyHandlers;
         if (destroyed_) *destroyed_ = true;
         if (throwOnDestroy) throw std::runtime_error("destroy failed");
     }
-    void ReportError(const char* text) override { reported = text; }
+    void OnError(const char* text) override { reported = text; }
 
 private:
     bool* destroyed_;
@@ -203,6 +204,44 @@ TEST_F(PlatformTest, TheDialogsOwnDestroyHandlerRunsWhenItsCodeEndsIt) {
     EXPECT_FALSE(IsWindow(wnd));
 }
 
+// A control class made by its windows from the table's definition, and a holder of
+// controls: both registered per type.
+class Tagged : public Window {
+public:
+    static WindowClass Class() { return {.name = "TvxTaggedTest"}; }
+    explicit Tagged(const ControlDef& d) : def(d) {}
+    const ControlDef& def;
+};
+class Holder : public ControlHolder {
+public:
+    static WindowClass Class() { return {.name = "TvxHolderTest"}; }
+};
+
+TEST_F(PlatformTest, TypedAccessAndHoldersThatForwardToTheForm) {
+    RegisterClassFor<Tagged>();
+    RegisterClassFor<Holder>();
+    auto form = MakeOwned<Probe>();
+    HWND wnd = form->Handle();
+    form->AddControl(
+        {.kind = Kind::Custom, .id = 30, .name = "t", .at = {220, 8, 20, 20}, .className = "TvxTaggedTest"});
+    form->AddControl(
+        {.kind = Kind::Custom, .id = 31, .name = "h", .at = {220, 40, 60, 40}, .className = "TvxHolderTest"});
+    HWND tagged = form->Item(30), holder = form->Item(31);
+    const Tagged* t = Window::As<Tagged>(tagged);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->def.id, 30);
+    EXPECT_EQ(Window::As<Holder>(tagged), nullptr);
+    EXPECT_EQ(Window::As<Probe>(wnd), form.get());
+    EXPECT_EQ(Window::As<Tagged>(form->Item(kOk)), nullptr);  // a system control carries no object
+
+    // A click inside the holder reaches the form's handler as its own control's would.
+    HWND button = CreateWindowExA(0, "BUTTON", "in", WS_CHILD | WS_VISIBLE, 0, 0, 40, 20, holder,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(32)), nullptr, nullptr);
+    ASSERT_NE(button, nullptr);
+    SendMessageA(holder, WM_COMMAND, MAKEWPARAM(32, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    EXPECT_EQ(form->commands, 1);
+}
+
 TEST(Guards, EachBoundaryGivesItsStatedResult) {
     EXPECT_EQ(Guarded<int>(-1, "export", []() -> int { throw std::runtime_error("x"); }), -1);
     EXPECT_EQ(Guarded<int>(-1, "export", [] { return 7; }), 7);
@@ -231,6 +270,33 @@ TEST(Guards, EachBoundaryGivesItsStatedResult) {
         return HookResult::Swallow();
     });
     EXPECT_FALSE(ran);
+}
+
+TEST(FirstUse, RunsOnceForThreadsThatComeAtOnceAndAgainAfterAFailure) {
+    RunOnce once;
+    volatile LONG runs = 0, succeeded = 0;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 6; ++i)
+        threads.emplace_back([&] {
+            const bool ok = once.Run([&] {
+                InterlockedIncrement(&runs);
+                Sleep(30);  // the others arrive while it runs
+                return true;
+            });
+            if (ok) InterlockedIncrement(&succeeded);
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(succeeded, 6);
+
+    // A failure reaches its caller, raised or returned, and the next call runs init again.
+    RunOnce failing;
+    int tries = 0;
+    EXPECT_THROW(failing.Run([&]() -> bool { ++tries; throw std::bad_alloc(); }), std::bad_alloc);
+    EXPECT_FALSE(failing.Run([&] { ++tries; return false; }));
+    EXPECT_TRUE(failing.Run([&] { ++tries; return true; }));
+    EXPECT_TRUE(failing.Run([&] { ++tries; return true; }));
+    EXPECT_EQ(tries, 3);
 }
 
 TEST_F(PlatformTest, NoErrorBoxFromInsideAHook) {

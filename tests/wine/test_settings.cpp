@@ -21,6 +21,7 @@
 #include "shared/security.h"
 #include "shared/settings.h"
 #include "shared/settings_rules.h"
+#include "shared/startup.h"
 
 namespace {
 
@@ -68,28 +69,16 @@ void SetText(const std::string& path, const char* name, const std::string& text)
 
 std::string Bytes(const TDesktopRecord& r) { return std::string(reinterpret_cast<const char*>(&r), sizeof r); }
 
-// The library's start-up as far as the store goes, in this process; the profile is read
-// by each test when it has set up the registry.
+// The library's start-up in this process; each test reads the profile again when it has
+// set up the registry.
 class Store : public ::testing::Test {
 protected:
     void SetUp() override {
         harness::DeleteProductKey();
-        ASSERT_TRUE(StartOpenSecurity());
-        StartRemoteBlocks();
-        StartCryptBlock();
-        StartProfileBlock();
-        StartDisplayModes();
-        StartProductFolder();
-        StartContextBlocks();
+        ASSERT_TRUE(startup::Attach());
     }
     void TearDown() override {
-        StopContextBlocks();
-        StopProductFolder();
-        StopDisplayModes();
-        StopProfileBlock();
-        StopCryptBlock();
-        StopRemoteBlocks();
-        StopOpenSecurity();
+        startup::Detach();
         harness::DeleteProductKey();
     }
     // As the main program does: profile in the registry, records enciphered, pass phrase

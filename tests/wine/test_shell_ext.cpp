@@ -174,6 +174,12 @@ protected:
 
 TEST_F(ComClient, Regsvr32WritesEveryKeyAndUnregisteringLeavesOtherHandlers) {
     const std::string dll = harness::ExeDir() + "Vexlo.dll";
+    // This DLL alone: the 64-bit twin, registered in its own view, would keep the shared
+    // handler keys.
+    for (const char* cls : {kIconText, kRunAsText}) {
+        RegDeleteKeyExA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + cls + "\\InprocServer32").c_str(), KEY_WOW64_64KEY, 0);
+        RegDeleteKeyExA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + cls).c_str(), KEY_WOW64_64KEY, 0);
+    }
     HKEY other;
     ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\Other", &other), ERROR_SUCCESS);
     RegCloseKey(other);

@@ -122,9 +122,14 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt)
                   TEST_LIST VEXLO_WINE_TEST_NAMES)
   # A skipped test exits with 0 like a passed one: its output tells them apart.
   set_tests_properties(${VEXLO_WINE_TEST_NAMES} PROPERTIES SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
-  # Alt+Tab with real key events from the X server, beside the SendInput cases above.
+  # Alt+Tab with real key events from the X server, beside the SendInput cases above:
+  # forwards, backwards (Alt+Shift+Tab) and cancelled (Escape).
   add_test(NAME wine.AltTabRealKeys COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/alt_tab_real_keys.sh
-           $<TARGET_FILE:VexloHost>)
+           $<TARGET_FILE:VexloHost> forward)
+  add_test(NAME wine.AltTabRealKeysBackward COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/alt_tab_real_keys.sh
+           $<TARGET_FILE:VexloHost> backward)
+  add_test(NAME wine.AltTabRealKeysEscape COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/alt_tab_real_keys.sh
+           $<TARGET_FILE:VexloHost> escape)
 else()
   message(STATUS "GoogleTest sources not found: building without the Wine tests")
 endif()

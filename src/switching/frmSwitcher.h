@@ -27,6 +27,8 @@ public:
 
 protected:
     void FormCreate() override;
+    // The round button tells its parent of a click as buttons do: WM_COMMAND, BN_CLICKED.
+    void Command(int id, int code) override;
     void FormClose(ui::CloseAction& action) override { action = ui::CloseAction::Hide; }
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 };

@@ -193,9 +193,14 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   add_test(NAME wine.fixture.LinkTree COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/link_tree.sh)
   set_tests_properties(wine.fixture.LinkTree PROPERTIES FIXTURES_SETUP link_tree)
   set_tests_properties(wine.IconManager.CopyToSkipsLinksAndStopsAtItsBounds PROPERTIES FIXTURES_REQUIRED link_tree)
-  # Alt+Tab with real key events from the X server, beside the SendInput cases above.
+  # Alt+Tab with real key events from the X server, beside the SendInput cases above:
+  # forwards, backwards (Alt+Shift+Tab) and cancelled (Escape).
   add_test(NAME wine.AltTabRealKeys COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/alt_tab_real_keys.sh
-           $<TARGET_FILE:VexloHost>)
+           $<TARGET_FILE:VexloHost> forward)
+  add_test(NAME wine.AltTabRealKeysBackward COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/alt_tab_real_keys.sh
+           $<TARGET_FILE:VexloHost> backward)
+  add_test(NAME wine.AltTabRealKeysEscape COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/alt_tab_real_keys.sh
+           $<TARGET_FILE:VexloHost> escape)
 else()
   message(STATUS "No Wine tests in this tree (GoogleTest sources not found, or a 64-bit tree)")
 endif()

@@ -44,6 +44,7 @@ struct DeskJob {
     long long id;
     int count;
     HANDLE made;
+    std::string flags;  // l: the topmost window has a long title; s: a shell window ("Program Manager")
 };
 
 // One thread per desktop: a thread's windows live on the thread's desktop.
@@ -64,9 +65,22 @@ DWORD WINAPI FillDesktop(void* param) {
     CreateWindowExA(0, "VexloHostApp", "", style | WS_VISIBLE, 40, 40, 200, 120, nullptr, nullptr, wc.hInstance, nullptr);
     CreateWindowExA(WS_EX_TOOLWINDOW, "VexloHostApp", ("Tool " + std::to_string(job->id)).c_str(), style | WS_VISIBLE,
                     60, 60, 200, 120, nullptr, nullptr, wc.hInstance, nullptr);
+    if (job->flags.find('s') != std::string::npos) {
+        // The desktop's shell window, as Explorer's "Program Manager" is: never listed.
+        HWND shell = CreateWindowExA(0, "VexloHostApp", "Program Manager", style | WS_VISIBLE, 0, 0, 300, 200, nullptr,
+                                     nullptr, wc.hInstance, nullptr);
+        // Not in every SDK's headers: looked up by name.
+        using SetShellWindowFn = BOOL(WINAPI*)(HWND);
+        const auto setShell = reinterpret_cast<SetShellWindowFn>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetShellWindow")));
+        if (!setShell || !setShell(shell)) std::printf("SetShellWindow failed on %s\n", name.c_str());
+    }
     for (int k = 0; k < job->count; ++k) {
         // The first window made ends lowest in the Z order (the last item) and starts minimized.
-        const std::string title = "Desk " + std::to_string(job->id) + " window " + std::to_string(k);
+        std::string title = "Desk " + std::to_string(job->id) + " window " + std::to_string(k);
+        if (k == job->count - 1 && job->flags.find('l') != std::string::npos)
+            title += " with a title much too long for any item of the switcher or for its window label, "
+                     "which must end with an ellipsis where the text no longer fits into its place";
         HWND w = CreateWindowExA(0, "VexloHostApp", title.c_str(), style, 80 + 12 * k, 80 + 12 * k, 320, 200, nullptr,
                                  nullptr, wc.hInstance, nullptr);
         ShowWindow(w, k == 0 ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
@@ -166,8 +180,11 @@ int CmdWindows(int argc, char** argv) {
     HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, kStopEvent);
     std::vector<DeskJob> jobs;
     for (int i = 2; i < argc; ++i) {
+        // ID:COUNT[:FLAGS]
         const char* colon = std::strchr(argv[i], ':');
-        jobs.push_back({std::atoll(argv[i]), colon ? std::atoi(colon + 1) : 1, CreateEventA(nullptr, TRUE, FALSE, nullptr)});
+        const char* flags = colon ? std::strchr(colon + 1, ':') : nullptr;
+        jobs.push_back({std::atoll(argv[i]), colon ? std::atoi(colon + 1) : 1, CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                        flags ? std::string(flags + 1) : std::string()});
     }
     std::vector<HANDLE> threads;
     for (DeskJob& job : jobs) threads.push_back(CreateThread(nullptr, 0, FillDesktop, &job, 0, nullptr));
@@ -193,6 +210,9 @@ int CmdAltTab(int argc, char** argv) {
     if (!SeedAndFill(std::vector<std::string>(argv + 3, argv + argc), helper)) return 1;
     HWND main = OwnHostWindow();
     PublishMainWindow(main);
+    char before[256] = {};
+    GetWindowTextA(GetForegroundWindow(), before, sizeof before);
+    std::printf("foreground before: %s\n", before);
     const BOOL installed = hook(1) & 0xFF;
     std::printf("AltTabHook(1) returned %d\n", installed);
     std::fflush(stdout);

@@ -21,13 +21,26 @@ UINT IconRequestMessage();
 HWND OwnerWindow();
 void SetOwnerWindow(HWND owner);
 
+// A shut-down step of a module whose state is more than a handle (the Alt+Tab hook lives on
+// threads of the library's own): `run` is called once when the library unloads, under the
+// loader lock, so it may not wait for a thread to end.
+struct UnloadStep {
+    void (*run)() noexcept = nullptr;
+    constexpr UnloadStep() noexcept = default;
+    UnloadStep(const UnloadStep&) = delete;
+    UnloadStep& operator=(const UnloadStep&) = delete;
+    ~UnloadStep() {
+        if (run) run();
+    }
+};
+
 // Hooks installed by the install exports and removed by the remove exports; any still
 // installed go when the library unloads.
 struct Hooks {
     UniqueHook explorer;
     UniqueHook contextCallWnd;
     UniqueHook contextGetMsg;
-    UniqueHook altTab;
+    UnloadStep altTab;  // the Alt+Tab hook threads (switching/uAltTab.cpp)
 };
 Hooks& StoredHooks();
 // At unload: removes the hooks still installed.

@@ -16,7 +16,7 @@ std::vector<WindowId> RootOwnersToRecord(const std::vector<TopWindowFacts>& zOrd
 
 bool QualifiesAsApp(const AppWindowFacts& f, std::uint32_t callingProcessId) {
     return f.processListed && f.processId != 0 && f.processId != callingProcessId && f.visible &&
-           !f.title.empty() && (f.exStyle & kWsExToolWindow) == 0;
+           !f.title.empty() && (f.exStyle & kWsExToolWindow) == 0 && !f.cloaked && !f.shellWindow;
 }
 
 }  // namespace vexlo::switching

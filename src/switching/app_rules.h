@@ -29,13 +29,19 @@ struct AppWindowFacts {
     bool visible = false;         // the record's Visible: IsWindowVisible(root owner)
     std::string_view title;       // the record's Title
     std::uint32_t exStyle = 0;    // GetWindowLongA(root owner, GWL_EXSTYLE)
+    // The window manager keeps it off the screen (DWMWA_CLOAKED): an app of another virtual
+    // desktop, or a suspended store app. False where the system cannot say (no dwmapi).
+    bool cloaked = false;
+    bool shellWindow = false;     // GetShellWindow() of its desktop: "Program Manager"
 };
 
 inline constexpr std::uint32_t kWsExToolWindow = 0x80;
 
 // ListApps step 2: the window qualifies when its process is in the snapshot and is not the
-// calling process, it is visible, its title is not empty, and it is no tool window. A zero
-// process identifier (the window vanished during the walk) never qualifies.
+// calling process, it is visible, its title is not empty, and it is no tool window; and,
+// since Windows 8, when the window manager does not cloak it and it is not the shell's own
+// desktop window, which Windows' own switcher leaves out too. A zero process identifier
+// (the window vanished during the walk) never qualifies.
 bool QualifiesAsApp(const AppWindowFacts& facts, std::uint32_t callingProcessId);
 
 }  // namespace vexlo::switching

@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <memory>
+#include <string_view>
 #include <utility>
 
 #include "shared/blocks.h"
@@ -29,19 +31,42 @@ constexpr int kGroupHeight = 150;
 constexpr int kIconSize = 32;
 constexpr UINT_PTR kMainTimer = 1, kUpdateTimer = 2;
 
-// --- sb: a scroll box whose children (the desktops' groups) scroll vertically. What they
-// report goes to the form, as if they were its own controls.
+// Flat scroll bars (comctl32 4.71 and later), looked up at run time: a system without
+// them shows the plain ones. The FlatSB_ calls fall back to the plain scroll bar of a
+// window that was never initialised for flat ones.
+struct FlatScrollBars {
+    BOOL(WINAPI* initialize)(HWND) = nullptr;
+    BOOL(WINAPI* setProp)(HWND, UINT, INT_PTR, BOOL) = nullptr;
+    int(WINAPI* setInfo)(HWND, int, LPSCROLLINFO, BOOL) = nullptr;
+    BOOL(WINAPI* getInfo)(HWND, int, LPSCROLLINFO) = nullptr;
+    int(WINAPI* setPos)(HWND, int, int, BOOL) = nullptr;
+};
+
+const FlatScrollBars& FlatScroll() {
+    static const FlatScrollBars f = [] {
+        FlatScrollBars r;
+        if (HMODULE cc = GetModuleHandleA("comctl32.dll")) {
+            const auto get = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(cc, name)); };
+            r.initialize = reinterpret_cast<decltype(r.initialize)>(get("InitializeFlatSB"));
+            r.setProp = reinterpret_cast<decltype(r.setProp)>(get("FlatSB_SetScrollProp"));
+            r.setInfo = reinterpret_cast<decltype(r.setInfo)>(get("FlatSB_SetScrollInfo"));
+            r.getInfo = reinterpret_cast<decltype(r.getInfo)>(get("FlatSB_GetScrollInfo"));
+            r.setPos = reinterpret_cast<decltype(r.setPos)>(get("FlatSB_SetScrollPos"));
+        }
+        if (!r.initialize || !r.setProp || !r.setInfo || !r.getInfo || !r.setPos) r = FlatScrollBars{};
+        return r;
+    }();
+    return f;
+}
+
+// --- sb: a scroll box whose children (the desktops' groups) scroll vertically, with a
+// flat scroll bar. What they report goes to the form, as if they were its own controls.
 class ScrollBox : public ui::Window {
 public:
     static constexpr const char* kClassName = "TvxScrollBox";
     static void Register() {
         ui::EnsureWindowClass({.name = kClassName, .background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
                                .factory = [](HWND, const CREATESTRUCTA&) -> ui::Window* { return new ScrollBox(); }});
-    }
-    static ScrollBox* FromHandle(HWND wnd) {
-        char cls[32] = {};
-        if (!wnd || !GetClassNameA(wnd, cls, sizeof cls) || lstrcmpiA(cls, kClassName) != 0) return nullptr;
-        return static_cast<ScrollBox*>(ui::Window::FromHandle(wnd));
     }
 
     int Position() const { return pos_; }
@@ -51,7 +76,8 @@ public:
         GetClientRect(Hwnd(), &r);
         SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS, 0, height > 0 ? height - 1 : 0,
                       static_cast<UINT>(r.bottom), pos_, 0};
-        SetScrollInfo(Hwnd(), SB_VERT, &si, TRUE);
+        if (flat_) FlatScroll().setInfo(Hwnd(), SB_VERT, &si, TRUE);
+        else SetScrollInfo(Hwnd(), SB_VERT, &si, TRUE);
     }
     int ClientWidth() const {
         RECT r{};
@@ -67,7 +93,8 @@ public:
         ScrollWindowEx(Hwnd(), 0, pos_ - y, nullptr, nullptr, nullptr, nullptr,
                        SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
         pos_ = y;
-        SetScrollPos(Hwnd(), SB_VERT, pos_, TRUE);
+        if (flat_) FlatScroll().setPos(Hwnd(), SB_VERT, pos_, TRUE);
+        else SetScrollPos(Hwnd(), SB_VERT, pos_, TRUE);
     }
     // Scrolls as little as needed to show the band top..bottom (content coordinates).
     void EnsureVisible(int top, int bottom) {
@@ -80,6 +107,9 @@ public:
 private:
     bool OnCreate() override {
         SetWindowLongPtrA(Hwnd(), GWL_EXSTYLE, GetWindowLongPtrA(Hwnd(), GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+        const FlatScrollBars& f = FlatScroll();
+        flat_ = f.initialize && f.initialize(Hwnd());
+        if (flat_) f.setProp(Hwnd(), WSB_PROP_VSTYLE, FSB_FLAT_MODE, FALSE);
         return true;
     }
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
@@ -97,7 +127,8 @@ private:
             RECT r{};
             GetClientRect(Hwnd(), &r);
             SCROLLINFO si{sizeof si, SIF_TRACKPOS, 0, 0, 0, 0, 0};
-            GetScrollInfo(Hwnd(), SB_VERT, &si);
+            if (flat_) FlatScroll().getInfo(Hwnd(), SB_VERT, &si);
+            else GetScrollInfo(Hwnd(), SB_VERT, &si);
             switch (LOWORD(wp)) {
             case SB_LINEUP: ScrollTo(pos_ - 16); break;
             case SB_LINEDOWN: ScrollTo(pos_ + 16); break;
@@ -115,15 +146,23 @@ private:
     }
 
     int pos_ = 0, content_ = 0;
+    bool flat_ = false;
 };
 
 constexpr std::uint32_t kBoldLabel = ui::kBold;
 constexpr std::uint32_t kValueLabel = ui::kBold | ui::kFixedSize;
-// Panel2 stands right in the bevelled panel; its controls are placed from its corner.
-constexpr int kP2x = 357, kP2y = 7;
+// Panel1 fills the window: a 1-px raised outer bevel, then its border width of 3. Panel3
+// fills Panel1: a 1-px lowered outer bevel, then its border width of 3. So Panel3's
+// contents start at 1 + 3 + 1 + 3 = 8 from the window's edges: sb at (8, 8), 348 wide,
+// and Panel2 (aligned right, 276 wide) at (632 - 276, 8) = (356, 8), its controls placed
+// from that corner.
+constexpr int kPanel1Bevel = 1, kBorderWidth = 3, kPanel3Bevel = 1;
+constexpr int kInner = kPanel1Bevel + kBorderWidth + kPanel3Bevel + kBorderWidth;  // 8
+constexpr int kP2x = 640 - kInner - 276, kP2y = kInner;
+static_assert(kP2x == 356 && kP2y == 8, "Panel2 starts at (356, 8)");
 
 const ControlDef kControls[] = {
-    {.kind = Kind::Custom, .id = id::sb, .name = "sb", .at = {7, 7, 348, 464}, .flags = ui::kHolder,
+    {.kind = Kind::Custom, .id = id::sb, .name = "sb", .at = {kInner, kInner, 348, 464}, .flags = ui::kHolder,
      .className = ScrollBox::kClassName},
     {.kind = Kind::Label, .id = id::lDeskCaption, .name = "Label1", .at = {kP2x + 8, kP2y + 8, 0, 0}, .text = "Desktop:", .flags = kBoldLabel},
     {.kind = Kind::Label, .id = id::lWndCaption, .name = "Label2", .at = {kP2x + 8, kP2y + 24, 0, 0}, .text = "Window:", .flags = kBoldLabel},
@@ -196,6 +235,116 @@ UniqueImageList MakeIconStrip(const std::vector<HICON>& icons) {
     return list;
 }
 
+// Selects one item of a list of large icons (-1: none) without giving it the focus state:
+// an icon view shows the whole title of the item that has both the focus state and the
+// list's focus, over the items below it; any other item's title ends with an ellipsis
+// where it does not fit (two lines at most). The list still takes the input focus, so the
+// selection shows in the highlight colour.
+void SelectItem(HWND list, int index) {
+    if (!list) return;
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    if (index < 0) return;
+    item.state = LVIS_SELECTED;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+}
+
+// A value label's text as the label can show it: ending with "..." where it does not fit.
+std::string FitLabel(HWND label, const std::string& text) {
+    RECT r{};
+    if (!label || !GetClientRect(label, &r)) return text;
+    WindowDc dc(label);
+    if (!dc.dc()) return text;
+    SelectGuard font(dc.dc(), reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    return FitWithEllipsis(text, r.right, [&](std::string_view s) {
+        SIZE size{};
+        GetTextExtentPoint32A(dc.dc(), s.data(), static_cast<int>(s.size()), &size);
+        return static_cast<int>(size.cx);
+    });
+}
+
+// --- Activation of the chosen window, under the foreground rules of Windows.
+//
+// SetForegroundWindow succeeds only for a caller that may set the foreground: the
+// foreground process, the process that received the last input event, and a few more
+// (SetForegroundWindow, Remarks); otherwise Windows only flashes the window's taskbar
+// button and returns FALSE. The library's process receives the input through its hooks
+// and shows the switcher, so the first try normally succeeds; every result is checked all
+// the same, and a refusal is met the accepted way: this thread attaches its input to the
+// foreground thread's for the call (threads that share their input state share the right
+// to activate), and detaches again. A window can only be activated on its own desktop,
+// which must be the input desktop by then: SwitchDesktop comes first, and a window of
+// another desktop than this thread's is activated by a thread attached to that desktop.
+bool ActivateHere(HWND target) {
+    if (!IsWindow(target)) return false;
+    if (IsIconic(target)) ShowWindow(target, SW_RESTORE);
+    BringWindowToTop(target);
+    if (SetForegroundWindow(target) && GetForegroundWindow() == target) return true;
+    HWND foreground = GetForegroundWindow();
+    const DWORD self = GetCurrentThreadId();
+    const DWORD owner = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+    const bool attached = owner && owner != self && AttachThreadInput(self, owner, TRUE);
+    BringWindowToTop(target);
+    SetForegroundWindow(target);
+    if (attached) AttachThreadInput(self, owner, FALSE);
+    return GetForegroundWindow() == target;
+}
+
+struct DesktopActivation {
+    std::string desktop;
+    HWND target;
+    std::atomic<bool> activated{false};
+};
+
+DWORD WINAPI ActivateOnDesktop(void* param) {
+    // The caller may stop waiting: the job is shared, and its last owner frees it.
+    std::unique_ptr<std::shared_ptr<DesktopActivation>> job(static_cast<std::shared_ptr<DesktopActivation>*>(param));
+    try {
+        if (UniqueHdesk desktop = OpenDesktopByName((*job)->desktop))
+            if (SetThreadDesktop(desktop.get())) (*job)->activated = ActivateHere((*job)->target);
+    } catch (...) {
+        ReportCaught("Alt+Tab activation", CurrentExceptionText());
+    }
+    return 0;
+}
+
+void ActivateChosen(HWND target, const std::string& desktopName) {
+    // A desktop that cannot be opened is neither switched to nor activated on.
+    UniqueHdesk desktop = OpenDesktopByName(desktopName);
+    if (!desktop) return;
+    if (!SwitchDesktop(desktop.get())) {
+        ReportCaught("Alt+Tab activation", "SwitchDesktop refused: the chosen window stays where it is");
+        return;
+    }
+    bool activated = false;
+    if (desktopName == CurrentDesktopName()) {
+        activated = ActivateHere(target);
+    } else {
+        auto job = std::make_shared<DesktopActivation>();
+        job->desktop = desktopName;
+        job->target = target;
+        auto* param = new std::shared_ptr<DesktopActivation>(job);
+        UniqueHandle thread(CreateThread(nullptr, 0, &ActivateOnDesktop, param, 0, nullptr));
+        if (!thread) {
+            delete param;
+        } else {
+            // Its window may be asked for something by the chosen window's thread meanwhile.
+            HANDLE h = thread.get();
+            const DWORD until = GetTickCount() + 3000;
+            for (;;) {
+                const DWORD left = until - GetTickCount();
+                if (static_cast<LONG>(left) <= 0) break;
+                if (MsgWaitForMultipleObjects(1, &h, FALSE, left, QS_ALLINPUT) != WAIT_OBJECT_0 + 1) break;
+                ProcessMessages(nullptr);
+            }
+            activated = job->activated;
+        }
+    }
+    if (!activated) ReportCaught("Alt+Tab activation", "the chosen window did not become the foreground window");
+}
+
 }  // namespace
 
 // --- TAppThread
@@ -245,7 +394,7 @@ TvxList TAppThread::TakeApps() {
 
 // --- TVexloAltTabWnd
 
-TVexloAltTabWnd::TVexloAltTabWnd(void (*gone)()) : Form(kForm), gone_(gone) {
+TVexloAltTabWnd::TVexloAltTabWnd(void (*gone)(HWND)) : Form(kForm), gone_(gone) {
     ScrollBox::Register();
     TvxChart::Register();
 }
@@ -260,8 +409,10 @@ const TAppEntry* TVexloAltTabWnd::CurrentApp() const {
     return &At<TAppEntry>(apps, at->app);
 }
 
-bool TVexloAltTabWnd::Build(int earlierAdvances, bool earlierClose) {
-    for (int i = 0; i < earlierAdvances; ++i) selection_.Advance();
+bool TVexloAltTabWnd::Build(int earlierSteps, bool earlierClose, bool earlierCancel) {
+    for (int i = 0; i < earlierSteps; ++i) selection_.Advance();
+    for (int i = 0; i > earlierSteps; --i) selection_.Back();
+    if (earlierCancel) selection_.RequestCancel();
     if (earlierClose) selection_.RequestClose();
     if (!gathering_) StartGathering();
     Handle();
@@ -280,6 +431,7 @@ void TVexloAltTabWnd::StartGathering() {
 void TVexloAltTabWnd::ReadDesktops() {
     std::string input;
     if (UniqueHdesk d = OpenInputDesktopAll()) input = DesktopName(d.get());
+    inputDesktop_ = input;
     // Only the identifier, the name and the enabled flag are needed: the summary read
     // deciphers just those, with the pass phrase's key derived once.
     for (const TDesktopSummary& record : ReadDesktopSummaries(kMostListedDesktops, kDesktopListingSize)) {
@@ -294,10 +446,14 @@ void TVexloAltTabWnd::ReadDesktops() {
 bool TVexloAltTabWnd::OnCreate() {
     SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppWindowIcon()));
     for (int chart : {id::cCPU, id::cMemory, id::cSwap})
-        if (TvxChart* c = TvxChart::FromHandle(Item(chart))) c->SetGridSize(10);
-    cCPU_ = TvxChart::FromHandle(Item(id::cCPU));
-    cMemory_ = TvxChart::FromHandle(Item(id::cMemory));
-    cSwap_ = TvxChart::FromHandle(Item(id::cSwap));
+        if (auto* c = ui::Window::As<TvxChart>(Item(chart))) c->SetGridSize(10);
+    cCPU_ = ui::Window::As<TvxChart>(Item(id::cCPU));
+    cMemory_ = ui::Window::As<TvxChart>(Item(id::cMemory));
+    cSwap_ = ui::Window::As<TvxChart>(Item(id::cSwap));
+    // Both timers run from creation: the samples taken while the desktops are gathered
+    // (the window dispatches its messages meanwhile) are on the charts when it shows.
+    SetTimer(Hwnd(), kMainTimer, 100, nullptr);
+    SetTimer(Hwnd(), kUpdateTimer, 1000, nullptr);
     return true;
 }
 
@@ -305,7 +461,7 @@ void TVexloAltTabWnd::AddGroups() {
     // Each group is built as soon as its desktop is in, while the later ones are still
     // being gathered. The groups are made in their places, for a scroll range that has
     // room for every desktop; only their width changes when fewer have windows.
-    ScrollBox* sb = ScrollBox::FromHandle(Item(id::sb));
+    auto* sb = ui::Window::As<ScrollBox>(Item(id::sb));
     if (!sb) throw Error("The switcher has no scroll box");
     sb->SetContentHeight(static_cast<int>(desktops_.size()) * kGroupHeight);
     const int placedWidth = sb->ClientWidth();
@@ -336,6 +492,7 @@ void TVexloAltTabWnd::AddGroup(int entry, int width) {
     HWND view = AddControl({.kind = Kind::ListView, .id = id::ViewOf(entry), .name = "View",
                             .at = {2, top + 15, width - 4, kGroupHeight - 17}, .tab = 0, .parent = id::sb});
     e.View = view;
+    SendMessageA(view, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FLATSB, LVS_EX_FLATSB);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     SendMessageA(view, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(face));
     SendMessageA(view, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(face));
@@ -367,7 +524,7 @@ void TVexloAltTabWnd::AddGroup(int entry, int width) {
 }
 
 void TVexloAltTabWnd::LayoutGroups(int placedWidth) {
-    ScrollBox* sb = ScrollBox::FromHandle(Item(id::sb));
+    auto* sb = ui::Window::As<ScrollBox>(Item(id::sb));
     if (!sb) return;
     const int content = static_cast<int>(groupsShown_.size()) * kGroupHeight;
     sb->SetContentHeight(content);
@@ -391,10 +548,14 @@ void TVexloAltTabWnd::Present() {
         // The selection, its scrolling and its details are in place before the first paint,
         // so nothing is painted twice; only the focus needs the window shown.
         PlaceSelection();
+        // The keys came from the input desktop (a hook sees only its own desktop's keys).
+        // When that is not this thread's desktop, the window would show where nobody looks:
+        // this desktop becomes the input desktop while it shows. Closing switches to the
+        // chosen window's desktop as always; a cancel goes back where the user was.
+        const std::string here = CurrentDesktopName();
+        if (!inputDesktop_.empty() && !here.empty() && inputDesktop_ != here)
+            if (UniqueHdesk own = OpenDesktopByName(here); own && SwitchDesktop(own.get())) returnTo_ = inputDesktop_;
         ShowModeless();  // from here on the window owns this object
-        // The charts' first value comes a tick after the window shows: no sample delays it.
-        SetTimer(wnd, kMainTimer, 100, nullptr);
-        SetTimer(wnd, kUpdateTimer, 1000, nullptr);
         const ui::AliveToken alive = Token();
         // Synchronous, but a main program that hangs does not take the hook's thread along.
         if (HWND host = MainProgramWindow(); host && IsWindow(host)) {
@@ -403,7 +564,8 @@ void TVexloAltTabWnd::Present() {
         }
         if (!alive) return;
         FocusSelection();
-        if (selection_.CloseDue() && selection_.RequestClose()) CloseAndActivate();
+        if (selection_.CancelDue() && selection_.RequestCancel()) CancelAndGo();
+        else if (selection_.CloseDue() && selection_.RequestClose()) CloseAndActivate();
     } catch (...) {
         // Never a half-made switcher on screen.
         Destroy();
@@ -419,7 +581,7 @@ void TVexloAltTabWnd::Select() {
 void TVexloAltTabWnd::PlaceSelection() {
     const auto at = selection_.Current();
     if (!at) return;
-    if (ScrollBox* sb = ScrollBox::FromHandle(Item(id::sb))) {
+    if (auto* sb = ui::Window::As<ScrollBox>(Item(id::sb))) {
         int row = 0;
         for (int entry : groupsShown_) {
             if (entry == at->desk) break;
@@ -428,7 +590,7 @@ void TVexloAltTabWnd::PlaceSelection() {
         sb->EnsureVisible(row * kGroupHeight, (row + 1) * kGroupHeight);
     }
     selecting_ = true;
-    SetItemIndex(id::ViewOf(at->desk), at->app);
+    SelectItem(Item(id::ViewOf(at->desk)), at->app);
     selecting_ = false;
     ShowDetails();
 }
@@ -450,7 +612,7 @@ void TVexloAltTabWnd::ShowDetails() {
                                           app->Title.View(), app->FileName.View(), app->ProcessID,
                                           ProcessMemory(app->ProcessID), ProcessPriorityClass(app->ProcessID));
     SetText(id::lDesk, t.desk);
-    SetText(id::lWnd, t.window);
+    SetText(id::lWnd, FitLabel(Item(id::lWnd), t.window));
     SetText(id::lFile, t.file);
     SetText(id::lPID, t.pid);
     SetText(id::lMemory, t.memory);
@@ -460,6 +622,13 @@ void TVexloAltTabWnd::ShowDetails() {
 bool TVexloAltTabWnd::OnNotify(int id, const NMHDR& hdr, LRESULT&) {
     if (hdr.code != LVN_ITEMCHANGED || id < id::kFirstGroup || (id - id::kFirstGroup) % 2 != 1) return false;
     const auto& change = reinterpret_cast<const NMLISTVIEW&>(hdr);
+    if ((change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_FOCUSED) && change.iItem >= 0) {
+        // A click gave an item the focus state: take it back, or its title unfolds over
+        // the items below it (see SelectItem).
+        LVITEMA item{};
+        item.stateMask = LVIS_FOCUSED;
+        SendMessageA(hdr.hwndFrom, LVM_SETITEMSTATE, static_cast<WPARAM>(change.iItem), reinterpret_cast<LPARAM>(&item));
+    }
     if (!(change.uChanged & LVIF_STATE) || !((change.uOldState ^ change.uNewState) & LVIS_SELECTED)) return false;
     if (selecting_ || selection_.Closing() || !selection_.Built()) return false;
     selection_.OnItemChanged((id - id::kFirstGroup) / 2, change.iItem);
@@ -471,7 +640,8 @@ bool TVexloAltTabWnd::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& res
     if (msg == kAdvance) {
         // Before the build the step is counted and taken once the groups are there.
         const bool built = selection_.Built() && !selection_.Closing();
-        selection_.Advance();
+        if (wp == 1) selection_.Back();
+        else selection_.Advance();
         if (built) Select();
         result = 1;
         return true;
@@ -479,6 +649,12 @@ bool TVexloAltTabWnd::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& res
     if (msg == WM_CLOSE) {
         // While it is being built the window stays; it closes as soon as it is built.
         if (selection_.RequestClose()) CloseAndActivate();
+        result = 0;
+        return true;
+    }
+    if (msg == kCancel) {
+        // While it is being built the window stays; it goes, unshown, once built.
+        if (selection_.RequestCancel()) CancelAndGo();
         result = 0;
         return true;
     }
@@ -490,14 +666,23 @@ void TVexloAltTabWnd::CloseAndActivate() {
     KillTimer(Hwnd(), kUpdateTimer);
     const auto at = selection_.Current();
     const TAppEntry* app = CurrentApp();
-    if (at && app) {
-        if (UniqueHdesk desktop = OpenDesktopByName(desktops_[static_cast<std::size_t>(at->desk)].ObjectName.Str())) {
-            SwitchDesktop(desktop.get());
-            if (IsIconic(app->Wnd)) ShowWindow(app->Wnd, SW_RESTORE);
-            BringWindowToTop(app->Wnd);
-            SetForegroundWindow(app->Wnd);
-        }
-    }
+    // Activated while the switcher still exists: its thread is the one the user's input
+    // reached, which the foreground rules let activate another window.
+    const ui::AliveToken alive = Token();
+    if (at && app) ActivateChosen(app->Wnd, desktops_[static_cast<std::size_t>(at->desk)].ObjectName.Str());
+    // Activating another desktop's window waits for a thread, dispatching messages: the
+    // host may have destroyed this window meanwhile.
+    if (alive) Destroy();
+}
+
+void TVexloAltTabWnd::CancelAndGo() {
+    KillTimer(Hwnd(), kMainTimer);
+    KillTimer(Hwnd(), kUpdateTimer);
+    // Nothing is switched to or activated; a desktop switched to only to show the window is
+    // left again for the one the user was on.
+    if (!returnTo_.empty())
+        if (UniqueHdesk back = OpenDesktopByName(returnTo_); !back || !SwitchDesktop(back.get()))
+            ReportCaught("Alt+Tab cancel", "could not switch back to the desktop the user was on");
     Destroy();
 }
 
@@ -516,10 +701,27 @@ void TVexloAltTabWnd::OnTimer(UINT_PTR timer) {
 }
 
 bool TVexloAltTabWnd::OnPaint() {
-    // Panel3's lowered bevel inside Panel1's border.
+    // Panel1's raised outer bevel at the window's edge, and inside its border width Panel3's
+    // lowered outer bevel: 1-px frames in the button highlight and shadow colours, as a
+    // panel's bevel is drawn.
     PaintDc paint(Hwnd());
-    RECT bevel{3, 3, 637, 477};
-    DrawEdge(paint.dc(), &bevel, BDR_SUNKENOUTER, BF_RECT);
+    const auto frame = [&](int at, COLORREF topLeft, COLORREF bottomRight) {
+        const int r = 640 - at - 1, b = 480 - at - 1;
+        UniqueHpen light(CreatePen(PS_SOLID, 1, topLeft)), dark(CreatePen(PS_SOLID, 1, bottomRight));
+        {
+            SelectGuard pen(paint.dc(), light.get());
+            MoveToEx(paint.dc(), at, b, nullptr);
+            LineTo(paint.dc(), at, at);
+            LineTo(paint.dc(), r, at);
+        }
+        SelectGuard pen(paint.dc(), dark.get());
+        MoveToEx(paint.dc(), r, at, nullptr);
+        LineTo(paint.dc(), r, b);
+        LineTo(paint.dc(), at - 1, b);
+    };
+    const COLORREF highlight = GetSysColor(COLOR_BTNHIGHLIGHT), shadow = GetSysColor(COLOR_BTNSHADOW);
+    frame(0, highlight, shadow);
+    frame(kPanel1Bevel + kBorderWidth, shadow, highlight);
     return true;
 }
 
@@ -528,7 +730,7 @@ void TVexloAltTabWnd::OnDestroy() {
     KillTimer(Hwnd(), kUpdateTimer);
     cCPU_ = cMemory_ = cSwap_ = nullptr;
     desktops_.clear();
-    if (gone_) gone_();
+    if (gone_) gone_(Hwnd());
 }
 
 }  // namespace vexlo::switching

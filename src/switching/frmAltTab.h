@@ -3,7 +3,8 @@
 // the profile that has windows, the details of the selected window and three live load
 // charts. Its window lists are gathered by one worker thread per desktop, all at once and
 // sharing one process snapshot, while the window makes its fixed controls and then the
-// groups of the desktops already gathered.
+// groups of the desktops already gathered. It lives on the window thread (the thread that
+// installed the hooks); the hook threads post it what the keys ask for.
 #include <windows.h>
 
 #include <atomic>
@@ -60,22 +61,30 @@ struct TDeskEntry {
 class TVexloAltTabWnd : public ui::Form {
 public:
     static constexpr const char* kClassName = "TVexloAltTabWnd";
+    // wParam 0: the next window (Tab); 1: the one before (Shift+Tab). Result 1.
     static constexpr UINT kAdvance = 0x420;
+    // Escape: the window goes without switching or activating anything.
+    static constexpr UINT kCancel = 0x421;
     static constexpr UINT kHostNotify = WM_USER + 9;
 
-    // `gone` is called when the window goes (the hook keeps its handle until then).
-    explicit TVexloAltTabWnd(void (*gone)() = nullptr);
+    // `gone` is called with the window's handle when it goes (the hook keeps the handle
+    // until then).
+    explicit TVexloAltTabWnd(void (*gone)(HWND) = nullptr);
     ~TVexloAltTabWnd() override;
 
     // Reads the profile's desktops and starts gathering their windows, so that the window
     // is made while they are gathered. Build starts it when nobody did.
     void StartGathering();
-    // Makes the window and its groups, with key presses that came before it existed; false
-    // when no desktop has a listed window (the caller destroys it then, unshown).
-    bool Build(int earlierAdvances, bool earlierClose);
+    // Makes the window and its groups, with key presses that came before it existed (steps
+    // forwards positive, backwards negative); false when no desktop has a listed window
+    // (the caller destroys it then, unshown).
+    bool Build(int earlierSteps, bool earlierClose, bool earlierCancel);
     // Places, shows without activation, tells the host, selects; closes at once when a
-    // close came while it was being built.
+    // close came while it was being built, and goes unshown (the host not told) when a
+    // cancel came.
     void Present();
+    // Escape came while it was being built: the caller destroys it, unshown.
+    bool CancelledBeforeShown() const { return selection_.CancelDue(); }
 
     const std::vector<TDeskEntry>& Desktops() const { return desktops_; }
     const SwitcherSelection& Selection() const { return selection_; }
@@ -102,9 +111,12 @@ private:
     void FocusSelection();
     void ShowDetails();
     void CloseAndActivate();
+    void CancelAndGo();
     const TAppEntry* CurrentApp() const;
 
-    void (*gone_)() = nullptr;
+    void (*gone_)(HWND) = nullptr;
+    std::string inputDesktop_;  // the input desktop's name when the window was built
+    std::string returnTo_;      // shown by switching to this thread's desktop: the one the user was on
     bool gathering_ = false;
     std::vector<TDeskEntry> desktops_;
     SharedProcessList processes_;

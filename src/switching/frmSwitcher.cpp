@@ -17,7 +17,8 @@ constexpr int kButtonWidth = 41, kButtonHeight = 40, kPictureSize = 16;
 
 // The round button: a circle filled with a maroon-to-yellow gradient from the top-right
 // corner, a sunken-looking rim, and the switcher picture in the middle (black is clear).
-// Its window region is the circle, so the form's key region follows it.
+// Its window region is the circle, so the form's key region follows it. A click is told to
+// the parent the way a button tells it: WM_COMMAND with BN_CLICKED and the button's id.
 class TvxRoundButton : public ui::Window {
 public:
     static constexpr const char* kClassName = "TvxRoundButton";
@@ -29,11 +30,10 @@ public:
 private:
     bool OnCreate() override {
         // Square: the circle's diameter is the smaller side.
-        HRGN circle = CreateEllipticRgn(0, 0, kButtonHeight + 1, kButtonHeight + 1);
-        if (!circle || !SetWindowRgn(Hwnd(), circle, FALSE)) {
-            if (circle) DeleteObject(circle);
+        UniqueHrgn circle(CreateEllipticRgn(0, 0, kButtonHeight + 1, kButtonHeight + 1));
+        if (!circle || !SetWindowRgn(Hwnd(), circle.get(), FALSE))
             throw SystemError("Cannot shape the switcher button", GetLastError());
-        }
+        circle.release();  // the window's from here on
         picture_.reset(static_cast<HBITMAP>(LoadImageA(module::Instance(), "SWITCHER", IMAGE_BITMAP, 0, 0, 0)));
         return true;
     }
@@ -53,8 +53,8 @@ private:
             }
             // Three-dimensional rim: light on the top-left, dark on the bottom-right.
             const int d = kButtonHeight;
-            UniqueAny<HPEN, PenTraits> light(CreatePen(PS_SOLID, 2, RGB(255, 255, 200)));
-            UniqueAny<HPEN, PenTraits> dark(CreatePen(PS_SOLID, 2, RGB(80, 0, 0)));
+            UniqueHpen light(CreatePen(PS_SOLID, 2, RGB(255, 255, 200)));
+            UniqueHpen dark(CreatePen(PS_SOLID, 2, RGB(80, 0, 0)));
             SelectGuard brush(dc, GetStockObject(NULL_BRUSH));
             {
                 SelectGuard pen(dc, light.get());
@@ -90,8 +90,8 @@ private:
             RECT r{};
             GetClientRect(Hwnd(), &r);
             if (wasPressed && PtInRect(&r, pt))
-                if (auto* form = dynamic_cast<TVexloSwitcher*>(ui::Form::FromHandle(GetAncestor(Hwnd(), GA_ROOT))))
-                    form->ButtonClick();
+                SendMessageA(GetParent(Hwnd()), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(Hwnd()), BN_CLICKED),
+                             reinterpret_cast<LPARAM>(Hwnd()));
             result = 0;
             return true;
         }
@@ -100,11 +100,6 @@ private:
         }
     }
 
-    struct PenTraits {
-        static constexpr HPEN Invalid() { return nullptr; }
-        static bool IsValid(HPEN h) { return h != nullptr; }
-        static void Close(HPEN h) { DeleteObject(h); }
-    };
     UniqueHbitmap picture_;
     bool pressed_ = false;
 };
@@ -156,16 +151,20 @@ void TVexloSwitcher::Place() {
 }
 
 bool TVexloSwitcher::OnCreate() {
-    HRGN circle = CreateEllipticRgn(0, 0, kButtonHeight + 1, kButtonHeight + 1);
-    if (!circle || !SetWindowRgn(Hwnd(), circle, FALSE)) {
-        if (circle) DeleteObject(circle);
+    UniqueHrgn circle(CreateEllipticRgn(0, 0, kButtonHeight + 1, kButtonHeight + 1));
+    if (!circle || !SetWindowRgn(Hwnd(), circle.get(), FALSE))
         throw SystemError("Cannot shape the switcher window", GetLastError());
-    }
+    circle.release();  // the window's from here on
     Place();
     return true;
 }
 
 void TVexloSwitcher::ButtonClick() { CallRegisterProc(OnSwitch, Hwnd()); }
+
+void TVexloSwitcher::OnCommand(int id, int code, HWND from) {
+    if (id == id::btSwitch && code == BN_CLICKED) ButtonClick();
+    else Form::OnCommand(id, code, from);
+}
 
 bool TVexloSwitcher::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     if (msg == WM_DISPLAYCHANGE) {

@@ -27,6 +27,8 @@ public:
 
 protected:
     bool OnCreate() override;
+    // The round button tells its parent of a click as buttons do: WM_COMMAND, BN_CLICKED.
+    void OnCommand(int id, int code, HWND from) override;
     void FormClose(ui::CloseAction& action) override { action = ui::CloseAction::Hide; }
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 };

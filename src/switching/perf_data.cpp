@@ -123,6 +123,43 @@ ProcessorSample ReadProcessorSample(ByteSpan buffer, const ProcessorObject& obje
     return sample;
 }
 
+int FindInstanceNamed(ByteSpan buffer, const ProcessorObject& object, int instanceCount,
+                      std::u16string_view name) {
+    PerfObjectType header;
+    if (!ReadAt(buffer, object.offset, object.end, header) ||
+        header.DefinitionLength > object.end - object.offset)
+        Fail(kCannotReadPerfData);
+    std::uint64_t at = object.offset + header.DefinitionLength;
+    for (int i = 0; i < instanceCount; ++i) {
+        PerfInstanceDefinition instance;
+        if (!ReadAt(buffer, at, object.end, instance) ||
+            instance.ByteLength < sizeof(PerfInstanceDefinition) ||
+            instance.ByteLength > object.end - at)
+            Fail(kCannotReadPerfData);
+        // The name lies inside the instance's definition; without its null it must match.
+        const std::uint64_t nameAt = at + instance.NameOffset;
+        const std::uint64_t nameEnd = at + instance.ByteLength;
+        if (instance.NameOffset >= sizeof(PerfInstanceDefinition) && instance.NameLength >= 2 &&
+            nameAt <= nameEnd && instance.NameLength <= nameEnd - nameAt &&
+            (instance.NameLength - 2) / 2 == name.size()) {
+            bool same = true;
+            for (std::size_t k = 0; k < name.size() && same; ++k) {
+                std::uint16_t c = 0;
+                same = ReadAt(buffer, nameAt + 2 * k, nameEnd, c) && c == name[k];
+            }
+            if (same) return i;
+        }
+        at += instance.ByteLength;
+        PerfCounterBlock counters;
+        if (!ReadAt(buffer, at, object.end, counters) ||
+            counters.ByteLength < sizeof(PerfCounterBlock) ||
+            counters.ByteLength > object.end - at)
+            Fail(kCannotReadPerfData);
+        at += counters.ByteLength;
+    }
+    return -1;
+}
+
 bool SystemTimeToFileTime(const PerfSystemTime& t, std::int64_t& fileTime) {
     static constexpr int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (t.Year < 1601 || t.Year > 30827 || t.Month < 1 || t.Month > 12 || t.Hour > 23 ||

@@ -10,10 +10,11 @@
 //   - the data block or the object chain up to the Processor object: kNoProcessorObject;
 //   - the Processor object's counter definitions: kNoProcessorTimeCounter;
 //   - its instances, counter blocks and values: kCannotReadPerfData.
-// The Part reads every instance alike; no instance (such as "_Total", which Windows lists
-// last) is treated apart, and instance names are not read.
+// The Part reads every instance alike; FindInstanceNamed finds one by its name (the
+// switcher's chart wants "_Total", the whole machine, which Windows lists last).
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -182,6 +183,13 @@ struct ProcessorSample {
 // (an instance that does not fit, or a SystemTime that is no valid date).
 ProcessorSample ReadProcessorSample(ByteSpan buffer, const ProcessorObject& object,
                                     int instanceCount);
+
+// The index of the instance named `name` among the first `instanceCount` instances, -1
+// when none is. A name is UTF-16 at the instance's NameOffset, NameLength bytes long with
+// its terminating null. Walks as ReadProcessorSample does and throws kCannotReadPerfData
+// for an instance that does not fit.
+int FindInstanceNamed(ByteSpan buffer, const ProcessorObject& object, int instanceCount,
+                      std::u16string_view name);
 
 // SystemTimeToFileTime: 100 ns intervals since 1601-01-01, for a valid date and time
 // (years 1601 .. 30827; the day of the week is not looked at); false for any other.

@@ -20,23 +20,33 @@ bool SwitcherSelection::Build(std::vector<DeskGroup> groups) {
         if (groups_[i].isCurrent) current = i;
     }
     if (last < 0) {
-        pendingAdvances_ = 0;
-        closeRequested_ = false;
+        pendingSteps_ = 0;
+        closeRequested_ = cancelRequested_ = false;
         return false;
     }
     built_ = true;
     at_ = {current >= 0 ? current : last, 0};
-    for (; pendingAdvances_ > 0; --pendingAdvances_) Step();
+    for (; pendingSteps_ > 0; --pendingSteps_) Step();
+    for (; pendingSteps_ < 0; ++pendingSteps_) StepBack();
     return true;
 }
 
 void SwitcherSelection::Advance() {
     if (closing_) return;
     if (!built_) {
-        ++pendingAdvances_;
+        ++pendingSteps_;
         return;
     }
     Step();
+}
+
+void SwitcherSelection::Back() {
+    if (closing_) return;
+    if (!built_) {
+        --pendingSteps_;
+        return;
+    }
+    StepBack();
 }
 
 void SwitcherSelection::Step() {
@@ -54,6 +64,23 @@ void SwitcherSelection::Step() {
     at_.app = 0;
 }
 
+void SwitcherSelection::StepBack() {
+    const int n = static_cast<int>(groups_.size());
+    const int d = at_.desk;
+    if (at_.app > 0) {
+        at_.app -= 1;
+        return;
+    }
+    for (int k = 1; k < n; ++k) {
+        const int e = ((d - k) % n + n) % n;
+        if (groups_[e].appCount > 0) {
+            at_ = {e, groups_[e].appCount - 1};
+            return;
+        }
+    }
+    at_.app = groups_[d].appCount - 1;
+}
+
 void SwitcherSelection::OnItemChanged(int desk, int item) {
     if (closing_ || !built_) return;
     if (desk < 0 || desk >= static_cast<int>(groups_.size())) return;
@@ -62,9 +89,18 @@ void SwitcherSelection::OnItemChanged(int desk, int item) {
 }
 
 bool SwitcherSelection::RequestClose() {
+    if (closing_) return false;  // already going (a cancel, or a close before)
     closeRequested_ = true;
-    if (!built_) return false;
+    if (!built_ || cancelRequested_) return false;
     closing_ = true;
+    return true;
+}
+
+bool SwitcherSelection::RequestCancel() {
+    if (closing_) return false;
+    cancelRequested_ = true;
+    if (!built_) return false;
+    closing_ = cancelled_ = true;
     return true;
 }
 
@@ -73,22 +109,59 @@ std::optional<SwitchPosition> SwitcherSelection::Current() const {
     return at_;
 }
 
-KeyAction AltTabKeys::OnKey(const KeyEvent& e, bool switcherPresent) {
+namespace {
+
+bool IsAltKey(std::uint32_t vk) { return vk == keys::kVkMenu || vk == keys::kVkLMenu || vk == keys::kVkRMenu; }
+bool IsShiftKey(std::uint32_t vk) { return vk == keys::kVkShift || vk == keys::kVkLShift || vk == keys::kVkRShift; }
+
+}  // namespace
+
+KeyAction AltTabKeys::OnKey(const KeyEvent& e, bool switcherPresent, KeyStateQuery isDown) {
     using namespace keys;
     const bool keyDown = e.message == kWmKeyDown || e.message == kWmSysKeyDown;
-    if (e.vkCode == kVkMenu || e.vkCode == kVkLMenu || e.vkCode == kVkRMenu) altDown_ = keyDown;
+    const bool keyUp = e.message == kWmKeyUp || e.message == kWmSysKeyUp;
+    if (IsAltKey(e.vkCode)) altDown_ = keyDown;
+    if (IsShiftKey(e.vkCode)) shiftDown_ = keyDown;
 
     const bool flag = (e.flags & kLlkhfAltDown) != 0;
     const bool sysMessage = e.message == kWmSysKeyDown || e.message == kWmSysKeyUp;
+    // Only the record says Alt is down: believe it once the key's real state agrees. (An
+    // Alt event itself has just set the record; the hook runs before the system updates
+    // the real state, so an Alt event is never checked against it.)
+    if (altDown_ && !flag && !sysMessage && !IsAltKey(e.vkCode) && isDown && !isDown(kVkMenu)) altDown_ = false;
     const bool altHeld = flag || sysMessage || altDown_;
 
+    if (e.vkCode == kVkEscape && swallowEscapeUp_ && keyUp) {
+        // The key-up of the Escape that cancelled: the system saw no key-down either.
+        swallowEscapeUp_ = false;
+        return KeyAction::Swallow;
+    }
     if (altHeld && e.vkCode == kVkTab) {
         const bool press = e.message == kWmSysKeyDown || (e.message == kWmKeyDown && !flag);
         if (!press) return KeyAction::Swallow;
-        return switcherPresent ? KeyAction::Advance : KeyAction::ShowSwitcher;
+        if (shiftDown_ && isDown && !isDown(kVkShift)) shiftDown_ = false;
+        if (switcherPresent) return shiftDown_ ? KeyAction::Back : KeyAction::Advance;
+        return shiftDown_ ? KeyAction::ShowSwitcherBackward : KeyAction::ShowSwitcher;
+    }
+    if (altHeld && e.vkCode == kVkEscape && switcherPresent) {
+        if (!keyDown) return KeyAction::Swallow;
+        swallowEscapeUp_ = true;
+        return KeyAction::Cancel;
     }
     if (!altHeld && switcherPresent) return KeyAction::CloseAndPassOn;
     return KeyAction::PassOn;
+}
+
+bool IsProductDesktopName(std::string_view name) {
+    if (name == "Default") return true;
+    constexpr std::string_view prefix = "Vexlo_";
+    if (name.substr(0, prefix.size()) != prefix) return false;
+    std::string_view id = name.substr(prefix.size());
+    if (!id.empty() && id.front() == '-') id.remove_prefix(1);
+    if (id.empty() || id.size() > 19) return false;
+    for (char c : id)
+        if (c < '0' || c > '9') return false;
+    return true;
 }
 
 int CentredOrigin(int screen, int size) {

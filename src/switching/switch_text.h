@@ -1,6 +1,7 @@
 #pragma once
 // The switcher's detail texts that need no Win32.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -22,5 +23,10 @@ struct DetailTexts {
 DetailTexts MakeDetailTexts(std::string_view deskName, std::string_view title,
                             std::string_view fileName, std::uint32_t processId,
                             std::uint32_t memoryBytes, std::uint32_t priorityClass);
+
+// A text as a box of `width` pixels can show it on one line: whole when it fits, else the
+// longest start of it that fits with "..." after it (the start cut after blanks), or as
+// much of "..." as fits. `widthOf` measures a text in the box's font.
+std::string FitWithEllipsis(std::string_view text, int width, const std::function<int(std::string_view)>& widthOf);
 
 }  // namespace vexlo::switching

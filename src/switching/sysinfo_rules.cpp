@@ -23,6 +23,12 @@ void ProcessorCounters::Collect(ByteSpan buffer) {
         count_ = InstanceCountOf(buffer, object);
         current_.assign(static_cast<std::size_t>(count_), 0);
         previous_.assign(static_cast<std::size_t>(count_), 0);
+        // A name that cannot be read names no instance; the sample below says what is wrong.
+        try {
+            totalIndex_ = FindInstanceNamed(buffer, object, count_, u"_Total");
+        } catch (const Error&) {
+            totalIndex_ = -1;
+        }
     }
     ProcessorSample sample = ReadProcessorSample(buffer, object, count_);
     previous_.swap(current_);
@@ -59,6 +65,15 @@ double SystemTimesMeter::Sample(const SystemTimes& now) {
     return load;
 }
 
+namespace {
+
+// A byte count in a 32-bit field: bit for bit, or all ones when 32 bits cannot hold it.
+std::int32_t Field32(std::uint64_t bytes) {
+    return static_cast<std::int32_t>(bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(bytes));
+}
+
+}  // namespace
+
 MemoryFigures MemoryFiguresFrom(const MemoryStatus& s) {
     MemoryFigures m;
     m.MemoryLoad = static_cast<std::uint8_t>(s.MemoryLoad);
@@ -70,12 +85,38 @@ MemoryFigures MemoryFiguresFrom(const MemoryStatus& s) {
     m.PageFileFree = static_cast<std::int32_t>(s.AvailPageFile);
     m.SwapFileSize = static_cast<std::int32_t>(s.TotalPageFile - s.AvailPageFile);
     m.SwapUsage = SwapUsagePercent(s.AvailPageFile, s.TotalPageFile);
+    m.PhysicalTotalBytes = s.TotalPhys;
+    m.PhysicalFreeBytes = s.AvailPhys;
+    m.PageFileTotalBytes = s.TotalPageFile;
+    m.PageFileFreeBytes = s.AvailPageFile;
+    m.VirtualTotalBytes = s.TotalVirtual;
+    m.VirtualFreeBytes = s.AvailVirtual;
     return m;
 }
 
-std::int32_t SwapUsagePercent(std::uint32_t availPageFile, std::uint32_t totalPageFile) {
+MemoryFigures MemoryFiguresFrom(const MemoryStatusEx& s) {
+    MemoryFigures m;
+    m.MemoryLoad = static_cast<std::uint8_t>(s.MemoryLoad);
+    m.PhysicalTotal = Field32(s.TotalPhys);
+    m.PhysicalFree = Field32(s.AvailPhys);
+    m.VirtualTotal = Field32(s.TotalVirtual);
+    m.VirtualFree = Field32(s.AvailVirtual);
+    m.PageFileTotal = Field32(s.TotalPageFile);
+    m.PageFileFree = Field32(s.AvailPageFile);
+    m.SwapFileSize = Field32(s.TotalPageFile >= s.AvailPageFile ? s.TotalPageFile - s.AvailPageFile : 0);
+    m.SwapUsage = SwapUsagePercent(s.AvailPageFile, s.TotalPageFile);
+    m.PhysicalTotalBytes = s.TotalPhys;
+    m.PhysicalFreeBytes = s.AvailPhys;
+    m.PageFileTotalBytes = s.TotalPageFile;
+    m.PageFileFreeBytes = s.AvailPageFile;
+    m.VirtualTotalBytes = s.TotalVirtual;
+    m.VirtualFreeBytes = s.AvailVirtual;
+    return m;
+}
+
+std::int32_t SwapUsagePercent(std::uint64_t availPageFile, std::uint64_t totalPageFile) {
     if (totalPageFile == 0) return 0;
-    const double freeShare = static_cast<double>(availPageFile) / totalPageFile * 100.0;
+    const double freeShare = static_cast<double>(availPageFile) / static_cast<double>(totalPageFile) * 100.0;
     return SaturateToInt32(100.0 - RoundHalfEven(freeShare));
 }
 

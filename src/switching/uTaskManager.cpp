@@ -68,6 +68,28 @@ const Toolhelp& ToolhelpFunctions() {
     return functions;
 }
 
+// DwmGetWindowAttribute, looked up at run time: dwmapi.dll is missing before Vista.
+using DwmGetWindowAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, void*, DWORD);
+constexpr DWORD kDwmwaCloaked = 14;  // DWMWA_CLOAKED, Windows 8 and later
+
+DwmGetWindowAttributeFn DwmAttributeFunction() {
+    static const DwmGetWindowAttributeFn get = [] {
+        HMODULE dwm = LoadLibraryA("dwmapi.dll");  // kept for the process's life
+        return reinterpret_cast<DwmGetWindowAttributeFn>(
+            reinterpret_cast<void*>(dwm ? GetProcAddress(dwm, "DwmGetWindowAttribute") : nullptr));
+    }();
+    return get;
+}
+
+// The window manager keeps the window off the screen: an app of another virtual desktop,
+// a suspended store app. A system that cannot say (no dwmapi, an older Windows, Wine)
+// cloaks nothing.
+bool IsCloaked(HWND wnd) {
+    const DwmGetWindowAttributeFn get = DwmAttributeFunction();
+    DWORD cloaked = 0;
+    return get && SUCCEEDED(get(wnd, kDwmwaCloaked, &cloaked, sizeof cloaked)) && cloaked != 0;
+}
+
 // The least the details need: the image name and times, the priority and the memory
 // counters. Full access is refused for other accounts' and elevated processes, exactly
 // the ones Run As starts; limited query access is granted for them (Vista and later), and
@@ -150,13 +172,18 @@ void ListApps(TvxList& apps, SharedProcessList& shared) {
     ListTopWindows(windows);
     const TvxList& processes = shared.Get();
     const DWORD self = GetCurrentProcessId();
+    // The shell's own desktop window ("Program Manager") of the calling thread's desktop.
+    const HWND shell = GetShellWindow();
     for (std::int32_t i = 0; i < windows.Count(); ++i) {
         const TWindowRecord& w = At<TWindowRecord>(windows, i);
         const TProcessRecord* process = nullptr;
         for (std::int32_t k = 0; k < processes.Count() && !process; ++k)
             if (At<TProcessRecord>(processes, k).ProcessID == w.ProcessID) process = &At<TProcessRecord>(processes, k);
-        const AppWindowFacts facts{w.ProcessID, process != nullptr, w.Visible, w.Title.View(),
-                                   static_cast<std::uint32_t>(GetWindowLongA(w.Wnd, GWL_EXSTYLE))};
+        AppWindowFacts facts{w.ProcessID, process != nullptr, w.Visible, w.Title.View(),
+                             static_cast<std::uint32_t>(GetWindowLongA(w.Wnd, GWL_EXSTYLE))};
+        facts.shellWindow = shell && w.Wnd == shell;
+        // Asked last, and only of a window that would qualify otherwise.
+        if (QualifiesAsApp(facts, self)) facts.cloaked = IsCloaked(w.Wnd);
         if (!QualifiesAsApp(facts, self)) continue;
         TAppEntry& a = Append<TAppEntry>(apps);
         a.FileName = process->FileName;

@@ -8,13 +8,6 @@ namespace vexlo::switching {
 
 namespace {
 
-struct PenTraits {
-    static constexpr HPEN Invalid() { return nullptr; }
-    static bool IsValid(HPEN h) { return h != nullptr; }
-    static void Close(HPEN h) { DeleteObject(h); }
-};
-using UniqueHpen = UniqueAny<HPEN, PenTraits>;
-
 void Polyline(HDC dc, const std::vector<ChartPoint>& points) {
     if (points.empty()) return;
     MoveToEx(dc, points[0].x, points[0].y, nullptr);
@@ -49,12 +42,6 @@ void Draw(HDC dc, const ChartDrawing& d) {
 void TvxChart::Register() { ui::EnsureWindowClass({.name = kClassName, .factory = &TvxChart::Make}); }
 
 ui::Window* TvxChart::Make(HWND, const CREATESTRUCTA&) { return new TvxChart(); }
-
-TvxChart* TvxChart::FromHandle(HWND wnd) {
-    char cls[32] = {};
-    if (!wnd || !GetClassNameA(wnd, cls, sizeof cls) || lstrcmpiA(cls, kClassName) != 0) return nullptr;
-    return static_cast<TvxChart*>(ui::Window::FromHandle(wnd));
-}
 
 void TvxChart::Repaint() {
     InvalidateRect(Hwnd(), nullptr, FALSE);

@@ -1,7 +1,8 @@
 #pragma once
 // TvxChart: a small scrolling line chart of values 0..100 on a grid, a window of its own
 // (so a form table names it as a custom control) that paints double-buffered what
-// ChartData says to draw. At each paint the control snaps its size to the grid.
+// ChartData says to draw. At each paint the control snaps its size to the grid. Its object
+// is reached from its window with ui::Window::As<TvxChart>.
 #include <windows.h>
 
 #include <cstdint>
@@ -15,7 +16,6 @@ class TvxChart : public ui::Window {
 public:
     static constexpr const char* kClassName = "TvxChart";
     static void Register();
-    static TvxChart* FromHandle(HWND wnd);
 
     // Appended; nothing is repainted or dropped until the next paint.
     void AddValue(std::uint8_t value) { data_.AddValue(value); }

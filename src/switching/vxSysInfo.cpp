@@ -34,9 +34,38 @@ bool ReadUsage(HKEY key, std::uint32_t& value) {
 
 std::uint64_t FromFiletime(const FILETIME& t) { return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime; }
 
+// Looked up at run time: the library must still load on systems without them.
+template <typename Fn>
+Fn Kernel32Function(const char* name) {
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, name) : nullptr));
+}
+
+using GlobalMemoryStatusExFn = BOOL(WINAPI*)(MEMORYSTATUSEX*);
+using GetSystemTimesFn = BOOL(WINAPI*)(FILETIME*, FILETIME*, FILETIME*);
+
 }  // namespace
 
 void TMemory::Update() {
+    // GlobalMemoryStatus gives wrong figures above 4 GB (of memory or of page file), so
+    // GlobalMemoryStatusEx is read wherever the system has it (Windows 2000 and later).
+    static const auto statusEx = Kernel32Function<GlobalMemoryStatusExFn>("GlobalMemoryStatusEx");
+    if (statusEx) {
+        MEMORYSTATUSEX ex{};
+        ex.dwLength = sizeof ex;
+        if (statusEx(&ex)) {
+            MemoryStatusEx s;
+            s.MemoryLoad = ex.dwMemoryLoad;
+            s.TotalPhys = ex.ullTotalPhys;
+            s.AvailPhys = ex.ullAvailPhys;
+            s.TotalPageFile = ex.ullTotalPageFile;
+            s.AvailPageFile = ex.ullAvailPageFile;
+            s.TotalVirtual = ex.ullTotalVirtual;
+            s.AvailVirtual = ex.ullAvailVirtual;
+            f_ = MemoryFiguresFrom(s);
+            return;
+        }
+    }
     MEMORYSTATUS status{};
     status.dwLength = sizeof status;
     GlobalMemoryStatus(&status);
@@ -53,6 +82,19 @@ void TMemory::Update() {
 
 TCPUUsage::TCPUUsage() : isNT_(IsNtPlatform()) {}
 
+TCPUUsage::~TCPUUsage() {
+    StopMonitoring();
+    // Held open while collecting: closing HKEY_PERFORMANCE_DATA unloads the performance
+    // libraries, which every later read would have to load again.
+    if (perfDataOpen_) RegCloseKey(HKEY_PERFORMANCE_DATA);
+}
+
+int TCPUUsage::TotalIndex() {
+    if (!isNT_) return 0;
+    if (counters_.Count() < 0) Collect();
+    return counters_.TotalIndex();
+}
+
 void TCPUUsage::CollectNT() {
     DWORD size = static_cast<DWORD>(buffer_.size());
     LONG rc;
@@ -66,7 +108,8 @@ void TCPUUsage::CollectNT() {
         if (rc != ERROR_MORE_DATA || buffer_.size() >= kMostPerfDataBytes) break;
         buffer_.resize(std::min(buffer_.size() * 2 + 4096, kMostPerfDataBytes));
     }
-    RegCloseKey(HKEY_PERFORMANCE_DATA);
+    // The key stays open until the component goes (the destructor closes it).
+    perfDataOpen_ = true;
     // A failed read names no Processor object: the chart shows no processor load, as
     // where the system has no such object.
     const std::size_t used = rc == ERROR_SUCCESS && size <= buffer_.size() ? size : 0;
@@ -129,30 +172,35 @@ void TCPUUsage::StopMonitoring() noexcept {
 }
 
 std::int32_t TvxSysInfo::SampleCpuPercent() {
-    // Read on every tick, so the fallback always spans exactly one tick.
-    // Looked up at run time: systems before XP SP1 lack it, and the library must still load there.
-    using GetSystemTimesFn = BOOL(WINAPI*)(FILETIME*, FILETIME*, FILETIME*);
-    static const auto getSystemTimes = reinterpret_cast<GetSystemTimesFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemTimes")));
-    FILETIME idle{}, kernel{}, user{};
-    const bool haveTimes = getSystemTimes && getSystemTimes(&idle, &kernel, &user);
-    const double fallback =
-        haveTimes ? meter_.Sample({FromFiletime(idle), FromFiletime(kernel), FromFiletime(user)}) : 0.0;
-    // Performance data that could not give the load once will not give it later in this
-    // process (its objects do not change), and asking costs milliseconds every tick.
+    // One source for the whole machine, on Windows and Wine alike: GetSystemTimes (XP SP1
+    // and later) counts the time of every processor. Where it exists the performance data
+    // is not read at all; it is read every tick only on systems without it.
+    static const auto getSystemTimes = Kernel32Function<GetSystemTimesFn>("GetSystemTimes");
+    if (getSystemTimes) {
+        FILETIME idle{}, kernel{}, user{};
+        if (getSystemTimes(&idle, &kernel, &user))
+            CPUUsage.CPUUsage = CpuUsagePercent(meter_.Sample({FromFiletime(idle), FromFiletime(kernel), FromFiletime(user)}));
+        return CPUUsage.CPUUsage;
+    }
+    // The performance data: instance 0 of the Processor object is the first processor, not
+    // the machine; "_Total" is. Performance data that could not give the load once will not
+    // give it later in this process (its objects do not change), and asking costs
+    // milliseconds every tick: after the first failure (written to the debugger output)
+    // the chart shows 0.
     static std::atomic<bool> perfDataFailed{false};
     if (!perfDataFailed.load(std::memory_order_relaxed)) {
         try {
+            if (const int total = CPUUsage.TotalIndex(); total >= 0) CPUUsage.ProcessorIndex = total;
             CPUUsage.Update();
             return CPUUsage.CPUUsage;
         } catch (const std::bad_alloc&) {
             throw;
         } catch (...) {
-            ReportCaught("processor load (measured with GetSystemTimes instead)", CurrentExceptionText());
+            ReportCaught("processor load", CurrentExceptionText());
             perfDataFailed.store(true, std::memory_order_relaxed);
         }
     }
-    CPUUsage.CPUUsage = CpuUsagePercent(fallback);
+    CPUUsage.CPUUsage = 0;
     return CPUUsage.CPUUsage;
 }
 

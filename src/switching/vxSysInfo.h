@@ -26,7 +26,7 @@ private:
 class TCPUUsage {
 public:
     TCPUUsage();
-    ~TCPUUsage() { StopMonitoring(); }
+    ~TCPUUsage();
     TCPUUsage(const TCPUUsage&) = delete;
     TCPUUsage& operator=(const TCPUUsage&) = delete;
 
@@ -36,6 +36,9 @@ public:
     double UsageOf(int index);
     int Count();
     void StopMonitoring() noexcept;
+    // The "_Total" instance, the whole machine (NT, collecting first when needed); -1 when
+    // the performance data has none. 0 on Windows 9x, whose one figure is the machine's.
+    int TotalIndex();
 
     bool IsNT() const { return isNT_; }
     int ProcessorIndex = 0;
@@ -48,6 +51,7 @@ private:
     ProcessorCounters counters_;
     std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(8192);  // only ever grows
     bool isNT_ = true;
+    bool perfDataOpen_ = false;  // HKEY_PERFORMANCE_DATA was read and is held open
     bool started_ = false;
     std::uint32_t rawUsage_ = 0;
     UniqueHkey statistics_;
@@ -59,10 +63,11 @@ public:
         Memory.Update();
         CPUUsage.Update();
     }
-    // The processor load in percent for a chart: CPUUsage after Update, or, where the
-    // performance data cannot give it (Wine has no "Processor" object), the load that
-    // GetSystemTimes shows since the previous call. Never raises for the processor's sake;
-    // the first such failure is written to the debugger output.
+    // The whole machine's processor load in percent for a chart, also set as
+    // CPUUsage.CPUUsage: the load that GetSystemTimes shows since the previous call, or on
+    // systems without that function, CPUUsage.Update on the "_Total" instance of the
+    // performance data. Never raises for the processor's sake; the first failure is written
+    // to the debugger output, and the load reads 0 from then on.
     std::int32_t SampleCpuPercent();
 
     TMemory Memory;

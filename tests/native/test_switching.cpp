@@ -77,7 +77,8 @@ struct PerfBuffer {
     ByteSpan Span() const { return {bytes.data(), bytes.size()}; }
 };
 
-PerfBuffer MakePerfBuffer(const std::vector<std::int64_t>& idle, PerfSystemTime time) {
+PerfBuffer MakePerfBuffer(const std::vector<std::int64_t>& idle, PerfSystemTime time,
+                          const std::vector<std::u16string>& names = {}) {
     PerfBuffer b;
     PerfDataBlock block{};
     block.HeaderLength = sizeof block + 8;
@@ -112,13 +113,17 @@ PerfBuffer MakePerfBuffer(const std::vector<std::int64_t>& idle, PerfSystemTime 
     b.Append(time6);
 
     b.firstInstance = b.bytes.size();
-    for (std::int64_t value : idle) {
+    for (std::size_t i = 0; i < idle.size(); ++i) {
+        const std::int64_t value = idle[i];
+        // Named "0" unless told otherwise; UTF-16 with its null, padded to 8 bytes.
+        const std::u16string name = i < names.size() ? names[i] : u"0";
+        const std::size_t nameBytes = 2 * (name.size() + 1), padded = (nameBytes + 7) / 8 * 8;
         PerfInstanceDefinition instance{};
-        instance.ByteLength = sizeof instance + 8;  // with the name "0" in UTF-16, padded
+        instance.ByteLength = static_cast<std::uint32_t>(sizeof instance + padded);
         instance.NameOffset = sizeof instance;
-        instance.NameLength = 4;
+        instance.NameLength = static_cast<std::uint32_t>(nameBytes);
         b.Append(instance);
-        b.Append(std::uint64_t{0x30});
+        for (std::size_t k = 0; k < padded / 2; ++k) b.Append(static_cast<std::uint16_t>(k < name.size() ? name[k] : 0));
         b.Append(PerfCounterBlock{24});
         b.Append(std::uint32_t{0});
         b.Append(value);                // counter 6
@@ -161,6 +166,32 @@ TEST(PerfData, LoadIsTheShareOfNonIdleTimeBetweenTwoCollections) {
     // The count stays as the first collection fixed it, though the object now has more.
     counters.Collect(MakePerfBuffer({0, 0, 0, 0}, kTime).Span());
     EXPECT_EQ(counters.Count(), 3);
+}
+
+TEST(PerfData, TheWholeMachineIsTheTotalInstanceNotInstanceZero) {
+    ProcessorCounters counters;
+    EXPECT_EQ(counters.TotalIndex(), -1);
+    counters.Collect(MakePerfBuffer({0, 0, 0}, kTime, {u"0", u"1", u"_Total"}).Span());
+    EXPECT_EQ(counters.TotalIndex(), 2);
+    PerfSystemTime later = kTime;
+    later.Second = 1;
+    // The first processor idle a quarter of the time, the second all of it: the machine half.
+    counters.Collect(MakePerfBuffer({2500000, 10000000, 5000000}, later, {u"0", u"1", u"_Total"}).Span());
+    EXPECT_DOUBLE_EQ(counters.UsageOf(counters.TotalIndex()), 0.5);
+    EXPECT_DOUBLE_EQ(counters.UsageOf(0), 0.75);
+
+    ProcessorCounters noTotal;  // a system that lists no "_Total": none found
+    noTotal.Collect(MakePerfBuffer({0, 0}, kTime, {u"0", u"_Tota"}).Span());
+    EXPECT_EQ(noTotal.TotalIndex(), -1);
+    const PerfBuffer b = MakePerfBuffer({0, 0}, kTime, {u"_Total", u"x"});
+    const ProcessorObject object = FindProcessorObject(b.Span());
+    EXPECT_EQ(FindInstanceNamed(b.Span(), object, 2, u"_Total"), 0);
+    EXPECT_EQ(FindInstanceNamed(b.Span(), object, 2, u"x"), 1);
+    EXPECT_EQ(FindInstanceNamed(b.Span(), object, 1, u"x"), -1);  // only the counted instances
+    // A name that claims more room than its instance has names nothing.
+    PerfBuffer lying = MakePerfBuffer({0}, kTime, {u"_Total"});
+    lying.Put(lying.firstInstance + offsetof(PerfInstanceDefinition, NameLength), 0x1000u);
+    EXPECT_EQ(FindInstanceNamed(lying.Span(), FindProcessorObject(lying.Span()), 1, u"_Total"), -1);
 }
 
 TEST(PerfData, TimeStampIsTheBlocksSystemTimeAsAFileTime) {
@@ -317,15 +348,21 @@ TEST(Keys, WindowsAndWineEventsGiveTheSameSwitcher) {
         {{kWmSysKeyUp, kVkTab, kLlkhfAltDown}, true, KeyAction::Swallow},
         {{kWmSysKeyDown, kVkTab, kLlkhfAltDown}, true, KeyAction::Advance},
         {{kWmKeyDown, kVkTab, kLlkhfAltDown}, true, KeyAction::Swallow},  // Ctrl+Alt+Tab: no effect
-        {{kWmSysKeyDown, 0x1B, kLlkhfAltDown}, true, KeyAction::PassOn},  // Escape does not cancel
+        {{kWmSysKeyDown, kVkLShift, kLlkhfAltDown}, true, KeyAction::PassOn},
+        {{kWmSysKeyDown, kVkTab, kLlkhfAltDown}, true, KeyAction::Back},  // Alt+Shift+Tab
+        {{kWmSysKeyUp, kVkTab, kLlkhfAltDown}, true, KeyAction::Swallow},
+        {{kWmSysKeyUp, kVkLShift, kLlkhfAltDown}, true, KeyAction::PassOn},
+        {{kWmSysKeyDown, kVkTab, kLlkhfAltDown}, true, KeyAction::Advance},
         {{kWmKeyUp, kVkLMenu, 0x80}, true, KeyAction::CloseAndPassOn},
         {{kWmKeyDown, kVkTab, 0}, false, KeyAction::PassOn},
-    }, wine[] = {  // no flag; after the window shows, plain WM_KEYDOWN/WM_KEYUP
+    }, wine[] = {  // no flag; Tab may come as a plain WM_KEYDOWN/WM_KEYUP
         {{kWmSysKeyDown, kVkLMenu, 0}, false, KeyAction::PassOn},
         {{kWmSysKeyDown, kVkTab, 0}, false, KeyAction::ShowSwitcher},
         {{kWmKeyUp, kVkTab, 0}, true, KeyAction::Swallow},
         {{kWmKeyDown, kVkTab, 0}, true, KeyAction::Advance},
-        {{kWmKeyDown, 0x1B, 0}, true, KeyAction::PassOn},
+        {{kWmKeyDown, kVkShift, 0}, true, KeyAction::PassOn},
+        {{kWmKeyDown, kVkTab, 0}, true, KeyAction::Back},
+        {{kWmKeyUp, kVkShift, 0}, true, KeyAction::PassOn},
         {{kWmKeyUp, kVkLMenu, 0}, true, KeyAction::CloseAndPassOn},
         {{kWmKeyDown, kVkTab, 0}, false, KeyAction::PassOn},
     };
@@ -333,10 +370,139 @@ TEST(Keys, WindowsAndWineEventsGiveTheSameSwitcher) {
     for (const auto& k : windows) EXPECT_EQ(w.OnKey(k.event, k.present), k.action) << k.event.message;
     for (const auto& k : wine) EXPECT_EQ(x.OnKey(k.event, k.present), k.action) << k.event.message;
     EXPECT_FALSE(x.AltDown());
+    EXPECT_FALSE(x.ShiftDown());
 
     EXPECT_EQ(CentredOrigin(1024, 640), 192);
     EXPECT_EQ(CentredOrigin(801, 640), 80);  // 80.5 -> 80
     EXPECT_EQ(CentredOrigin(803, 640), 82);  // 81.5 -> 82
+}
+
+// The real key states a test gives the hook, as GetAsyncKeyState would.
+bool g_realAlt = false, g_realShift = false;
+bool RealState(std::uint32_t vk) { return vk == keys::kVkMenu ? g_realAlt : vk == keys::kVkShift ? g_realShift : false; }
+
+TEST(Keys, ShiftOpensBackwardsAndEscapeCancelsWithoutActivating) {
+    using namespace keys;
+    AltTabKeys k;
+    g_realAlt = g_realShift = true;
+    EXPECT_EQ(k.OnKey({kWmSysKeyDown, kVkLMenu, kLlkhfAltDown}, false, &RealState), KeyAction::PassOn);
+    EXPECT_EQ(k.OnKey({kWmSysKeyDown, kVkRShift, kLlkhfAltDown}, false, &RealState), KeyAction::PassOn);
+    EXPECT_EQ(k.OnKey({kWmSysKeyDown, kVkTab, kLlkhfAltDown}, false, &RealState), KeyAction::ShowSwitcherBackward);
+    EXPECT_EQ(k.OnKey({kWmSysKeyUp, kVkTab, kLlkhfAltDown}, true, &RealState), KeyAction::Swallow);
+    // Escape with Alt held: cancelled and swallowed, its key-up too; then Alt's release
+    // finds no switcher (the hook counts it gone) and is just passed on.
+    EXPECT_EQ(k.OnKey({kWmSysKeyDown, kVkEscape, kLlkhfAltDown}, true, &RealState), KeyAction::Cancel);
+    EXPECT_EQ(k.OnKey({kWmSysKeyUp, kVkEscape, kLlkhfAltDown}, false, &RealState), KeyAction::Swallow);
+    EXPECT_EQ(k.OnKey({kWmKeyUp, kVkLMenu, 0x80}, false, &RealState), KeyAction::PassOn);
+    // Escape with Alt held but no switcher is the system's (Alt+Esc); without Alt it closes.
+    AltTabKeys e;
+    EXPECT_EQ(e.OnKey({kWmSysKeyDown, kVkEscape, kLlkhfAltDown}, false, &RealState), KeyAction::PassOn);
+    EXPECT_EQ(e.OnKey({kWmKeyDown, kVkEscape, 0}, true, &RealState), KeyAction::CloseAndPassOn);
+    EXPECT_EQ(e.OnKey({kWmKeyUp, kVkEscape, 0x80}, false, &RealState), KeyAction::PassOn);
+}
+
+TEST(Keys, ARecordOfAltDownIsConfirmedWithTheKeysRealStateAndReset) {
+    using namespace keys;
+    // Alt went down, then up while the hook was off (or busy, or on another desktop): the
+    // record still says down. Events with the flag or a WM_SYS* message speak for
+    // themselves; a plain Tab is checked, found up, and passed on, every time.
+    AltTabKeys k;
+    g_realAlt = true;
+    k.OnKey({kWmSysKeyDown, kVkLMenu, 0}, false, &RealState);
+    ASSERT_TRUE(k.AltDown());
+    g_realAlt = false;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(k.OnKey({kWmKeyDown, kVkTab, 0}, false, &RealState), KeyAction::PassOn) << i;
+        EXPECT_EQ(k.OnKey({kWmKeyUp, kVkTab, 0x80}, false, &RealState), KeyAction::PassOn) << i;
+    }
+    EXPECT_FALSE(k.AltDown());
+    // Confirmed while the key is really down (Wine's plain WM_KEYDOWN for Tab).
+    AltTabKeys held;
+    g_realAlt = true;
+    held.OnKey({kWmSysKeyDown, kVkLMenu, 0}, false, &RealState);
+    EXPECT_EQ(held.OnKey({kWmKeyDown, kVkTab, 0}, false, &RealState), KeyAction::ShowSwitcher);
+    // A Shift whose release went past the hook does not turn Tabs backwards.
+    g_realShift = false;
+    AltTabKeys shift;
+    shift.OnKey({kWmSysKeyDown, kVkShift, kLlkhfAltDown}, false, &RealState);
+    EXPECT_EQ(shift.OnKey({kWmSysKeyDown, kVkTab, kLlkhfAltDown}, false, &RealState), KeyAction::ShowSwitcher);
+    // The record is forgotten when the hook is installed or removed.
+    AltTabKeys reset;
+    reset.OnKey({kWmSysKeyDown, kVkLMenu, 0}, false, nullptr);
+    reset.OnKey({kWmKeyDown, kVkShift, 0}, false, nullptr);
+    reset.Reset();
+    EXPECT_FALSE(reset.AltDown());
+    EXPECT_FALSE(reset.ShiftDown());
+    EXPECT_EQ(reset.OnKey({kWmKeyDown, kVkTab, 0}, false, nullptr), KeyAction::PassOn);
+}
+
+TEST(Keys, ProductDesktopNames) {
+    EXPECT_TRUE(IsProductDesktopName("Default"));
+    EXPECT_TRUE(IsProductDesktopName("Vexlo_2001"));
+    EXPECT_TRUE(IsProductDesktopName("Vexlo_-7"));
+    EXPECT_FALSE(IsProductDesktopName("Vexlo_"));
+    EXPECT_FALSE(IsProductDesktopName("Vexlo_-"));
+    EXPECT_FALSE(IsProductDesktopName("Vexlo_12a"));
+    EXPECT_FALSE(IsProductDesktopName("Winlogon"));
+    EXPECT_FALSE(IsProductDesktopName("default"));
+    EXPECT_FALSE(IsProductDesktopName("Vexlo_12345678901234567890"));
+}
+
+TEST(Selection, BackwardsIsTheExactReverseAndShiftOpensOneBefore) {
+    SwitcherSelection s;
+    ASSERT_TRUE(s.Build({{2, false}, {0, false}, {3, true}, {1, false}}));
+    std::vector<SwitchPosition> seen{*s.Current()};
+    for (int i = 0; i < 6; ++i) {
+        s.Back();
+        seen.push_back(*s.Current());
+    }
+    EXPECT_EQ(seen, (std::vector<SwitchPosition>{{2, 0}, {0, 1}, {0, 0}, {3, 0}, {2, 2}, {2, 1}, {2, 0}}));
+    s.Advance();
+    s.Back();
+    EXPECT_EQ(*s.Current(), (SwitchPosition{2, 0}));
+
+    // Opened with Alt+Shift+Tab: one before the first item, wrapping to the end.
+    SwitcherSelection shifted;
+    shifted.Back();
+    ASSERT_TRUE(shifted.Build({{3, true}, {2, false}}));
+    EXPECT_EQ(*shifted.Current(), (SwitchPosition{1, 1}));
+    SwitcherSelection one;  // one desktop: its own last window
+    one.Back();
+    ASSERT_TRUE(one.Build({{3, true}}));
+    EXPECT_EQ(*one.Current(), (SwitchPosition{0, 2}));
+    SwitcherSelection mixed;  // steps before the build count in order
+    mixed.Advance();
+    mixed.Advance();
+    mixed.Back();
+    EXPECT_EQ(mixed.PendingSteps(), 1);
+    ASSERT_TRUE(mixed.Build({{3, true}}));
+    EXPECT_EQ(*mixed.Current(), (SwitchPosition{0, 1}));
+}
+
+TEST(Selection, CancelBeforeOrAfterTheBuildAndItsOrderWithClose) {
+    SwitcherSelection early;  // Escape while the window is built: goes unshown
+    EXPECT_FALSE(early.RequestCancel());
+    EXPECT_FALSE(early.RequestClose());  // Alt's release after it changes nothing
+    ASSERT_TRUE(early.Build({{2, true}}));
+    EXPECT_TRUE(early.CancelDue());
+    EXPECT_FALSE(early.CloseDue());
+    EXPECT_TRUE(early.RequestCancel());
+    EXPECT_TRUE(early.Cancelled());
+
+    SwitcherSelection shown;
+    ASSERT_TRUE(shown.Build({{2, true}}));
+    EXPECT_TRUE(shown.RequestCancel());
+    EXPECT_TRUE(shown.Closing());
+    EXPECT_TRUE(shown.Cancelled());
+    EXPECT_FALSE(shown.RequestClose());  // already going, without activation
+    shown.Advance();
+    EXPECT_EQ(*shown.Current(), (SwitchPosition{0, 0}));
+
+    SwitcherSelection closed;
+    ASSERT_TRUE(closed.Build({{2, true}}));
+    EXPECT_TRUE(closed.RequestClose());
+    EXPECT_FALSE(closed.RequestCancel());
+    EXPECT_FALSE(closed.Cancelled());
 }
 
 // ---- listed windows and texts ---------------------------------------------------------
@@ -360,6 +526,22 @@ TEST(Apps, QualificationRules) {
     EXPECT_FALSE(qualifies([](AppWindowFacts& f) { f.visible = false; }));
     EXPECT_FALSE(qualifies([](AppWindowFacts& f) { f.title = ""; }));
     EXPECT_FALSE(qualifies([](AppWindowFacts& f) { f.exStyle = 0x80 | 0x8; }));  // tool window
+    EXPECT_FALSE(qualifies([](AppWindowFacts& f) { f.cloaked = true; }));  // another virtual desktop's
+    EXPECT_FALSE(qualifies([](AppWindowFacts& f) { f.shellWindow = true; }));  // "Program Manager"
+}
+
+TEST(Texts, LongTextsEndWithAnEllipsisWhereTheyDoNotFit) {
+    const auto width = [](std::string_view s) { return static_cast<int>(s.size()) * 6; };  // 6 px a character
+    EXPECT_EQ(FitWithEllipsis("Notepad", 42, width), "Notepad");
+    EXPECT_EQ(FitWithEllipsis("Notepad", 41, width), "Not...");  // 6 characters of room
+    EXPECT_EQ(FitWithEllipsis("Untitled - Notepad", 72, width), "Untitled...");  // no blank before the dots
+    EXPECT_EQ(FitWithEllipsis("Notepad", 12, width), "..");
+    EXPECT_EQ(FitWithEllipsis("Notepad", 0, width), "");
+    const std::string title(300, 'W');
+    const std::string fitted = FitWithEllipsis(title, 185, width);
+    EXPECT_LE(width(fitted), 185);
+    EXPECT_GT(width(fitted), 185 - 6);
+    EXPECT_EQ(fitted.substr(fitted.size() - 3), "...");
 }
 
 TEST(Texts, MemoryPriorityAndMemoryFigures) {
@@ -387,6 +569,37 @@ TEST(Texts, MemoryPriorityAndMemoryFigures) {
     EXPECT_EQ(m.SwapUsage, 88);  // 12.5 -> 12
     EXPECT_EQ(SwapUsagePercent(300, 800), 62);  // 37.5 -> 38
     EXPECT_EQ(SwapUsagePercent(5, 0), 0);
+}
+
+TEST(Texts, MemoryFiguresAbove4GbComeFromTheExtendedStatus) {
+    // 16 GB of memory, 24 GB of commit limit, 6 GB of it free: GlobalMemoryStatus cannot
+    // tell these; GlobalMemoryStatusEx can.
+    MemoryStatusEx s;
+    s.MemoryLoad = 40;
+    s.TotalPhys = 16ull << 30;
+    s.AvailPhys = 3ull << 30;
+    s.TotalPageFile = 24ull << 30;
+    s.AvailPageFile = 6ull << 30;
+    s.TotalVirtual = 2ull << 30;
+    s.AvailVirtual = 1ull << 30;
+    const MemoryFigures m = MemoryFiguresFrom(s);
+    EXPECT_EQ(m.MemoryLoad, 40);
+    EXPECT_EQ(m.SwapUsage, 75);  // 25 % free
+    EXPECT_EQ(m.PhysicalTotal, -1);  // 32 bits cannot hold it
+    EXPECT_EQ(m.PhysicalFree, static_cast<std::int32_t>(3u << 30));  // bit for bit: negative
+    EXPECT_EQ(m.VirtualTotal, static_cast<std::int32_t>(2u << 30));
+    EXPECT_EQ(m.SwapFileSize, -1);
+    EXPECT_EQ(m.PhysicalTotalBytes, 16ull << 30);
+    EXPECT_EQ(m.PageFileFreeBytes, 6ull << 30);
+    // Below 4 GB both give the same figures.
+    MemoryStatus small;
+    small.MemoryLoad = 40;
+    small.TotalPageFile = 800, small.AvailPageFile = 100;
+    MemoryStatusEx same;
+    same.MemoryLoad = 40;
+    same.TotalPageFile = 800, same.AvailPageFile = 100;
+    EXPECT_EQ(MemoryFiguresFrom(same).SwapUsage, MemoryFiguresFrom(small).SwapUsage);
+    EXPECT_EQ(MemoryFiguresFrom(same).SwapFileSize, 700);
 }
 
 }  // namespace

@@ -1,12 +1,21 @@
 // Task switching with real desktops and windows: the Alt+Tab switcher driven by SendInput
-// through the installed hook, and the floating button with its register-convention callback.
+// through the installed hooks (on threads of the library's own, one per desktop), and the
+// floating button with its register-convention callback.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "harness.h"
 #include "switching/alttab_ids.h"
@@ -71,19 +80,86 @@ void PublishMainWindow(HWND wnd) {
     CloseHandle(map);
 }
 
+double NowMs() {
+    LARGE_INTEGER f, c;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&c);
+    return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+void SendKey(WORD vk, bool down) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &in, sizeof in);
+}
+
+// The keyboard through SendInput, key by key, pumping the calling thread in between.
+//
+// Wine forgets injected keys whenever a window of the process becomes active: it takes the
+// keyboard state from the X server then, which never saw them. The switcher takes the focus
+// when it shows, and from then on Alt reads as up though the test still holds it, and the
+// hook (which checks its record of Alt against the key's real state) takes it as released.
+// So before each key event this keyboard sends the key-downs of the keys it holds again, as
+// a keyboard's autorepeat does; where nothing was forgotten (Windows, and real key events
+// from the X server, as alt_tab_real_keys.sh sends them) that changes nothing.
+class Keyboard {
+public:
+    void Down(WORD vk) {
+        Repeat();
+        held_.push_back(vk);
+        Send(vk, true);
+    }
+    void Up(WORD vk) {
+        held_.erase(std::remove(held_.begin(), held_.end(), vk), held_.end());
+        Repeat();
+        Send(vk, false);
+    }
+    void Press(WORD vk) {
+        Repeat();
+        Send(vk, true);
+        Repeat();
+        Send(vk, false);
+    }
+
+private:
+    void Repeat() const {
+        for (WORD h : held_) Send(h, true);
+    }
+    static void Send(WORD vk, bool down) {
+        SendKey(vk, down);
+        harness::Pump(30);
+    }
+    std::vector<WORD> held_;
+};
+
 void Keys(std::initializer_list<std::pair<WORD, bool>> keys) {
     for (auto [vk, down] : keys) {
-        INPUT in{};
-        in.type = INPUT_KEYBOARD;
-        in.ki.wVk = vk;
-        in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-        SendInput(1, &in, sizeof in);
+        SendKey(vk, down);
         harness::Pump(30);
     }
 }
-void Tab() { Keys({{VK_TAB, true}, {VK_TAB, false}}); }
 
 HWND Switcher() { return FindWindowA("TVexloAltTabWnd", nullptr); }
+
+// Pumps until the switcher shows (or the time is up).
+HWND WaitForSwitcher(DWORD ms = 3000) {
+    HWND wnd = nullptr;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        harness::Pump(10);
+        wnd = Switcher();
+        if (wnd && IsWindowVisible(wnd)) return wnd;
+    }
+    return nullptr;
+}
+
+bool WaitGone(HWND wnd, DWORD ms = 2000) {
+    const DWORD start = GetTickCount();
+    while (IsWindow(wnd) && GetTickCount() - start < ms) harness::Pump(10);
+    return !IsWindow(wnd);
+}
 
 int Selected(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)); }
 
@@ -97,6 +173,116 @@ std::string ItemText(HWND list, int index) {
     return text;
 }
 
+int ThreadCount() {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 t{};
+    t.dwSize = sizeof t;
+    int n = 0;
+    for (BOOL more = Thread32First(snap, &t); more; more = Thread32Next(snap, &t))
+        if (t.th32OwnerProcessID == GetCurrentProcessId()) ++n;
+    CloseHandle(snap);
+    return n;
+}
+
+std::uint32_t AltTabHook(std::uint32_t install) { return harness::CallStdcall("AltTabHook", {install}).value & 0xFF; }
+
+// A low-level hook installed before the library's: the system calls it after the library's,
+// when that one passes the event on. Records what reaches it.
+class NextHook {
+public:
+    NextHook() {
+        self_ = this;
+        ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        thread_ = CreateThread(nullptr, 0, &Run, this, 0, &id_);
+        WaitForSingleObject(ready_, 5000);
+    }
+    ~NextHook() {
+        PostThreadMessageA(id_, WM_QUIT, 0, 0);
+        WaitForSingleObject(thread_, 5000);
+        CloseHandle(thread_);
+        CloseHandle(ready_);
+        self_ = nullptr;
+    }
+    bool Installed() const { return hook_ != nullptr; }
+    // Key-downs (WM_KEYDOWN or WM_SYSKEYDOWN) or key-ups of the key that reached it.
+    int Count(DWORD vk, bool down) const {
+        std::lock_guard<std::mutex> hold(mu_);
+        int n = 0;
+        for (auto [msg, key] : seen_)
+            if (key == vk && ((msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) == down)) ++n;
+        return n;
+    }
+    void Clear() {
+        std::lock_guard<std::mutex> hold(mu_);
+        seen_.clear();
+    }
+
+private:
+    static DWORD WINAPI Run(void* param) {
+        auto* self = static_cast<NextHook*>(param);
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        self->hook_ = SetWindowsHookExA(WH_KEYBOARD_LL, &Proc, GetModuleHandleA(nullptr), 0);
+        SetEvent(self->ready_);
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+        UnhookWindowsHookEx(self->hook_);
+        return 0;
+    }
+    static LRESULT CALLBACK Proc(int code, WPARAM wp, LPARAM lp) {
+        if (code == HC_ACTION && self_) {
+            std::lock_guard<std::mutex> hold(self_->mu_);
+            self_->seen_.push_back({static_cast<UINT>(wp), reinterpret_cast<const KBDLLHOOKSTRUCT*>(lp)->vkCode});
+        }
+        return CallNextHookEx(nullptr, code, wp, lp);
+    }
+    static inline NextHook* self_ = nullptr;
+    HANDLE ready_ = nullptr, thread_ = nullptr;
+    DWORD id_ = 0;
+    HHOOK hook_ = nullptr;
+    mutable std::mutex mu_;
+    std::vector<std::pair<UINT, DWORD>> seen_;
+};
+
+// Runs fn on a thread of this process attached to the named desktop (only a thread without
+// windows or hooks can be), and waits for it.
+void OnDesktop(const std::string& desktop, const std::function<void()>& fn) {
+    std::thread t([&] {
+        HDESK d = OpenDesktopA(desktop.c_str(), 0, FALSE, GENERIC_ALL);
+        ASSERT_NE(d, nullptr) << desktop;
+        ASSERT_TRUE(SetThreadDesktop(d)) << desktop;
+        fn();
+        // The desktop handle goes with the process: a thread's own desktop cannot be closed.
+    });
+    t.join();
+}
+
+// Makes the gathering of the desktops' windows slow while it lives: the library reads each
+// window's title through GetWindowTextA, on its worker threads; each read here takes 150 ms.
+int WINAPI SlowGetWindowTextA(HWND wnd, LPSTR text, int size) {
+    Sleep(150);
+    return GetWindowTextA(wnd, text, size);
+}
+struct SlowGathering {
+    harness::ImportHook hook{"user32.dll", "GetWindowTextA", reinterpret_cast<void*>(&SlowGetWindowTextA)};
+};
+
+// The profile (seed arguments) and the helper's windows (ID:COUNT[:FLAGS]), the host's
+// window published; the windows are given time to settle (activation included, which makes
+// Wine forget injected keys) before anything is pressed.
+struct Scene {
+    harness::Recorder host;
+    std::unique_ptr<WindowsHelper> helper;
+    bool Ready(const std::string& seed, const std::string& jobs) {
+        if (!harness::Vexlo()) return false;  // holds the shared blocks the seed writes to
+        if (!RunHostCommand("seed Switching s3cret " + seed)) return false;
+        helper = std::make_unique<WindowsHelper>(jobs);
+        if (!helper->Ready()) return false;
+        PublishMainWindow(host.hwnd());
+        harness::Pump(300);
+        return true;
+    }
+};
+
 TEST(AltTabSwitcher, ListsEveryDesktopsWindowsAdvancesWithTabAndActivatesOnAltUp) {
     ASSERT_NE(harness::Vexlo(), nullptr);  // holds the shared blocks the seed writes to
     ASSERT_TRUE(RunHostCommand("seed Switching s3cret 1:Main 3001:Office -7:Off:Off:disabled"));
@@ -107,17 +293,18 @@ TEST(AltTabSwitcher, ListsEveryDesktopsWindowsAdvancesWithTabAndActivatesOnAltUp
     // A titled window of the hook's own process is never listed.
     HWND own = CreateWindowA("STATIC", "Own window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
                              nullptr, nullptr, nullptr);
+    harness::Pump(300);
 
     const harness::StdcallResult installed = harness::CallStdcall("AltTabHook", {1});
     EXPECT_EQ(installed.value & 0xFF, 1u);
     EXPECT_EQ(installed.stackDelta, 0);
 
-    Keys({{VK_MENU, true}, {VK_TAB, true}, {VK_TAB, false}});
-    HWND wnd = nullptr;
-    for (int i = 0; i < 200 && !(wnd = Switcher()); ++i) harness::Pump(10);
+    Keyboard kb;
+    kb.Down(VK_MENU);
+    kb.Press(VK_TAB);
+    HWND wnd = WaitForSwitcher();
     ASSERT_NE(wnd, nullptr);
     harness::Pump(100);
-    EXPECT_TRUE(IsWindowVisible(wnd));
     const harness::Dialog d(wnd);
 
     // One group per enabled desktop with windows, in settings order; only titled
@@ -143,36 +330,474 @@ TEST(AltTabSwitcher, ListsEveryDesktopsWindowsAdvancesWithTabAndActivatesOnAltUp
     EXPECT_EQ(reinterpret_cast<HWND>(host.Messages()[0].wp), wnd);
 
     // Tabs run through the desktop's windows, on to the next desktop, and wrap around.
-    Tab();
+    kb.Press(VK_TAB);
     EXPECT_EQ(Selected(mainList), 1);
-    Tab();
+    kb.Press(VK_TAB);
     EXPECT_EQ(Selected(officeList), 0);
     EXPECT_EQ(d.Text(id::lDesk), "Office");
-    Tab();
-    Tab();
+    kb.Press(VK_TAB);
+    kb.Press(VK_TAB);
     EXPECT_EQ(Selected(officeList), 2);
-    Tab();
+    kb.Press(VK_TAB);
     EXPECT_EQ(d.Text(id::lDesk), "Main");
     EXPECT_EQ(d.Text(id::lWnd), "Desk 1 window 1");
-    Tab();
+    kb.Press(VK_TAB);
     EXPECT_EQ(d.Text(id::lWnd), "Desk 1 window 0");
 
-    // Escape does not cancel; releasing Alt activates the chosen window, restored.
-    Keys({{VK_ESCAPE, true}, {VK_ESCAPE, false}});
-    EXPECT_TRUE(IsWindow(wnd));
+    // Releasing Alt activates the chosen window, restored.
     HWND chosen = FindWindowA("VexloHostApp", "Desk 1 window 0");
     ASSERT_NE(chosen, nullptr);
     EXPECT_TRUE(IsIconic(chosen));
-    Keys({{VK_MENU, false}});
-    harness::Pump(200);
-    EXPECT_FALSE(IsWindow(wnd));
+    kb.Up(VK_MENU);
+    EXPECT_TRUE(WaitGone(wnd));
     EXPECT_FALSE(IsIconic(chosen));
     EXPECT_EQ(GetForegroundWindow(), chosen);
+    EXPECT_EQ(host.Count(WM_USER + 9), 1u);
 
     // Any value but 1 removes the hook; nothing is left to remove then.
     EXPECT_EQ(harness::CallStdcall("AltTabHook", {2}).value, 1u);
     EXPECT_EQ(harness::CallStdcall("AltTabHook", {0}).value, 0u);
     DestroyWindow(own);
+}
+
+TEST(AltTabSwitcher, AltShiftTabMovesBackwardsWithWrapAndActivatesOnTheChosenDesktop) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main 3001:Office", "1:2 3001:3"));
+    ASSERT_EQ(AltTabHook(1), 1u);
+    Keyboard kb;
+    kb.Down(VK_MENU);
+    kb.Down(VK_SHIFT);
+    kb.Press(VK_TAB);
+    HWND wnd = WaitForSwitcher();
+    ASSERT_NE(wnd, nullptr);
+    const harness::Dialog d(wnd);
+    HWND mainList = d.Item(id::ViewOf(0)), officeList = d.Item(id::ViewOf(1));
+    // Opened with Shift: one before the usual first item (item 0 of Main), which wraps to
+    // the last window of the last desktop with windows.
+    EXPECT_EQ(Selected(officeList), 2);
+    EXPECT_EQ(d.Text(id::lWnd), "Desk 3001 window 0");
+    kb.Press(VK_TAB);
+    EXPECT_EQ(Selected(officeList), 1);
+    kb.Up(VK_SHIFT);
+    kb.Press(VK_TAB);  // forwards again
+    EXPECT_EQ(Selected(officeList), 2);
+    kb.Press(VK_TAB);
+    EXPECT_EQ(Selected(mainList), 0);
+    kb.Down(VK_SHIFT);
+    kb.Press(VK_TAB);  // back across the wrap
+    EXPECT_EQ(Selected(officeList), 2);
+    kb.Up(VK_SHIFT);
+    EXPECT_EQ(scene.host.Count(WM_USER + 9), 1u);
+
+    // Released: the chosen window, minimized on the Office desktop, is restored and becomes
+    // the foreground window of its own desktop (after SwitchDesktop, by a thread on it).
+    kb.Up(VK_MENU);
+    EXPECT_TRUE(WaitGone(wnd));
+    harness::Pump(200);
+    OnDesktop("Vexlo_3001", [] {
+        HWND chosen = FindWindowA("VexloHostApp", "Desk 3001 window 0");
+        ASSERT_NE(chosen, nullptr);
+        EXPECT_FALSE(IsIconic(chosen));
+        EXPECT_EQ(GetForegroundWindow(), chosen);
+    });
+    EXPECT_EQ(AltTabHook(0), 1u);
+}
+
+TEST(AltTabSwitcher, EscapeWithAltHeldClosesWithoutActivatingAndIsSwallowed) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main", "1:3"));
+    NextHook next;
+    ASSERT_TRUE(next.Installed());
+    ASSERT_EQ(AltTabHook(1), 1u);
+    HWND before = GetForegroundWindow();
+    HWND second = FindWindowA("VexloHostApp", "Desk 1 window 1");
+    ASSERT_NE(second, nullptr);
+
+    Keyboard kb;
+    kb.Down(VK_MENU);
+    kb.Press(VK_TAB);
+    HWND wnd = WaitForSwitcher();
+    ASSERT_NE(wnd, nullptr);
+    kb.Press(VK_TAB);  // "Desk 1 window 1" chosen
+    EXPECT_EQ(harness::Dialog(wnd).Text(id::lWnd), "Desk 1 window 1");
+    next.Clear();
+    kb.Press(VK_ESCAPE);
+    EXPECT_TRUE(WaitGone(wnd));
+    EXPECT_EQ(next.Count(VK_ESCAPE, true), 0);  // swallowed, key-down and key-up
+    EXPECT_EQ(next.Count(VK_ESCAPE, false), 0);
+    // Alt's release afterwards does nothing, and is passed on.
+    kb.Up(VK_MENU);
+    harness::Pump(300);
+    EXPECT_EQ(next.Count(VK_MENU, false), 1);
+    EXPECT_EQ(Switcher(), nullptr);
+    EXPECT_EQ(scene.host.Count(WM_USER + 9), 1u);
+    EXPECT_NE(GetForegroundWindow(), second);
+    EXPECT_EQ(GetForegroundWindow(), before);
+
+    // Escape with Alt held but no switcher is passed on (Alt+Esc is the system's).
+    next.Clear();
+    kb.Down(VK_MENU);
+    kb.Press(VK_ESCAPE);
+    kb.Up(VK_MENU);
+    EXPECT_EQ(next.Count(VK_ESCAPE, true), 1);
+    EXPECT_EQ(AltTabHook(0), 1u);
+}
+
+TEST(AltTabSwitcher, EscapeWhileTheSwitcherIsBuiltShowsNothingAndTellsTheHostNothing) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main", "1:3"));
+    SlowGathering slow;  // 450 ms
+    ASSERT_TRUE(slow.hook.Installed());
+    ASSERT_EQ(AltTabHook(1), 1u);
+    bool everShown = false;
+    ASSERT_TRUE(harness::Drive([&] {
+        SendKey(VK_MENU, true);
+        SendKey(VK_TAB, true);
+        SendKey(VK_TAB, false);
+        Sleep(50);
+        SendKey(VK_ESCAPE, true);
+        SendKey(VK_ESCAPE, false);
+        SendKey(VK_MENU, false);
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < 1500) {
+            if (HWND w = Switcher(); w && IsWindowVisible(w)) everShown = true;
+            Sleep(5);
+        }
+    }));
+    EXPECT_FALSE(everShown);
+    EXPECT_EQ(Switcher(), nullptr);
+    EXPECT_EQ(scene.host.Count(WM_USER + 9), 0u);
+    EXPECT_EQ(AltTabHook(0), 1u);
+}
+
+LRESULT CALLBACK BusyProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_APP) Sleep(3000);
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+TEST(AltTabHook, AWindowThreadBusyForThreeSecondsDoesNotDelayTheHooksDecisions) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main", "1:3"));
+    NextHook next;
+    ASSERT_EQ(AltTabHook(1), 1u);
+    // A window of the window thread whose handler sleeps, as a busy host's would.
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = &BusyProc;
+    wc.lpszClassName = "BusyHost";
+    RegisterClassA(&wc);
+    HWND busy = CreateWindowA("BusyHost", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+
+    std::vector<double> took;
+    HWND during = reinterpret_cast<HWND>(1);
+    int tabsPassedOn = -1;
+    double busyFor = 0;
+    HWND shown = nullptr;
+    ASSERT_TRUE(harness::Drive([&] {
+        const double start = NowMs();
+        PostMessageA(busy, WM_APP, 0, 0);
+        Sleep(300);  // the window thread sleeps in the handler from here
+        for (auto [vk, down] : {std::pair<WORD, bool>{VK_MENU, true}, {VK_TAB, true}, {VK_TAB, false},
+                                {VK_TAB, true}, {VK_TAB, false}}) {
+            const double t0 = NowMs();
+            SendKey(vk, down);  // returns once the hooks have answered
+            took.push_back(NowMs() - t0);
+        }
+        during = Switcher();  // the window thread has not built it yet
+        tabsPassedOn = next.Count(VK_TAB, true);
+        harness::WaitUntil([&] { return (shown = Switcher()) && IsWindowVisible(shown); }, 8000);
+        busyFor = NowMs() - start;
+    }));
+    // Each key was decided at once: with the hook on the busy thread, Wine waits 2 s for each
+    // (and Windows gives up after LowLevelHooksTimeout, then removes the hook).
+    ASSERT_EQ(took.size(), 5u);
+    for (double ms : took) EXPECT_LT(ms, 500.0);
+    EXPECT_EQ(during, nullptr);
+    EXPECT_EQ(tabsPassedOn, 0);  // both Tabs swallowed while the thread slept
+    EXPECT_GT(busyFor, 3000.0);
+    // Once the thread is free it builds the switcher with both Tabs taken: open, then one on.
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(Selected(harness::Dialog(shown).Item(id::ViewOf(0))), 1);
+    EXPECT_EQ(scene.host.Count(WM_USER + 9), 1u);
+    Keys({{VK_MENU, false}});
+    EXPECT_TRUE(WaitGone(shown));
+    EXPECT_EQ(AltTabHook(0), 1u);
+    DestroyWindow(busy);
+}
+
+TEST(AltTabHook, AltReleasedWhileTheHookWasOffNeverSticks) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main", "1:2"));
+    NextHook next;
+    ASSERT_EQ(AltTabHook(1), 1u);
+    Keys({{VK_MENU, true}});
+    EXPECT_EQ(AltTabHook(0), 1u);
+    Keys({{VK_MENU, false}});  // the hook never sees it
+    ASSERT_EQ(AltTabHook(1), 1u);
+    next.Clear();
+    for (int i = 0; i < 3; ++i) Keys({{VK_TAB, true}, {VK_TAB, false}});
+    harness::Pump(300);
+    // Plain Tabs, all passed on to the next hook in the chain; no switcher.
+    EXPECT_EQ(next.Count(VK_TAB, true), 3);
+    EXPECT_EQ(next.Count(VK_TAB, false), 3);
+    EXPECT_EQ(Switcher(), nullptr);
+    EXPECT_EQ(scene.host.Count(WM_USER + 9), 0u);
+    EXPECT_EQ(AltTabHook(0), 1u);
+}
+
+TEST(AltTabHook, InstallingTwiceLeavesOneHookAndRemovingStopsAndJoinsItsThreads) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main 3001:Office", "1:2 3001:2"));
+    NextHook next;
+    const int before = ThreadCount();
+    ASSERT_EQ(AltTabHook(1), 1u);
+    const int once = ThreadCount();
+    EXPECT_GE(once - before, 2);  // Default and Vexlo_3001 at least, one thread each
+    ASSERT_EQ(AltTabHook(1), 1u);
+    EXPECT_EQ(ThreadCount(), once);
+    // One removal takes every hook away: Alt+Tab reaches the next hook.
+    EXPECT_EQ(AltTabHook(0), 1u);
+    EXPECT_EQ(ThreadCount(), before);  // joined
+    next.Clear();
+    Keys({{VK_MENU, true}, {VK_TAB, true}, {VK_TAB, false}, {VK_MENU, false}});
+    harness::Pump(300);
+    EXPECT_EQ(next.Count(VK_TAB, true), 1);
+    EXPECT_EQ(Switcher(), nullptr);
+    EXPECT_EQ(AltTabHook(0), 0u);
+}
+
+TEST(AltTabHook, EveryProductDesktopHasItsOwnHookIncludingOnesMadeLater) {
+    // A low-level hook sees only the keys of its own desktop; under Wine, input sent by a
+    // thread goes to that thread's desktop.
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main 3001:Office 4001:Later", "1:1 3001:2"));
+    ASSERT_EQ(AltTabHook(1), 1u);
+    WindowsHelper later("4001:2");  // its desktop is made after the installation
+    ASSERT_TRUE(later.Ready());
+    harness::Pump(3000);  // the hooks look for new desktops every 2 s
+
+    for (const char* desktop : {"Vexlo_3001", "Vexlo_4001"}) {
+        const size_t heard = scene.host.Count(WM_USER + 9);
+        HWND shown = nullptr;
+        ASSERT_TRUE(harness::Drive([&] {
+            OnDesktop(desktop, [] {
+                SendKey(VK_MENU, true);
+                SendKey(VK_TAB, true);
+                SendKey(VK_TAB, false);
+            });
+            // Looked for from this desktop: FindWindow sees only its caller's desktop.
+            harness::WaitUntil([&] { return (shown = Switcher()) && IsWindowVisible(shown); }, 3000);
+            OnDesktop(desktop, [] { SendKey(VK_MENU, false); });
+        })) << desktop;
+        EXPECT_NE(shown, nullptr) << desktop;
+        EXPECT_EQ(scene.host.Count(WM_USER + 9), heard + 1) << desktop;
+        EXPECT_TRUE(WaitGone(shown)) << desktop;
+    }
+    EXPECT_EQ(AltTabHook(0), 1u);
+}
+
+TEST(AltTabSwitcher, LongTitlesEndWithAnEllipsisInTheSelectedItemAndTheLabel) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main", "1:2:l"));
+    ASSERT_EQ(AltTabHook(1), 1u);
+    Keyboard kb;
+    kb.Down(VK_MENU);
+    kb.Press(VK_TAB);
+    HWND wnd = WaitForSwitcher();
+    ASSERT_NE(wnd, nullptr);
+    harness::Pump(100);
+    const harness::Dialog d(wnd);
+    HWND list = d.Item(id::ViewOf(0));
+    const std::string title = ItemText(list, 0);
+    ASSERT_GT(title.size(), 100u);
+    ASSERT_EQ(Selected(list), 0);
+
+    // The label: the start of the title and "...", within its 185 pixels.
+    const std::string shown = d.Text(id::lWnd);
+    ASSERT_GE(shown.size(), 4u);
+    EXPECT_EQ(shown.substr(shown.size() - 3), "...");
+    EXPECT_EQ(title.compare(0, shown.size() - 3, shown, 0, shown.size() - 3), 0);
+    HWND label = d.Item(id::lWnd);
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    EXPECT_LE(size.cx, harness::ClientRect(label).right);
+
+    // The selected item: its label stays within its item (no title unfolded over the items
+    // below it), the list has the focus, the item the selection but not the focus state.
+    RECT text{LVIR_LABEL, 0, 0, 0}, bounds{LVIR_BOUNDS, 0, 0, 0}, other{LVIR_LABEL, 0, 0, 0};
+    SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&text));
+    SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&bounds));
+    SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&other));
+    // A few lines at most, ending with an ellipsis (Windows draws two, Wine three; unfolded,
+    // the title takes some fifteen).
+    HDC listDc = GetDC(list);
+    HGDIOBJ listOld = SelectObject(listDc, reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    TEXTMETRICA line{};
+    GetTextMetricsA(listDc, &line);
+    SelectObject(listDc, listOld);
+    ReleaseDC(list, listDc);
+    EXPECT_LE(text.bottom - text.top, 3 * line.tmHeight + 2);
+    EXPECT_LE(text.bottom, bounds.bottom);
+    EXPECT_LT(bounds.bottom - bounds.top, 32 + 4 * line.tmHeight);
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMSTATE, 0, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED);
+    EXPECT_EQ(GetFocus(), list);
+    kb.Up(VK_MENU);
+    EXPECT_TRUE(WaitGone(wnd));
+    EXPECT_EQ(AltTabHook(0), 1u);
+}
+
+TEST(AltTabSwitcher, LayoutBevelsFlatScrollBarsAndTheShellWindowLeftOut) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main 3001:Office", "1:2 3001:2:s"));
+    bool shellSet = false;
+    OnDesktop("Vexlo_3001", [&] { shellSet = GetShellWindow() == FindWindowA("VexloHostApp", "Program Manager"); });
+    ASSERT_EQ(AltTabHook(1), 1u);
+    Keyboard kb;
+    kb.Down(VK_MENU);
+    kb.Press(VK_TAB);
+    HWND wnd = WaitForSwitcher();
+    ASSERT_NE(wnd, nullptr);
+    harness::Pump(300);
+    const harness::Dialog d(wnd);
+
+    // A 1-px raised bevel and the border width of 3 for Panel1, the same again for Panel3:
+    // sb at (8, 8), Panel2's contents from (356, 8).
+    harness::ExpectPlaces(wnd, {
+        {id::sb, 8, 8, 348, 464, nullptr},
+        {id::lDeskCaption, 364, 16, -1, -1, "Desktop:"},
+        {id::lPriorityCaption, 364, 96, -1, -1, "Priority:"},
+        {id::lDesk, 436, 16, 185, 13, nullptr},
+        {id::GroupBox3, 364, 144, 265, 105, "CPU usage"},
+        {id::GroupBox2, 364, 256, 265, 105, "Memory usage"},
+        {id::GroupBox1, 367, 368, 265, 105, "Swap file usage"},
+    });
+    // Panel1's raised bevel at the edge, Panel3's lowered one 4 px in.
+    HDC dc = GetDC(wnd);
+    const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT), dark = GetSysColor(COLOR_BTNSHADOW);
+    EXPECT_EQ(GetPixel(dc, 0, 0), light);
+    EXPECT_EQ(GetPixel(dc, 320, 0), light);
+    EXPECT_EQ(GetPixel(dc, 0, 240), light);
+    EXPECT_EQ(GetPixel(dc, 639, 240), dark);
+    EXPECT_EQ(GetPixel(dc, 320, 479), dark);
+    EXPECT_EQ(GetPixel(dc, 4, 4), dark);
+    EXPECT_EQ(GetPixel(dc, 320, 4), dark);
+    EXPECT_EQ(GetPixel(dc, 635, 240), light);
+    EXPECT_EQ(GetPixel(dc, 320, 475), light);
+    EXPECT_EQ(GetPixel(dc, 2, 240), GetSysColor(COLOR_BTNFACE));  // Panel1's border width
+    ReleaseDC(wnd, dc);
+
+    // The desktops' lists have flat scroll bars.
+    for (int entry : {0, 1}) {
+        HWND list = d.Item(id::ViewOf(entry));
+        ASSERT_NE(list, nullptr);
+        EXPECT_TRUE(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FLATSB) << entry;
+    }
+    // The shell's desktop window is left out: Office shows its two windows only.
+    if (shellSet) {
+        HWND office = d.Item(id::ViewOf(1));
+        ASSERT_EQ(SendMessageA(office, LVM_GETITEMCOUNT, 0, 0), 2);
+        for (int i = 0; i < 2; ++i) EXPECT_NE(ItemText(office, i), "Program Manager");
+    } else {
+        ADD_FAILURE() << "the helper could not make its shell window";
+    }
+    kb.Up(VK_MENU);
+    EXPECT_TRUE(WaitGone(wnd));
+    EXPECT_EQ(AltTabHook(0), 1u);
+}
+
+// What the window thread's message retrieval hands out: the switcher's timer ticks, and
+// whether the window showed at the time.
+struct Tick {
+    UINT_PTR id;
+    bool visible;
+};
+std::vector<Tick> g_ticks;
+HHOOK g_getMessage = nullptr;
+LRESULT CALLBACK RecordTicks(int code, WPARAM wp, LPARAM lp) {
+    if (code == HC_ACTION && wp == PM_REMOVE) {
+        const MSG& m = *reinterpret_cast<const MSG*>(lp);
+        char cls[64] = {};
+        if (m.message == WM_TIMER && m.hwnd && GetClassNameA(m.hwnd, cls, sizeof cls) &&
+            std::strcmp(cls, "TVexloAltTabWnd") == 0)
+            g_ticks.push_back({m.wParam, IsWindowVisible(m.hwnd) != FALSE});
+    }
+    return CallNextHookEx(g_getMessage, code, wp, lp);
+}
+
+TEST(AltTabSwitcher, BothTimersRunFromCreationSoTheChartsHaveSamplesWhenItShows) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main", "1:3"));
+    SlowGathering slow;  // 450 ms, during which the window exists and dispatches its messages
+    ASSERT_TRUE(slow.hook.Installed());
+    ASSERT_EQ(AltTabHook(1), 1u);
+    g_getMessage = SetWindowsHookExA(WH_GETMESSAGE, &RecordTicks, nullptr, GetCurrentThreadId());
+    ASSERT_NE(g_getMessage, nullptr);
+    Keyboard kb;
+    kb.Down(VK_MENU);
+    kb.Press(VK_TAB);
+    HWND wnd = WaitForSwitcher();
+    ASSERT_NE(wnd, nullptr);
+    harness::Pump(1200);
+    UnhookWindowsHookEx(g_getMessage);
+    int samplesBefore = 0, repaints = 0;
+    for (const Tick& t : g_ticks) {
+        if (t.id == 1 && !t.visible) ++samplesBefore;
+        if (t.id == 2) ++repaints;
+    }
+    EXPECT_GE(samplesBefore, 2);  // 100 ms samples taken while the lists were gathered
+    EXPECT_GE(repaints, 1);
+    // Each of them is on the chart when it shows: the 1-s repaint is the first paint with a
+    // curve (the window paints when it shows too, with the same values).
+    kb.Up(VK_MENU);
+    EXPECT_TRUE(WaitGone(wnd));
+    EXPECT_EQ(AltTabHook(0), 1u);
+}
+
+TEST(AltTabHook, UnloadingTheLibraryRemovesTheHookWithoutWaitingUnderTheLoaderLock) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main 3001:Office", "1:2 3001:2"));
+    NextHook next;
+    // A second copy of the library: loaded, hooked and unloaded on its own.
+    const std::string copy = harness::ExeDir() + "VexloUnloadCopy.dll";
+    ASSERT_TRUE(CopyFileA((harness::ExeDir() + "Vexlo.dll").c_str(), copy.c_str(), FALSE));
+    const int before = ThreadCount();
+    HMODULE lib = LoadLibraryA(copy.c_str());
+    ASSERT_NE(lib, nullptr);
+    auto hook = reinterpret_cast<BOOL(WINAPI*)(DWORD)>(reinterpret_cast<void*>(GetProcAddress(lib, "AltTabHook")));
+    ASSERT_NE(hook, nullptr);
+    ASSERT_EQ(hook(1) & 0xFF, 1);
+    EXPECT_GT(ThreadCount(), before);
+    // It works: Alt+Tab is swallowed and shows the copy's switcher.
+    next.Clear();
+    Keyboard kb;
+    kb.Down(VK_MENU);
+    kb.Press(VK_TAB);
+    HWND wnd = WaitForSwitcher();
+    EXPECT_NE(wnd, nullptr);
+    EXPECT_EQ(next.Count(VK_TAB, true), 0);
+    kb.Up(VK_MENU);
+    EXPECT_TRUE(WaitGone(wnd));
+
+    // Unloaded with the hooks in place: FreeLibrary returns at once, and nothing of the
+    // library runs afterwards (a hook thread running on would crash the process).
+    const double t0 = NowMs();
+    EXPECT_TRUE(FreeLibrary(lib));
+    EXPECT_LT(NowMs() - t0, 1500.0);
+    EXPECT_EQ(GetModuleHandleA("VexloUnloadCopy.dll"), nullptr);
+    // The hook threads end once the loader lets them.
+    for (DWORD start = GetTickCount(); ThreadCount() != before && GetTickCount() - start < 3000;) harness::Pump(50);
+    EXPECT_EQ(ThreadCount(), before);
+    next.Clear();
+    Keys({{VK_MENU, true}, {VK_TAB, true}, {VK_TAB, false}, {VK_MENU, false}});
+    harness::Pump(300);
+    EXPECT_EQ(next.Count(VK_TAB, true), 1);  // no hook swallows it any more
+    EXPECT_EQ(Switcher(), nullptr);
+    DeleteFileA(copy.c_str());
 }
 
 // The main program's callback: its argument arrives in EAX; EAX, ECX and EDX are its own.

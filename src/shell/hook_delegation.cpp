@@ -105,7 +105,7 @@ UniqueHandle StartHelper() {
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(file.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return {};
-    CloseHandle(pi.hThread);
+    const UniqueHandle thread(pi.hThread);
     return UniqueHandle(pi.hProcess);
 }
 

@@ -30,6 +30,15 @@ std::uint64_t BlockEnd(ByteSpan buffer, const PerfDataBlock& block) {
 constexpr std::uint64_t kMinInstanceBytes =
     sizeof(PerfInstanceDefinition) + sizeof(PerfCounterBlock) + sizeof(std::int64_t);
 
+// An instance's definition at `at`, whole inside the object.
+PerfInstanceDefinition ReadInstance(ByteSpan buffer, std::uint64_t at, std::uint64_t end) {
+    PerfInstanceDefinition instance;
+    if (!ReadAt(buffer, at, end, instance) || instance.ByteLength < sizeof(PerfInstanceDefinition) ||
+        instance.ByteLength > end - at)
+        Fail(kCannotReadPerfData);
+    return instance;
+}
+
 }  // namespace
 
 ProcessorObject FindProcessorObject(ByteSpan buffer) {
@@ -101,11 +110,7 @@ ProcessorSample ReadProcessorSample(ByteSpan buffer, const ProcessorObject& obje
     }
     at = definitionsEnd;
     for (int i = 0; i < instanceCount; ++i) {
-        PerfInstanceDefinition instance;
-        if (!ReadAt(buffer, at, object.end, instance) ||
-            instance.ByteLength < sizeof(PerfInstanceDefinition) ||
-            instance.ByteLength > object.end - at)
-            Fail(kCannotReadPerfData);
+        const PerfInstanceDefinition instance = ReadInstance(buffer, at, object.end);
         at += instance.ByteLength;
         PerfCounterBlock counters;
         if (!ReadAt(buffer, at, object.end, counters) ||
@@ -131,11 +136,7 @@ int FindInstanceNamed(ByteSpan buffer, const ProcessorObject& object, int instan
         Fail(kCannotReadPerfData);
     std::uint64_t at = object.offset + header.DefinitionLength;
     for (int i = 0; i < instanceCount; ++i) {
-        PerfInstanceDefinition instance;
-        if (!ReadAt(buffer, at, object.end, instance) ||
-            instance.ByteLength < sizeof(PerfInstanceDefinition) ||
-            instance.ByteLength > object.end - at)
-            Fail(kCannotReadPerfData);
+        const PerfInstanceDefinition instance = ReadInstance(buffer, at, object.end);
         // The name lies inside the instance's definition; without its null it must match.
         const std::uint64_t nameAt = at + instance.NameOffset;
         const std::uint64_t nameEnd = at + instance.ByteLength;

@@ -40,8 +40,9 @@ bool KeyExists(const std::string& key) {
     return true;
 }
 
-int Regsvr32(const std::string& args) {
-    HANDLE p = harness::StartProgram("regsvr32.exe /s " + args);
+// Runs a program of the system to its end; its exit code, -1 when it did not start.
+int RunToEnd(const std::string& command) {
+    HANDLE p = harness::StartProgram(command);
     if (!p) return -1;
     WaitForSingleObject(p, 30000);
     DWORD code = 1;
@@ -49,6 +50,7 @@ int Regsvr32(const std::string& args) {
     CloseHandle(p);
     return static_cast<int>(code);
 }
+int Regsvr32(const std::string& args) { return RunToEnd("regsvr32.exe /s " + args); }
 
 std::wstring Wide(const std::string& s) {
     std::wstring w(s.size() + 1, L'\0');
@@ -507,15 +509,7 @@ TEST_F(IconManager, BothBitnessesRegisterInTheirOwnViewsAndStandAlone) {
     ASSERT_NE(GetFileAttributesA(dll64.c_str()), INVALID_FILE_ATTRIBUTES) << dll64;
     // From a 32-bit process, system32 is the 32-bit folder; sysnative is the 64-bit one.
     const std::string regsvr32 = "C:\\windows\\syswow64\\regsvr32.exe", regsvr64 = "C:\\windows\\sysnative\\regsvr32.exe";
-    const auto run = [](const std::string& command) {
-        HANDLE p = harness::StartProgram(command);
-        if (!p) return -1;
-        WaitForSingleObject(p, 30000);
-        DWORD code = 1;
-        GetExitCodeProcess(p, &code);
-        CloseHandle(p);
-        return static_cast<int>(code);
-    };
+    const auto run = RunToEnd;
     ASSERT_EQ(run(regsvr32 + " /s \"" + dll32 + "\""), 0);
     ASSERT_EQ(run(regsvr64 + " /s \"" + dll64 + "\""), 0);
     EXPECT_NE(ServerIn(KEY_WOW64_32KEY).find("Vexlo.dll"), std::string::npos) << ServerIn(KEY_WOW64_32KEY);

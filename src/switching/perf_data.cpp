@@ -39,6 +39,15 @@ PerfInstanceDefinition ReadInstance(ByteSpan buffer, std::uint64_t at, std::uint
     return instance;
 }
 
+// An instance's counter block at `at`, whole inside the object.
+PerfCounterBlock ReadCounterBlock(ByteSpan buffer, std::uint64_t at, std::uint64_t end) {
+    PerfCounterBlock counters;
+    if (!ReadAt(buffer, at, end, counters) || counters.ByteLength < sizeof(PerfCounterBlock) ||
+        counters.ByteLength > end - at)
+        Fail(kCannotReadPerfData);
+    return counters;
+}
+
 }  // namespace
 
 ProcessorObject FindProcessorObject(ByteSpan buffer) {
@@ -112,11 +121,7 @@ ProcessorSample ReadProcessorSample(ByteSpan buffer, const ProcessorObject& obje
     for (int i = 0; i < instanceCount; ++i) {
         const PerfInstanceDefinition instance = ReadInstance(buffer, at, object.end);
         at += instance.ByteLength;
-        PerfCounterBlock counters;
-        if (!ReadAt(buffer, at, object.end, counters) ||
-            counters.ByteLength < sizeof(PerfCounterBlock) ||
-            counters.ByteLength > object.end - at)
-            Fail(kCannotReadPerfData);
+        const PerfCounterBlock counters = ReadCounterBlock(buffer, at, object.end);
         std::int64_t value;
         if (!ReadAt(buffer, at + counter.CounterOffset, at + counters.ByteLength, value))
             Fail(kCannotReadPerfData);
@@ -151,11 +156,7 @@ int FindInstanceNamed(ByteSpan buffer, const ProcessorObject& object, int instan
             if (same) return i;
         }
         at += instance.ByteLength;
-        PerfCounterBlock counters;
-        if (!ReadAt(buffer, at, object.end, counters) ||
-            counters.ByteLength < sizeof(PerfCounterBlock) ||
-            counters.ByteLength > object.end - at)
-            Fail(kCannotReadPerfData);
+        const PerfCounterBlock counters = ReadCounterBlock(buffer, at, object.end);
         at += counters.ByteLength;
     }
     return -1;

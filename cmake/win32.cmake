@@ -109,6 +109,9 @@ add_test(NAME build.Layering COMMAND ${CMAKE_COMMAND} -DSRC=${CMAKE_SOURCE_DIR}/
          -P ${CMAKE_SOURCE_DIR}/tests/build/layering.cmake)
 add_test(NAME build.OwnedHandles COMMAND ${CMAKE_COMMAND} -DROOT=${CMAKE_SOURCE_DIR}
          -P ${CMAKE_SOURCE_DIR}/tests/build/owned_handles.cmake)
+# The DLL is loaded into every Explorer: its size has a ceiling that merges must keep.
+add_test(NAME build.DllSize COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:Vexlo> -DLIMIT=550000
+         -P ${CMAKE_SOURCE_DIR}/tests/build/dll_size.cmake)
 add_test(NAME build.NoGlobalConstructors COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DOBJECTS_DIR=${CMAKE_BINARY_DIR}
          -P ${CMAKE_SOURCE_DIR}/tests/build/static_init.cmake)
 
@@ -172,7 +175,9 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   add_subdirectory(${VEXLO_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
   file(GLOB VEXLO_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/test_*.cpp)
-  add_executable(vexlo_wine_tests ${VEXLO_WINE_TESTS} tests/wine/harness.cpp)
+  # The test program links the DLL's own error-raising functions, so they are tested as
+  # the DLL links them: in place of the C++ runtime's.
+  add_executable(vexlo_wine_tests ${VEXLO_WINE_TESTS} tests/wine/harness.cpp src/frame/runtime_errors.cpp)
   target_include_directories(vexlo_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/wine)
   # The window base, the form layer and the process details are also tested directly,
   # linked into the test program.

@@ -2,15 +2,26 @@
 // The library's one error type. It carries a user-facing text; boundaries (exports,
 // hooks, COM methods, form event handlers) catch it and never let it reach a caller.
 #include <cstdint>
-#include <stdexcept>
+#include <exception>
 #include <string>
 #include <string_view>
 
 namespace vexlo {
 
-class Error : public std::runtime_error {
+// The text is shared between copies, so copying an error (as throwing does) cannot fail.
+// It derives from std::exception directly: the standard's string-carrying errors would
+// bring a second, reference-counted string implementation into the DLL.
+class Error : public std::exception {
 public:
-    explicit Error(const std::string& text) : std::runtime_error(text) {}
+    explicit Error(std::string_view text);
+    Error(const Error& other) noexcept;
+    Error& operator=(const Error& other) noexcept;
+    ~Error() override;
+    const char* what() const noexcept override;
+
+private:
+    struct Text;
+    Text* text_;
 };
 
 // A failed system call: carries the system's error code (a Win32 error), so boundaries

@@ -97,7 +97,9 @@ UniqueHandle StartHelper() {
     std::wstring file(path, length);
     file.resize(file.find_last_of(L'\\') + 1);
     file += hookchannel::kHelperFile;
-    std::wstring command = L"\"" + file + L"\" " + std::to_wstring(GetCurrentProcessId());
+    // Digits widened by hand: the wide formatter would bring a whole printf into the DLL.
+    const std::string id = std::to_string(GetCurrentProcessId());
+    std::wstring command = L"\"" + file + L"\" " + std::wstring(id.begin(), id.end());
     std::wstring desktop = StationAndDesktop();
     STARTUPINFOW si{};
     si.cb = sizeof si;

@@ -272,6 +272,23 @@ TEST(Guards, EachBoundaryGivesItsStatedResult) {
     EXPECT_FALSE(ran);
 }
 
+// The standard library's own fault reports, raised by the DLL's replacements (linked into
+// this program as into the DLL), are ordinary errors at every boundary, with their text.
+TEST(Guards, TheStandardLibrarysFaultsAreCaughtWithTheirText) {
+    std::string text = "abc";
+    EXPECT_EQ(Guarded<int>(-1, "export", [&] { return static_cast<int>(text.substr(5).size()); }), -1);
+    std::vector<int> none;
+    EXPECT_EQ(GuardedCom("com", [&]() -> HRESULT { return none.at(1); }), E_FAIL);
+    EXPECT_EQ(GuardedCom("com", []() -> HRESULT { return *std::allocator<int>().allocate(SIZE_MAX / 2); }),
+              E_OUTOFMEMORY);
+    try {
+        none.reserve(none.max_size() + 1);
+        FAIL() << "no error";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "vector::reserve");
+    }
+}
+
 TEST(FirstUse, RunsOnceForThreadsThatComeAtOnceAndAgainAfterAFailure) {
     RunOnce once;
     volatile LONG runs = 0, succeeded = 0;

@@ -1,10 +1,10 @@
 #include "shared/crypto/cast128.h"
 
-#include <stdexcept>
 #include <utility>
 
 #include "shared/crypto/endian.h"
 #include "shared/crypto/secure_wipe.h"
+#include "shared/error.h"
 
 #if defined(__GNUC__) || defined(__clang__)
 // The DLL is built for size; the round code must still be inlined into the unrolled
@@ -59,7 +59,7 @@ VEXLO_ALWAYS_INLINE void Round(std::uint32_t (&dst)[N], const std::uint32_t (&sr
 
 Cast128::Cast128(const std::uint8_t* key, std::size_t keySize) {
     if (keySize < kMinKeySize || keySize > kMaxKeySize)
-        throw std::invalid_argument("CAST-128 key must be 5 to 16 bytes");
+        throw Error("CAST-128 key must be 5 to 16 bytes");
     rounds_ = keySize <= 10 ? 12 : 16;
 
     // Shorter keys are padded on the right with zero bytes to 128 bits.

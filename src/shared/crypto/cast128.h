@@ -13,7 +13,7 @@ public:
     static constexpr std::size_t kMaxKeySize = 16;  // 128 bits
 
     // Keys of 5 to 16 bytes; up to 10 bytes (80 bits) the cipher runs 12 rounds,
-    // above that 16. Throws std::invalid_argument for any other length.
+    // above that 16. Throws vexlo::Error for any other length.
     Cast128(const std::uint8_t* key, std::size_t keySize);
     ~Cast128();  // wipes the key schedule
     Cast128(const Cast128&) = delete;

@@ -1,24 +1,17 @@
 #include "shared/error.h"
 
 #include <atomic>
-#include <cstring>
-#include <cstddef>
-#include <new>
 #include <utility>
 
 namespace vexlo {
 
 struct Error::Text {
-    std::atomic<long> references;
-    char chars[1];
+    explicit Text(std::string_view text) : chars(text) {}
+    std::atomic<long> references{1};
+    const std::string chars;
 };
 
-Error::Error(std::string_view text)
-    : text_(static_cast<Text*>(::operator new(offsetof(Text, chars) + text.size() + 1))) {
-    new (&text_->references) std::atomic<long>(1);
-    std::memcpy(text_->chars, text.data(), text.size());
-    text_->chars[text.size()] = '\0';
-}
+Error::Error(std::string_view text) : text_(new Text(text)) {}
 
 Error::Error(const Error& other) noexcept : std::exception(other), text_(other.text_) {
     text_->references.fetch_add(1, std::memory_order_relaxed);
@@ -31,10 +24,10 @@ Error& Error::operator=(const Error& other) noexcept {
 }
 
 Error::~Error() {
-    if (text_->references.fetch_sub(1, std::memory_order_acq_rel) == 1) ::operator delete(text_);
+    if (text_->references.fetch_sub(1, std::memory_order_acq_rel) == 1) delete text_;
 }
 
-const char* Error::what() const noexcept { return text_->chars; }
+const char* Error::what() const noexcept { return text_->chars.c_str(); }
 
 std::string FormatMessageText(std::string_view pattern, std::string_view value) {
     std::string out(pattern);

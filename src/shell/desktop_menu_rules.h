@@ -69,10 +69,9 @@ struct MenuEntry {
 
 // What one WM_INITMENU appends, in order: a separator; "Quillmere Settings" (999), greyed
 // unless the current desktop object is "Default"; "Switch desktop" with one entry per
-// switch entry (1000 + settings index), the current one ticked and greyed. The Part builds
-// the popup by inserting from the last entry to the first at position 0; appending in
-// this order gives the same popup. A name is passed as a C string: text after a zero byte
-// inside a name does not show, as with the original.
+// switch entry (1000 + settings index), the current one ticked and greyed. Appending in this order gives the same popup as
+// inserting from the last entry to the first at position 0. A name is passed as a C
+// string: text after a zero byte inside a name does not show.
 std::vector<MenuEntry> DesktopMenuItems(const std::vector<SwitchEntry>& switchList,
                                            std::string_view currentObjectName);
 

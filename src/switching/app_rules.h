@@ -37,7 +37,7 @@ struct AppWindowFacts {
 
 inline constexpr std::uint32_t kWsExToolWindow = 0x80;
 
-// ListApps step 2: the window qualifies when its process is in the snapshot and is not the
+// Which windows ListApps lists: the window qualifies when its process is in the snapshot and is not the
 // calling process, it is visible, its title is not empty, and it is no tool window; and,
 // since Windows 8, when the window manager does not cloak it and it is not the shell's own
 // desktop window, which Windows' own switcher leaves out too. A zero process identifier

@@ -20,8 +20,8 @@ struct ChartPoint {
     bool operator==(const ChartPoint& o) const { return x == o.x && y == o.y; }
 };
 
-// One line as MoveTo(from), LineTo(to): GDI leaves out the last pixel, as the original
-// canvas does.
+// One line as MoveTo(from), LineTo(to): GDI leaves out the last pixel, as a
+// canvas line does.
 struct ChartLine {
     ChartPoint from, to;
     bool operator==(const ChartLine& o) const { return from == o.from && to == o.to; }
@@ -32,12 +32,12 @@ struct ChartSize {
     bool operator==(const ChartSize& o) const { return width == o.width && height == o.height; }
 };
 
-// Paint step 2: GridSize × (size / GridSize, to the nearest integer, a half to the even
+// The size a chart paints at: GridSize × (size / GridSize, to the nearest integer, a half to the even
 // neighbour) + 1 for each side. 255 × 85 on grid 10 gives 261 × 81; 251 × 81 stays.
 // A grid outside 2 .. 25 is taken as the nearest end of that range.
 ChartSize SnapToGrid(ChartSize size, int gridSize);
 
-// Paint step 3: how many values a chart of that (snapped) width keeps: Width - 2, and none
+// How many values a chart of that (snapped) width keeps: Width - 2, and none
 // when that is below 0.
 std::size_t ValuesKept(int width);
 
@@ -54,7 +54,7 @@ struct ChartDrawing {
     std::vector<ChartPoint> curve;
 };
 
-// Paint steps 4 to 7 for a snapped size and the values left after trimming, oldest first.
+// What one paint draws for a snapped size and the values left after trimming, oldest first.
 ChartDrawing DrawChart(ChartSize size, int gridSize, const std::vector<std::uint8_t>& values);
 
 // The y of a value on a chart of that height: Height - round-half-even(value × (Height - 3)

@@ -30,22 +30,14 @@ std::uint64_t BlockEnd(ByteSpan buffer, const PerfDataBlock& block) {
 constexpr std::uint64_t kMinInstanceBytes =
     sizeof(PerfInstanceDefinition) + sizeof(PerfCounterBlock) + sizeof(std::int64_t);
 
-// An instance's definition at `at`, whole inside the object.
-PerfInstanceDefinition ReadInstance(ByteSpan buffer, std::uint64_t at, std::uint64_t end) {
-    PerfInstanceDefinition instance;
-    if (!ReadAt(buffer, at, end, instance) || instance.ByteLength < sizeof(PerfInstanceDefinition) ||
-        instance.ByteLength > end - at)
+// A record that states its own length (an instance's definition, a counter block) at
+// `at`, whole inside the object.
+template <typename Record>
+Record ReadSized(ByteSpan buffer, std::uint64_t at, std::uint64_t end) {
+    Record record;
+    if (!ReadAt(buffer, at, end, record) || record.ByteLength < sizeof(Record) || record.ByteLength > end - at)
         Fail(kCannotReadPerfData);
-    return instance;
-}
-
-// An instance's counter block at `at`, whole inside the object.
-PerfCounterBlock ReadCounterBlock(ByteSpan buffer, std::uint64_t at, std::uint64_t end) {
-    PerfCounterBlock counters;
-    if (!ReadAt(buffer, at, end, counters) || counters.ByteLength < sizeof(PerfCounterBlock) ||
-        counters.ByteLength > end - at)
-        Fail(kCannotReadPerfData);
-    return counters;
+    return record;
 }
 
 }  // namespace
@@ -119,9 +111,9 @@ ProcessorSample ReadProcessorSample(ByteSpan buffer, const ProcessorObject& obje
     }
     at = definitionsEnd;
     for (int i = 0; i < instanceCount; ++i) {
-        const PerfInstanceDefinition instance = ReadInstance(buffer, at, object.end);
+        const PerfInstanceDefinition instance = ReadSized<PerfInstanceDefinition>(buffer, at, object.end);
         at += instance.ByteLength;
-        const PerfCounterBlock counters = ReadCounterBlock(buffer, at, object.end);
+        const PerfCounterBlock counters = ReadSized<PerfCounterBlock>(buffer, at, object.end);
         std::int64_t value;
         if (!ReadAt(buffer, at + counter.CounterOffset, at + counters.ByteLength, value))
             Fail(kCannotReadPerfData);
@@ -141,7 +133,7 @@ int FindInstanceNamed(ByteSpan buffer, const ProcessorObject& object, int instan
         Fail(kCannotReadPerfData);
     std::uint64_t at = object.offset + header.DefinitionLength;
     for (int i = 0; i < instanceCount; ++i) {
-        const PerfInstanceDefinition instance = ReadInstance(buffer, at, object.end);
+        const PerfInstanceDefinition instance = ReadSized<PerfInstanceDefinition>(buffer, at, object.end);
         // The name lies inside the instance's definition; without its null it must match.
         const std::uint64_t nameAt = at + instance.NameOffset;
         const std::uint64_t nameEnd = at + instance.ByteLength;
@@ -156,7 +148,7 @@ int FindInstanceNamed(ByteSpan buffer, const ProcessorObject& object, int instan
             if (same) return i;
         }
         at += instance.ByteLength;
-        const PerfCounterBlock counters = ReadCounterBlock(buffer, at, object.end);
+        const PerfCounterBlock counters = ReadSized<PerfCounterBlock>(buffer, at, object.end);
         at += counters.ByteLength;
     }
     return -1;

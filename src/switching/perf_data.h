@@ -10,7 +10,7 @@
 //   - the data block or the object chain up to the Processor object: kNoProcessorObject;
 //   - the Processor object's counter definitions: kNoProcessorTimeCounter;
 //   - its instances, counter blocks and values: kCannotReadPerfData.
-// The Part reads every instance alike; FindInstanceNamed finds one by its name (the
+// Every instance is read alike; FindInstanceNamed finds one by its name (the
 // switcher's chart wants "_Total", the whole machine, which Windows lists last).
 #include <cstddef>
 #include <cstdint>
@@ -165,7 +165,7 @@ struct ProcessorObject {
     std::int32_t numInstances = 0;   // as the object states it
 };
 
-// Collect, step 2. Throws kNoProcessorObject.
+// The Processor object of a performance data block. Throws kNoProcessorObject.
 ProcessorObject FindProcessorObject(ByteSpan buffer);
 
 // The instance count that the first collection fixes: the object's NumInstances, 0 for
@@ -178,7 +178,7 @@ struct ProcessorSample {
     std::int64_t timeStamp = 0;           // the block's SystemTime as a FILETIME, 100 ns units
 };
 
-// Collect, steps 4 to 6, for `instanceCount` instances (the count fixed by the first
+// The idle times and time stamp of one collection, for `instanceCount` instances (the count fixed by the first
 // collection, not the object's own). Throws kNoProcessorTimeCounter, or kCannotReadPerfData
 // (an instance that does not fit, or a SystemTime that is no valid date).
 ProcessorSample ReadProcessorSample(ByteSpan buffer, const ProcessorObject& object,

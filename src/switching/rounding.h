@@ -1,5 +1,5 @@
 #pragma once
-// The two roundings the switching Parts name: "to the nearest integer, a half going to the
+// The two roundings the switching code uses: "to the nearest integer, a half going to the
 // even neighbour" (Round) and "to the nearest whole number" (half away from zero,
 // as a number written with no decimals). Neither depends on the floating-point environment.
 #include <cmath>

@@ -75,22 +75,11 @@ std::int32_t Field32(std::uint64_t bytes) {
 }  // namespace
 
 MemoryFigures MemoryFiguresFrom(const MemoryStatus& s) {
-    MemoryFigures m;
-    m.MemoryLoad = static_cast<std::uint8_t>(s.MemoryLoad);
-    m.PhysicalTotal = static_cast<std::int32_t>(s.TotalPhys);
-    m.PhysicalFree = static_cast<std::int32_t>(s.AvailPhys);
-    m.VirtualTotal = static_cast<std::int32_t>(s.TotalVirtual);
-    m.VirtualFree = static_cast<std::int32_t>(s.AvailVirtual);
-    m.PageFileTotal = static_cast<std::int32_t>(s.TotalPageFile);
-    m.PageFileFree = static_cast<std::int32_t>(s.AvailPageFile);
+    // 32-bit figures are stored bit for bit either way; only the swap size keeps the
+    // 32-bit subtraction the record has always had.
+    MemoryFigures m = MemoryFiguresFrom(MemoryStatusEx{s.MemoryLoad, s.TotalPhys, s.AvailPhys, s.TotalPageFile,
+                                                       s.AvailPageFile, s.TotalVirtual, s.AvailVirtual});
     m.SwapFileSize = static_cast<std::int32_t>(s.TotalPageFile - s.AvailPageFile);
-    m.SwapUsage = SwapUsagePercent(s.AvailPageFile, s.TotalPageFile);
-    m.PhysicalTotalBytes = s.TotalPhys;
-    m.PhysicalFreeBytes = s.AvailPhys;
-    m.PageFileTotalBytes = s.TotalPageFile;
-    m.PageFileFreeBytes = s.AvailPageFile;
-    m.VirtualTotalBytes = s.TotalVirtual;
-    m.VirtualFreeBytes = s.AvailVirtual;
     return m;
 }
 

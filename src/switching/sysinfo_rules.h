@@ -28,7 +28,7 @@ namespace vexlo::switching {
 // current and previous counter values, current and previous time stamps.
 class ProcessorCounters {
 public:
-    // Collect steps 2 to 6 on a buffer read from "238". Throws the walk's texts. The first
+    // Finds the Processor object and reads its counters from a buffer read from "238". Throws the walk's texts. The first
     // collection that finds the Processor object fixes the instance count even when it then
     // fails on the counter; a failed collection leaves values and time stamps as they were.
     void Collect(ByteSpan buffer);
@@ -95,7 +95,7 @@ struct MemoryStatusEx {
 
 // TMemory's fields, in its order. Byte counts are the unsigned figures stored bit for bit
 // (2 GB or more reads as negative); figures of 4 GB or more, which 32 bits cannot hold,
-// read 0xFFFFFFFF (-1). The exact figures follow the Part's fields.
+// read 0xFFFFFFFF (-1). The exact 64-bit figures follow the record's fields.
 struct MemoryFigures {
     std::uint8_t MemoryLoad = 0;
     std::int32_t PhysicalTotal = 0, PhysicalFree = 0;
@@ -108,7 +108,7 @@ struct MemoryFigures {
     std::uint64_t VirtualTotalBytes = 0, VirtualFreeBytes = 0;
 };
 
-// TMemory.Update steps 2 to 4, from GlobalMemoryStatus or GlobalMemoryStatusEx. SwapUsage
+// What TMemory.Update stores, from GlobalMemoryStatus or GlobalMemoryStatusEx. SwapUsage
 // and the exact figures come from the full figures.
 MemoryFigures MemoryFiguresFrom(const MemoryStatus& status);
 MemoryFigures MemoryFiguresFrom(const MemoryStatusEx& status);

@@ -54,15 +54,9 @@ void TMemory::Update() {
         MEMORYSTATUSEX ex{};
         ex.dwLength = sizeof ex;
         if (statusEx(&ex)) {
-            MemoryStatusEx s;
-            s.MemoryLoad = ex.dwMemoryLoad;
-            s.TotalPhys = ex.ullTotalPhys;
-            s.AvailPhys = ex.ullAvailPhys;
-            s.TotalPageFile = ex.ullTotalPageFile;
-            s.AvailPageFile = ex.ullAvailPageFile;
-            s.TotalVirtual = ex.ullTotalVirtual;
-            s.AvailVirtual = ex.ullAvailVirtual;
-            f_ = MemoryFiguresFrom(s);
+            f_ = MemoryFiguresFrom(MemoryStatusEx{ex.dwMemoryLoad, ex.ullTotalPhys, ex.ullAvailPhys,
+                                                  ex.ullTotalPageFile, ex.ullAvailPageFile, ex.ullTotalVirtual,
+                                                  ex.ullAvailVirtual});
             return;
         }
     }

@@ -221,6 +221,12 @@ int CmdAltTab(int argc, char** argv) {
     char title[256] = {};
     GetWindowTextA(GetForegroundWindow(), title, sizeof title);
     std::printf("foreground window: %s\n", title);
+    // A lone Alt tap would have left it in menu mode, its next keys going to its menu.
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    const bool inMenu = GetGUIThreadInfo(GetWindowThreadProcessId(GetForegroundWindow(), nullptr), &gui) &&
+                        (gui.flags & GUI_INMENUMODE);
+    std::printf("menu mode: %d\n", inMenu ? 1 : 0);
     std::printf("AltTabHook(0) returned %d\n", hook(0));
     StopWindowsHelper(helper);
     return installed ? 0 : 1;

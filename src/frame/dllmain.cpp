@@ -6,10 +6,19 @@
 #include "shared/startup.h"
 #include "ui/form.h"
 #include "ui/keyboard.h"
+#include "ui/library_windows.h"
+#include "ui/password_box.h"
 
 namespace {
 
 using vexlo::startup::Step;
+
+// An unload may come from any thread while windows of the library live on others: none of
+// them may keep a procedure, a timer or a hook of the library once it is unmapped.
+void ReleaseLibraryWindows() noexcept {
+    vexlo::ui::RetargetLibraryWindows(&vexlo::ui::ReleasePasswordBox);
+    vexlo::ui::ReleaseModelessKeyboards();
+}
 
 // The DLL's sequence: the library's own (the shared services' table), then the releases
 // of what the layers above make on first use. Undone in reverse, so the thread-local
@@ -20,6 +29,8 @@ constexpr Step kDllSteps[] = {
     // Window classes outlive a DLL that registered them; a later load at another
     // address must not find ours pointing into freed code.
     {"window classes", nullptr, vexlo::ui::ReleaseFormResources},
+    // Undone before the classes go: the library's windows of every thread are let go.
+    {"library windows", nullptr, ReleaseLibraryWindows},
     {"COM class factories", nullptr, vexlo::com_server::Release},
 };
 constinit vexlo::startup::Sequence g_dll(kDllSteps);

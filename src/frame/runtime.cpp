@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "frame/runtime.h"
+#include "frame/stack_guard_mix.h"
 
 namespace __gnu_cxx {
 // The C++ runtime's default terminate handler prints the demangled type of the escaping
@@ -17,9 +18,12 @@ void __verbose_terminate_handler() { std::abort(); }
 // The stack protector's canary and failure handlers. The toolchain's own ones take the
 // canary from the crypto provider in a constructor, that is inside DllMain: that loads
 // rsaenh.dll under the loader lock, which Windows forbids, and costs most of a load. The
-// canary is instead mixed from values that need no other DLL, as the system compiler's
-// runtime seeds its own security cookie (time, process and thread ids, tick and
-// performance counts), and the address of a local, which differs with every layout.
+// canary is instead mixed from values that need no other DLL: the clock, counters and ids
+// that the system compiler's runtime seeds its security cookie with, which another
+// process can observe or guess, and with them what it cannot: the process's pointer
+// cookie (EncodePointer, a per-process secret) and addresses that address-space layout
+// randomisation moves (this image, the stack, the process heap). All of it goes through a
+// 64-bit mixer that spreads it over the canary's full width (frame/stack_guard_mix.h).
 extern "C" {
 std::uintptr_t __stack_chk_guard = 0xBB40E64Eu;
 
@@ -35,21 +39,35 @@ std::uintptr_t __stack_chk_guard = 0xBB40E64Eu;
 
 namespace vexlo::runtime {
 
+namespace {
+std::uint64_t Word(const void* p) noexcept { return reinterpret_cast<std::uintptr_t>(p); }
+std::uint64_t Word(DWORD low, DWORD high) noexcept { return (std::uint64_t{high} << 32) | low; }
+}  // namespace
+
 void SeedStackGuard() noexcept {
     FILETIME time{};
     GetSystemTimeAsFileTime(&time);
     LARGE_INTEGER count{};
     QueryPerformanceCounter(&count);
+    // kernel32 is mapped in every process and GetProcAddress loads nothing: allowed under
+    // the loader lock. EncodePointer is looked up for systems before XP SP2, which lack it.
+    using EncodeFn = PVOID(WINAPI*)(PVOID);
+    const auto encode = reinterpret_cast<EncodeFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "EncodePointer")));
     int local = 0;
-    std::uintptr_t seed = time.dwLowDateTime ^ time.dwHighDateTime;
-    seed ^= GetCurrentProcessId();
-    seed ^= static_cast<std::uintptr_t>(GetCurrentThreadId()) << 8;
-    seed ^= GetTickCount();
-    seed ^= static_cast<std::uintptr_t>(count.LowPart) ^ (static_cast<std::uintptr_t>(count.HighPart) << 16);
-    seed ^= reinterpret_cast<std::uintptr_t>(&local);
-    // Zero is the one value an overrun of zeros would match.
-    if (seed == 0) seed = 0xBB40E64Eu;
-    __stack_chk_guard = seed;
+    const std::uint64_t words[] = {
+        Word(time.dwLowDateTime, time.dwHighDateTime),
+        Word(GetCurrentProcessId(), GetCurrentThreadId()),
+        Word(GetTickCount(), 0),
+        static_cast<std::uint64_t>(count.QuadPart),
+        Word(&local),
+        Word(reinterpret_cast<const void*>(&SeedStackGuard)),
+        Word(GetProcessHeap()),
+        // The process cookie, through a value of its own and a stack address.
+        encode ? Word(encode(reinterpret_cast<PVOID>(&local))) : 0,
+        encode ? Word(encode(nullptr)) : 0,
+    };
+    __stack_chk_guard = MixStackGuard(words, sizeof words / sizeof words[0]);
 }
 
 }  // namespace vexlo::runtime

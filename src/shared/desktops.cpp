@@ -25,8 +25,26 @@ UniqueHdesk OpenInputDesktopAll() {
     return UniqueHdesk(OpenInputDesktop(kAllowOtherAccountHook, TRUE, kAllDesktopRights));
 }
 
-UniqueHdesk OpenDesktopByName(const std::string& name) {
-    return UniqueHdesk(OpenDesktopA(name.c_str(), kAllowOtherAccountHook, TRUE, kAllDesktopRights));
+UniqueHdesk OpenDesktopByName(const std::string& name, bool inheritable) {
+    return UniqueHdesk(OpenDesktopA(name.c_str(), kAllowOtherAccountHook, inheritable ? TRUE : FALSE, kAllDesktopRights));
+}
+
+bool DesktopHeldElsewhere(HDESK mine, unsigned ownHandles) {
+    // The public part of the object's basic information (winternl.h, NtQueryObject).
+    struct BasicInformation {
+        ULONG attributes;
+        ACCESS_MASK grantedAccess;
+        ULONG handleCount;
+        ULONG pointerCount;
+        ULONG reserved[10];
+    };
+    using QueryObjectFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<QueryObjectFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
+    BasicInformation info{};
+    ULONG got = 0;
+    if (!mine || !query || query(mine, 0 /* ObjectBasicInformation */, &info, sizeof info, &got) < 0) return true;
+    return info.handleCount > ownHandles;
 }
 
 void PostIfDesktop(const std::string& name, HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -23,6 +23,7 @@ namespace {
 constexpr const char* kProfileValue = "Profile";
 constexpr const char* kCountValue = "DesktopsCount";
 constexpr const char* kDefaultProfile = "Default";
+constexpr const char* kUserShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
 // Kept from first use to unload; plain arrays so that loading runs no global constructor.
 char g_appData[MAX_PATH];
@@ -79,11 +80,40 @@ std::string ProfileFolderOfBlock() {
     return std::string(g_productFolder) + "\\" + profile.Str();
 }
 
-void MakeProfileFolders() {
-    if (g_appData[0] == '\0') return;
-    MakeFolder(std::string(g_appData) + "\\" + kVendorFolder);
-    MakeFolder(g_productFolder);
-    MakeFolder(ProfileFolderOfBlock());
+// The vendor's, the product's and the active profile's folders below application data.
+void MakeFolderChain(const std::string& appData) {
+    if (appData.empty()) return;
+    MakeFolder(appData + "\\" + kVendorFolder);
+    const std::string product = appData + "\\" + kProductSubfolder;
+    MakeFolder(product);
+    const ShortString profile = ActiveProfileName();
+    if (profile.length != 0 && IsUsableProfileName(profile.View(), IsLeadByte)) MakeFolder(product + "\\" + profile.Str());
+}
+
+void MakeProfileFolders() { MakeFolderChain(g_appData); }
+
+// The application-data folder without shell32, for the folders made at load: the user's
+// shell-folder value "AppData" (REG_EXPAND_SZ), else %APPDATA%, expanded. The shell takes
+// its answer from the same value, so SHGetFolderPath at first use finds the same path (it
+// stays the one that counts, and makes the folders again where this found none). Empty
+// when neither gives an absolute path.
+std::string AppDataAtLoad() {
+    std::string raw;
+    try {
+        const RegKey key = RegKey::Open(HKEY_CURRENT_USER, kUserShellFoldersKey);
+        if (key) raw = key.ReadString("AppData");
+    } catch (...) {
+        raw.clear();  // a value of another type: the environment's instead
+    }
+    if (raw.empty()) raw = "%APPDATA%";
+    char expanded[MAX_PATH] = {};
+    const DWORD n = ExpandEnvironmentStringsA(raw.c_str(), expanded, MAX_PATH);
+    // Too long, or unexpanded (no such variable): no path, and no folder made at a guess.
+    if (n == 0 || n > MAX_PATH || std::strchr(expanded, '%')) return {};
+    std::string path(expanded);
+    while (path.size() > 3 && path.back() == '\\') path.pop_back();
+    const bool absolute = (path.size() >= 3 && path[1] == ':' && path[2] == '\\') || path.rfind("\\\\", 0) == 0;
+    return absolute ? path : std::string();
 }
 
 // SHGetFolderPath is shell32 and may create a folder: first use, never while loading.
@@ -136,8 +166,19 @@ bool LoadProfile() {
         profile.clear();
     }
     PublishProfileName(ShortString::From(profile));
-    // Before first use the folders are made when the product folder is found.
-    if (g_folderOnce.Done()) MakeProfileFolders();
+    if (g_folderOnce.Done()) {
+        MakeProfileFolders();
+        return true;
+    }
+    // The main program may rely on the folders once the library has loaded; this runs
+    // under the loader lock, so only kernel32 and advapi32 find and make them.
+    try {
+        const std::string appData = AppDataAtLoad();
+        MakeFolder(appData);  // as the shell's CSIDL_FLAG_CREATE would
+        MakeFolderChain(appData);
+    } catch (...) {
+        VEXLO_LOG_CAUGHT("make the product folders");
+    }
     return true;
 }
 

@@ -11,8 +11,9 @@
 namespace vexlo {
 
 // Start-up step: reads the active profile ("Profile"; "Default" without a product key;
-// empty without the value or when it is not text) and publishes it in the profile block.
-// Once the product folder is known, also creates the profile's folder. Never fails loading.
+// empty without the value or when it is not text) and publishes it in the profile block,
+// then creates the folders down to the profile's (kernel32 and advapi32 only: the loader
+// lock may be held). Never fails loading.
 bool LoadProfile();
 
 // The product folder (application data + "\Brindlecote\Quillmere"), found on first use:

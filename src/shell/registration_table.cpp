@@ -68,8 +68,10 @@ std::vector<RegWrite> RegistrationWrites(const ShellClass& cls, std::string_view
 
 std::vector<RegDelete> UnregistrationDeletes(const ShellClass& cls) {
     std::vector<RegDelete> steps;
-    steps.push_back({RegRoot::ClassesRoot, ClsidKey(cls) + "\\InprocServer32"});
-    steps.push_back({RegRoot::ClassesRoot, ClsidKey(cls)});
+    // Handler keys first: Explorer never finds a handler naming a class that is gone. The
+    // shared handler keys need no other order: whether the other view still registers the
+    // class is read before anything is deleted (registration.cpp), and the CLSID keys
+    // deleted here are this view's own.
     for (std::size_t i = 0; i < cls.fileClassCount; ++i) {
         const std::string shellex = ShellexKey(cls.fileClasses[i]);
         const std::string handlers = shellex + "\\ContextMenuHandlers";
@@ -77,6 +79,8 @@ std::vector<RegDelete> UnregistrationDeletes(const ShellClass& cls) {
         steps.push_back({RegRoot::ClassesRoot, handlers, true});
         steps.push_back({RegRoot::ClassesRoot, shellex, true});
     }
+    steps.push_back({RegRoot::ClassesRoot, ClsidKey(cls) + "\\InprocServer32"});
+    steps.push_back({RegRoot::ClassesRoot, ClsidKey(cls)});
     return steps;
 }
 

@@ -103,10 +103,10 @@ std::string ServerFileName(std::string_view modulePath, std::string_view shortPa
 // {id} = description under kApprovedKey of HKEY_LOCAL_MACHINE.
 std::vector<RegWrite> RegistrationWrites(const ShellClass& cls, std::string_view serverFile,
                                          bool ntFamily);
-// Unregistering one class, in order: CLSID\{id}\InprocServer32 and CLSID\{id}; then for
-// each file class the handler key, "ContextMenuHandlers" and "shellex", deepest first (the
-// shared handler keys, which the Win32 side keeps while the other registry view still
-// registers the class). All under HKEY_CLASSES_ROOT.
+// Unregistering one class, in order: for each file class the handler key,
+// "ContextMenuHandlers" and "shellex", deepest first (the shared handler keys, which the
+// Win32 side keeps while the other registry view still registers the class); then
+// CLSID\{id}\InprocServer32 and CLSID\{id}. All under HKEY_CLASSES_ROOT.
 std::vector<RegDelete> UnregistrationDeletes(const ShellClass& cls);
 
 }  // namespace vexlo

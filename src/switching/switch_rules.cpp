@@ -118,6 +118,22 @@ bool IsShiftKey(std::uint32_t vk) { return vk == keys::kVkShift || vk == keys::k
 
 KeyAction AltTabKeys::OnKey(const KeyEvent& e, bool switcherPresent, KeyStateQuery isDown) {
     using namespace keys;
+    maskBeforeRelease_ = false;
+    if (e.vkCode == kVkMask && (e.flags & kLlkhfInjected)) return KeyAction::PassOn;
+    const bool altWasDown = altDown_;
+    const bool altUp = IsAltKey(e.vkCode) && (e.message == kWmKeyUp || e.message == kWmSysKeyUp);
+    if (IsAltKey(e.vkCode) && !altUp && !altWasDown) swallowedWithAlt_ = false;  // a fresh press
+    const KeyAction action = Decide(e, switcherPresent, isDown);
+    if (altUp) {
+        maskBeforeRelease_ = std::exchange(swallowedWithAlt_, false);
+    } else if (action != KeyAction::PassOn && action != KeyAction::CloseAndPassOn) {
+        swallowedWithAlt_ = true;  // only keys with Alt held are ever swallowed
+    }
+    return action;
+}
+
+KeyAction AltTabKeys::Decide(const KeyEvent& e, bool switcherPresent, KeyStateQuery isDown) {
+    using namespace keys;
     const bool keyDown = e.message == kWmKeyDown || e.message == kWmSysKeyDown;
     const bool keyUp = e.message == kWmKeyUp || e.message == kWmSysKeyUp;
     if (IsAltKey(e.vkCode)) altDown_ = keyDown;

@@ -94,7 +94,10 @@ inline constexpr std::uint32_t kWmKeyDown = 0x100, kWmKeyUp = 0x101;
 inline constexpr std::uint32_t kWmSysKeyDown = 0x104, kWmSysKeyUp = 0x105;
 inline constexpr std::uint32_t kVkTab = 0x09, kVkMenu = 0x12, kVkLMenu = 0xA4, kVkRMenu = 0xA5;
 inline constexpr std::uint32_t kVkShift = 0x10, kVkLShift = 0xA0, kVkRShift = 0xA1, kVkEscape = 0x1B;
-inline constexpr std::uint32_t kLlkhfAltDown = 0x20;
+inline constexpr std::uint32_t kLlkhfAltDown = 0x20, kLlkhfInjected = 0x10;
+// The key sent before Alt's release so that it does not count as a lone tap: a virtual key
+// that Windows lists as unassigned, so no program acts on it.
+inline constexpr std::uint32_t kVkMask = 0xE8;
 }  // namespace keys
 
 struct KeyEvent {
@@ -135,6 +138,12 @@ using KeyStateQuery = bool (*)(std::uint32_t vk);
 // (Alt+Esc is the system's). Without Alt held, any event closes a present switcher and is
 // passed on. On Windows the flag and the messages agree with the record, so this keeps
 // the Windows rule.
+//
+// The window in front saw Alt go down, and sees it come up, but not the keys swallowed in
+// between: Windows (and Wine) take that for a lone Alt tap and put the window into menu
+// mode. So when a key was swallowed since Alt went down, Alt's release asks for the mask
+// key (kVkMask, down and up) to be sent before the release is passed on. The mask key's
+// own injected events pass without touching the record.
 class AltTabKeys {
 public:
     // `switcherPresent`: the window exists or is being built.
@@ -142,11 +151,17 @@ public:
     void Reset() { *this = AltTabKeys{}; }
     bool AltDown() const { return altDown_; }
     bool ShiftDown() const { return shiftDown_; }
+    // Whether the last event was a release of Alt that must be preceded by the mask key.
+    bool MaskBeforeRelease() const { return maskBeforeRelease_; }
 
 private:
+    KeyAction Decide(const KeyEvent& event, bool switcherPresent, KeyStateQuery isDown);
+
     bool altDown_ = false;
     bool shiftDown_ = false;
     bool swallowEscapeUp_ = false;
+    bool swallowedWithAlt_ = false;
+    bool maskBeforeRelease_ = false;
 };
 
 // The desktops that get a hook thread of their own: the product's desktop objects,

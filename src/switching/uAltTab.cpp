@@ -74,6 +74,7 @@ struct HookThread {
     char desktop[64] = {};
     HANDLE thread = nullptr;
     DWORD id = 0;
+    HDESK held = nullptr;    // the thread's own handle of its desktop, set before `ready`
     HANDLE ready = nullptr;  // set by the thread once its hook is in place, or failed
     HANDLE done = nullptr;   // unload: set by the thread when no code of the library is left for it to run
     bool hooked = false;
@@ -90,16 +91,33 @@ void ClearSlot(HookThread& t) noexcept {
 
 bool RealKeyDown(std::uint32_t vk) { return (GetAsyncKeyState(static_cast<int>(vk)) & 0x8000) != 0; }
 
+// The mask key, down and up, so that the release of Alt about to be passed on is no lone
+// tap for the window in front. Sent from inside the hook: the system takes injected input
+// at once, so it reaches the window before the release the hook is deciding on (the
+// hooks see it too, flagged as injected, and pass it on). Refused only by a window of a
+// higher integrity level, which then keeps the old behaviour.
+void SendMaskKey() {
+    INPUT events[2] = {};
+    for (INPUT& k : events) {
+        k.type = INPUT_KEYBOARD;
+        k.ki.wVk = static_cast<WORD>(keys::kVkMask);
+    }
+    events[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, events, sizeof(INPUT));
+}
+
 HookResult OnKey(const KBDLLHOOKSTRUCT& event, WPARAM message) {
     const KeyEvent e{static_cast<std::uint32_t>(message), event.vkCode, event.flags};
     KeyAction action;
     HWND target = nullptr;
     UINT post = 0;
     WPARAM postWp = 0;
+    bool mask = false;
     {
         Lock hold(RecordLock());
         HookRecord& r = g_record;
         action = r.keys.OnKey(e, r.switcher || r.pending, &RealKeyDown);
+        mask = r.keys.MaskBeforeRelease();
         const bool back = action == KeyAction::ShowSwitcherBackward || action == KeyAction::Back;
         switch (action) {
         case KeyAction::ShowSwitcher:
@@ -148,6 +166,7 @@ HookResult OnKey(const KBDLLHOOKSTRUCT& event, WPARAM message) {
         Lock hold(RecordLock());
         if (g_record.request == postWp) g_record.pending = false;
     }
+    if (mask) SendMaskKey();
     return action == KeyAction::PassOn || action == KeyAction::CloseAndPassOn ? HookResult::Pass()
                                                                                : HookResult::Swallow();
 }
@@ -254,11 +273,12 @@ DWORD WINAPI HookThreadMain(void* param) {
     const HDESK home = GetThreadDesktop(GetCurrentThreadId());
     // Attached to its desktop before it makes its queue or its hook (a thread with either
     // cannot change its desktop).
-    UniqueHdesk desktop = OpenDesktopByName(t.desktop);
+    UniqueHdesk desktop = OpenDesktopByName(t.desktop, /*inheritable=*/false);
     if (!desktop || !SetThreadDesktop(desktop.get())) {
         SetEvent(t.ready);
         return 0;
     }
+    t.held = desktop.get();
     MSG msg;
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the queue, for kHookStop
     HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, &AltTabHookProc, module::Instance(), 0);
@@ -324,12 +344,34 @@ BOOL CALLBACK CollectDesktop(LPSTR name, LPARAM param) {
     return TRUE;
 }
 
-// Every product desktop of the window station gets a hook (the ones that have one keep it).
+// A hook thread holds its desktop (a handle and its attachment), and Windows destroys a
+// desktop, and its heap, only when the last handle has gone and no thread is attached. So
+// the threads of desktops that nobody else holds any longer (the main program deleted
+// them) end here, and their slots are free again: only live desktops count against the 64.
+// Whether anybody else holds a desktop is read from the desktop object's handle count
+// (DesktopHeldElsewhere): looking the name up would not do, since the hook thread's own
+// handle keeps the name alive.
+void EndAbandonedHookThreads() {
+    const std::string own = CurrentDesktopName();  // the window thread holds it anyway
+    for (HookThread& t : g_threads) {
+        if (!t.thread || !t.hooked || own == t.desktop || DesktopHeldElsewhere(t.held)) continue;
+        PostThreadMessageA(t.id, kHookStop, 0, 0);
+        // The hook threads never wait for this one: joining cannot deadlock.
+        if (WaitForSingleObject(t.thread, kJoinTimeout) == WAIT_OBJECT_0) ClearSlot(t);
+    }
+}
+
+// Every live product desktop of the window station gets a hook (the ones that have one
+// keep it). A desktop that nobody holds is on its way out: a hook would keep it.
 void HookProductDesktops() {
+    EndAbandonedHookThreads();
     std::vector<std::string> names;
     EnumDesktopsA(GetProcessWindowStation(), &CollectDesktop, reinterpret_cast<LPARAM>(&names));
-    for (const std::string& name : names)
-        if (IsProductDesktopName(name)) EnsureHookThread(name);
+    for (const std::string& name : names) {
+        if (!IsProductDesktopName(name) || FindThread(name)) continue;
+        const UniqueHdesk probe = OpenDesktopByName(name, /*inheritable=*/false);
+        if (probe && DesktopHeldElsewhere(probe.get())) EnsureHookThread(name);
+    }
 }
 
 bool RequestWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
@@ -366,7 +408,10 @@ void DestroyRequestWindow() noexcept {
         Lock hold(RecordLock());
         requests = g_record.requests;
     }
-    // Only its own thread can destroy a window; the window clears the record itself.
+    // Only its own thread can destroy a window; the window clears the record itself. From
+    // any other thread it stays, its timer doing nothing while the hooks are off; when the
+    // library is unloaded, its procedure becomes DefWindowProc and it is closed on its own
+    // thread (ui/library_windows.h).
     if (requests && GetWindowThreadProcessId(requests, nullptr) == GetCurrentThreadId()) DestroyWindow(requests);
 }
 

@@ -111,6 +111,23 @@ void DetachModelessKeyboard(DialogWindow* form) {
     if (forms.empty()) Records().erase(it);
 }
 
+void ReleaseModelessKeyboards() noexcept {
+    try {
+        std::map<DWORD, ThreadRecord> records;
+        {
+            Lock lock(RecordLock());
+            records.swap(Records());
+        }
+        // Hooks of other threads too: any thread may remove a hook.
+        for (auto& [thread, record] : records) {
+            record.hook.reset();
+            for (DialogWindow* f : record.forms) f->Abandon();
+        }
+    } catch (...) {
+        ReportCaught("keyboard release", CurrentExceptionText());
+    }
+}
+
 void ThreadEnding() noexcept {
     try {
         ThreadRecord record = TakeRecord(GetCurrentThreadId());

@@ -27,4 +27,8 @@ void DetachModelessKeyboard(DialogWindow* window);
 // still open are ended (their secrets wiped) while their windows still exist.
 void ThreadEnding() noexcept;
 
+// At unload, from any thread: every thread's hook goes, and every modeless form's object
+// is ended (its secrets wiped); their windows must no longer reach the forms by then.
+void ReleaseModelessKeyboards() noexcept;
+
 }  // namespace vexlo::ui

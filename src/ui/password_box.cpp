@@ -106,11 +106,25 @@ void Paste(Box& box, HWND wnd) {
     HANDLE data = GetClipboardData(CF_UNICODETEXT);
     const auto* text = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
     if (!text) return;
-    std::wstring_view pasted(text);
-    pasted = pasted.substr(0, pasted.find_first_of(L"\r\n"));
+    struct Unlock {
+        HANDLE data;
+        ~Unlock() { GlobalUnlock(data); }
+    } unlock{data};
+    // Another program put the block there: its text ends at its first zero or at the
+    // block's end, whichever comes first.
+    std::wstring_view pasted(text, GlobalSize(data) / sizeof(wchar_t));
+    pasted = pasted.substr(0, pasted.find_first_of(std::wstring_view(L"\r\n\0", 3)));
     const std::wstring held = StandInsFor(box, wnd, pasted);
-    GlobalUnlock(data);
     CallOriginal(box, wnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(held.c_str()));
+}
+
+// Windows' own password edits refuse their text to other processes; this box refuses it
+// to every other thread too, which reads an empty box (GetWindowText of another process's
+// window, screen readers and the like). The library reads the box through
+// PasswordBoxText, which sends no message, so even its own thread's code running inside a
+// message sent from elsewhere (InSendMessageEx tells of that) gets nothing by a message.
+bool SentFromAnotherThread() {
+    return (InSendMessageEx(nullptr) & (ISMEX_SEND | ISMEX_NOTIFY | ISMEX_CALLBACK)) != 0;
 }
 
 LRESULT Route(Box& box, HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -132,10 +146,17 @@ LRESULT Route(Box& box, HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
             const std::wstring held = StandInsFor(box, wnd, lp ? reinterpret_cast<const wchar_t*>(lp) : L"");
             return CallOriginal(box, wnd, msg, wp, reinterpret_cast<LPARAM>(held.c_str()));
         }
+        case WM_GETTEXTLENGTH:
+            if (SentFromAnotherThread()) return 0;
+            break;
         case WM_GETTEXT: {
             if (wp == 0 || lp == 0) return 0;
-            const std::wstring held = StandInsHeld(box, wnd);
             auto* out = reinterpret_cast<wchar_t*>(lp);
+            if (SentFromAnotherThread()) {
+                out[0] = L'\0';
+                return 0;
+            }
+            const std::wstring held = StandInsHeld(box, wnd);
             const std::size_t n = std::min<std::size_t>(held.size(), wp - 1);
             for (std::size_t i = 0; i < n; ++i) out[i] = RealOf(box, held[i]);
             out[n] = L'\0';
@@ -229,5 +250,13 @@ void SetPasswordBoxText(HWND edit, std::string_view text) {
 }
 
 void ClearPasswordBoxes(HWND root) noexcept { EnumChildWindows(root, &ClearBox, 0); }
+
+void ReleasePasswordBox(HWND wnd) noexcept {
+    Box* box = BoxOf(wnd);
+    if (!box) return;
+    SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(box->original));
+    RemovePropW(wnd, kProp);
+    delete box;  // its table wiped
+}
 
 }  // namespace vexlo::ui

@@ -6,7 +6,8 @@
 // table of the box's own that is wiped when the box goes. Undo, selection and caret work
 // on the stand-ins as on any text; the library reads and sets the real text through the
 // functions below, never through a window message (whose conversions leave copies of
-// their own).
+// their own). A WM_GETTEXT or WM_GETTEXTLENGTH sent from another thread or process reads
+// an empty box.
 #include <windows.h>
 
 #include <string>
@@ -24,5 +25,8 @@ void SetPasswordBoxText(HWND edit, std::string_view text);
 // Empties every password box below the window, their tables wiped: for a window let go
 // whose boxes may never see their last message.
 void ClearPasswordBoxes(HWND root) noexcept;
+// At unload, from any thread: the edit gets its own procedure back and the table goes,
+// wiped; the edit keeps only stand-ins.
+void ReleasePasswordBox(HWND wnd) noexcept;
 
 }  // namespace vexlo::ui

@@ -8,6 +8,7 @@
 #include "shared/guard.h"
 #include "shared/handles.h"
 #include "shared/module.h"
+#include "ui/library_windows.h"
 
 namespace vexlo::ui {
 
@@ -55,7 +56,12 @@ void EnsureWindowClass(const WindowClass& cls) {
     wc.hCursor = LoadCursor(nullptr, cls.cursor);
     wc.hbrBackground = cls.background;
     wc.lpszClassName = cls.name;
-    if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    // A class of that name left by an earlier load at this address, whose windows outlived
+    // it (they had to be let go on their own threads): its procedure is gone, so it is
+    // registered afresh once they are.
+    if (!RegisterClassExA(&wc) &&
+        (GetLastError() != ERROR_CLASS_ALREADY_EXISTS ||
+         (UnregisterClassA(cls.name, module::Instance()) && !RegisterClassExA(&wc))))
         throw SystemError(std::string("Cannot register window class ") + cls.name, GetLastError());
     classes.push_back({cls.name, cls.factory});
 }
@@ -118,6 +124,9 @@ void Window::Unbind(Window* self, HWND wnd) noexcept {
 }
 
 LRESULT CALLBACK Window::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    // Known from its first message to its last: at unload it must not keep this procedure.
+    if (msg == WM_NCCREATE) TrackLibraryWindow(wnd, true);
+    if (msg == WM_NCDESTROY) TrackLibraryWindow(wnd, false);
     Window* self = reinterpret_cast<Window*>(GetWindowLongPtrA(wnd, GWLP_USERDATA));
     if (!self && msg == WM_NCCREATE) {
         const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lp);

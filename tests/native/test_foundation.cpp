@@ -2,11 +2,14 @@
 // display mode list and the host's PNG writer.
 #include <gtest/gtest.h>
 
+#include <bitset>
 #include <cstring>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "frame/stack_guard_mix.h"
 #include "host/png.h"
 #include "shared/display_modes.h"
 #include "shared/error.h"
@@ -179,4 +182,25 @@ TEST(PngWriter, ChecksumsAndImageDataAreExact) {
     }
     EXPECT_TRUE(png::Encode(0, 10, {}).empty());
     EXPECT_TRUE(png::Encode(2, 2, std::vector<std::uint8_t>(5)).empty());
+}
+
+// The canary from what load gathers: two processes started at the same moment, whose
+// clocks and counters agree and whose ids differ in one bit, get canaries that differ in
+// about half their bits, spread over the full width, never the fixed default.
+TEST(StackGuard, MixedOverTheFullWidthAndApartForNeighbouringProcesses) {
+    std::set<std::uintptr_t> seen;
+    int topBitsSet = 0, closest = 64;
+    for (std::uint64_t pid = 0x400; pid < 0x400 + 512; ++pid) {
+        std::uint64_t words[] = {0x01DB5E1F00000000ull, pid, 123456, 987654321};
+        const std::uintptr_t a = vexlo::runtime::MixStackGuard(words, 4);
+        words[1] ^= 4;  // the neighbouring process id
+        const std::uintptr_t b = vexlo::runtime::MixStackGuard(words, 4);
+        EXPECT_NE(a, std::uintptr_t{0xBB40E64Eu});
+        closest = std::min(closest, static_cast<int>(std::bitset<64>(a ^ b).count()));
+        topBitsSet += (static_cast<std::uint64_t>(a) >> 48) != 0;
+        seen.insert(a);
+    }
+    EXPECT_EQ(seen.size(), 512u);
+    EXPECT_GE(closest, 12);
+    if (sizeof(std::uintptr_t) == 8) EXPECT_GE(topBitsSet, 500);
 }

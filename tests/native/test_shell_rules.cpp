@@ -426,9 +426,17 @@ TEST(Registration, TableMatchesThePart) {
     EXPECT_EQ(r[5].data, "{5DE60F2F-4F06-48B4-A050-D94A305981C1}");
     EXPECT_EQ(r[0].data, "Quillmere Run as...");
 
-    for (const ShellClass* cls : kRegistrationOrder)
-        for (const RegDelete& d : UnregistrationDeletes(*cls))
-            EXPECT_EQ(d.root, RegRoot::ClassesRoot);
+    // Handler keys first, then the class's own keys, InprocServer32 before its parent.
+    for (const ShellClass* cls : kRegistrationOrder) {
+        const auto d = UnregistrationDeletes(*cls);
+        ASSERT_EQ(d.size(), 3 * cls->fileClassCount + 2);
+        for (std::size_t i = 0; i < d.size(); ++i) {
+            EXPECT_EQ(d[i].root, RegRoot::ClassesRoot);
+            EXPECT_EQ(d[i].sharedHandlerKey, i + 2 < d.size()) << d[i].key;
+        }
+        EXPECT_EQ(d[d.size() - 2].key, "CLSID\\" + std::string(cls->clsidText) + "\\InprocServer32");
+        EXPECT_EQ(d.back().key, "CLSID\\" + std::string(cls->clsidText));
+    }
 }
 
 TEST(Registration, UnregisteringLeavesOtherHandlersAndTheApprovedValues) {

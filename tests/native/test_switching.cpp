@@ -394,6 +394,20 @@ TEST(Keys, ShiftOpensBackwardsAndEscapeCancelsWithoutActivating) {
     EXPECT_EQ(k.OnKey({kWmSysKeyDown, kVkEscape, kLlkhfAltDown}, true, &RealState), KeyAction::Cancel);
     EXPECT_EQ(k.OnKey({kWmSysKeyUp, kVkEscape, kLlkhfAltDown}, false, &RealState), KeyAction::Swallow);
     EXPECT_EQ(k.OnKey({kWmKeyUp, kVkLMenu, 0x80}, false, &RealState), KeyAction::PassOn);
+    EXPECT_TRUE(k.MaskBeforeRelease());  // keys were swallowed: no lone Alt tap
+    // The mask key's own events pass untouched; a lone Alt tap, or Alt with keys that all
+    // passed on, needs no mask.
+    EXPECT_EQ(k.OnKey({kWmSysKeyDown, kVkMask, kLlkhfAltDown | kLlkhfInjected}, false, &RealState), KeyAction::PassOn);
+    EXPECT_FALSE(k.MaskBeforeRelease());
+    k.OnKey({kWmSysKeyDown, kVkLMenu, kLlkhfAltDown}, false, &RealState);
+    k.OnKey({kWmSysKeyDown, 'A', kLlkhfAltDown}, false, &RealState);
+    k.OnKey({kWmKeyUp, kVkLMenu, 0x80}, false, &RealState);
+    EXPECT_FALSE(k.MaskBeforeRelease());
+    // Released with the switcher shown: closed, with the mask before the release.
+    k.OnKey({kWmSysKeyDown, kVkLMenu, kLlkhfAltDown}, false, &RealState);
+    k.OnKey({kWmSysKeyDown, kVkTab, kLlkhfAltDown}, false, &RealState);
+    EXPECT_EQ(k.OnKey({kWmKeyUp, kVkLMenu, 0x80}, true, &RealState), KeyAction::CloseAndPassOn);
+    EXPECT_TRUE(k.MaskBeforeRelease());
     // Escape with Alt held but no switcher is the system's (Alt+Esc); without Alt it closes.
     AltTabKeys e;
     EXPECT_EQ(e.OnKey({kWmSysKeyDown, kVkEscape, kLlkhfAltDown}, false, &RealState), KeyAction::PassOn);

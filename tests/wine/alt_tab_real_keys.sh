@@ -10,6 +10,8 @@
 #   escape    Tab twice, Escape, then lets go: the switcher closed without activating
 #             anything, the host heard WM_USER + 9 once, and the window in front is the one
 #             that was in front before.
+# In every mode the window in front is not left in menu mode (Alt's release after the
+# swallowed keys is no lone Alt tap).
 # Needs the Wine session of scripts/test (DISPLAY, WINEPREFIX).
 #   alt_tab_real_keys.sh <VexloHost.exe> [forward|backward|escape]
 set -uo pipefail
@@ -64,6 +66,8 @@ case "$mode" in
   escape) want="$before" ;;
 esac
 [ "$front" = "$want" ] || { echo "FAIL: '$front' is in front, not '$want'"; exit 1; }
+# Alt's release after swallowed keys is no lone tap: the window in front is not in its menu.
+grep -q "^menu mode: 0$" "$out" || { echo "FAIL: the window in front is in menu mode"; exit 1; }
 if [ "$mode" = escape ] && [ "$front" = "Desk 1 window 1" ]; then
   echo "FAIL: Escape activated the chosen window"
   exit 1

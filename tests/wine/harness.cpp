@@ -10,6 +10,8 @@
 #include <cstring>
 #include <thread>
 
+#include "ui/password_box.h"
+
 // Pushes the arguments, calls, and measures the stack pointer before and after.
 // uint32_t vexlo_call_stdcall(void* fn, const uint32_t* args, int count, int32_t* delta)
 asm(R"(
@@ -191,7 +193,35 @@ HWND FindThreadWindow(DWORD threadId, const char* className) {
     return a.found;
 }
 
+namespace {
+UINT RunHereMessage() {
+    static const UINT message = RegisterWindowMessageA("VexloTests.RunOnWindowThread");
+    return message;
+}
+
+LRESULT CALLBACK RunHereHook(int code, WPARAM wp, LPARAM lp) {
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lp);
+    if (code == HC_ACTION && call->message == RunHereMessage())
+        (*reinterpret_cast<const std::function<void()>*>(call->lParam))();
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+}  // namespace
+
+void RunOnWindowThread(HWND wnd, const std::function<void()>& work) {
+    const DWORD thread = GetWindowThreadProcessId(wnd, nullptr);
+    if (thread == GetCurrentThreadId()) return work();
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, &RunHereHook, nullptr, thread);
+    ASSERT_NE(hook, nullptr) << "no hook on the window's thread";
+    SendMessageA(wnd, RunHereMessage(), 0, reinterpret_cast<LPARAM>(&work));
+    UnhookWindowsHookEx(hook);
+}
+
 std::string Text(HWND wnd) {
+    if (vexlo::ui::IsPasswordBox(wnd)) {
+        std::string text = "(not read)";
+        RunOnWindowThread(wnd, [&] { text = vexlo::ui::PasswordBoxText(wnd); });
+        return text;
+    }
     char buf[1024] = {};
     // WM_GETTEXT works across threads, also for controls of another thread.
     SendMessageA(wnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
@@ -315,8 +345,8 @@ int Dialog::Radio(int group, int count) const {
 }
 
 void Dialog::Type(int id, const char* text) const {
-    const LRESULT end = Send(id, WM_GETTEXTLENGTH);
-    Send(id, EM_SETSEL, end, end);
+    // The end, however long the text (a password box tells other threads no length).
+    Send(id, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);
     for (const char* p = text; *p; ++p) Send(id, WM_CHAR, static_cast<unsigned char>(*p), 1);
 }
 

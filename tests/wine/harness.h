@@ -68,7 +68,11 @@ bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = 5000);
 
 // A visible top-level window of the given class on the given thread, or null.
 HWND FindThreadWindow(DWORD threadId, const char* className);
+// A window's text; a password box's through the library's own call on the box's thread
+// (the box answers other threads' WM_GETTEXT as an empty box).
 std::string Text(HWND wnd);
+// Runs work on the window's thread, inside a message sent to the window.
+void RunOnWindowThread(HWND wnd, const std::function<void()>& work);
 // The control's rectangle in its parent's client coordinates.
 RECT ChildRect(HWND child);
 RECT ClientRect(HWND wnd);

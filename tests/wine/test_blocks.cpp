@@ -364,6 +364,7 @@ TEST(DllLoad, NonTextProfileStillLoadsWithTheEmptyProfile) {
     EXPECT_TRUE(r.loaded);
     ASSERT_EQ(r.blocks.count("KeyVexloProfile"), 1u);
     EXPECT_EQ(r.blocks.at("KeyVexloProfile")[0], 0);
+    EXPECT_TRUE(FileExists(AppData() + "\\Brindlecote\\Quillmere"));
     harness::DeleteProductKey();
 }
 

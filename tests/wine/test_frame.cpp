@@ -191,10 +191,10 @@ VOID CALLBACK RecordLoad(ULONG reason, const DllNotification* data, void* contex
 }  // namespace
 
 TEST(Loading, PublishesTheProfileAtOnceAndLeavesTheRestToFirstUse) {
-    // The profile is what other processes read as soon as the library is in a process; the
-    // product folder (shell32, and folders made on disk) waits for its first use. Under the
-    // loader lock no other DLL may be loaded: with its imports in the process already,
-    // loading the library maps the library alone.
+    // The profile is what other processes read as soon as the library is in a process, and
+    // the folders down to the profile's are there too; the shell's answer for the product
+    // folder waits for its first use. Under the loader lock no other DLL may be loaded: with
+    // its imports in the process already, loading the library maps the library alone.
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     const auto registerLoads = reinterpret_cast<RegisterDllNotificationFn>(
         reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrRegisterDllNotification")));
@@ -232,7 +232,8 @@ TEST(Loading, PublishesTheProfileAtOnceAndLeavesTheRestToFirstUse) {
     const auto* block = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(std::string(block, 5), "\x04Load");
-    EXPECT_EQ(GetFileAttributesA(vendor.c_str()), INVALID_FILE_ATTRIBUTES);
+    const DWORD profileFolder = GetFileAttributesA((vendor + "\\Quillmere\\Load").c_str());
+    EXPECT_TRUE(profileFolder != INVALID_FILE_ATTRIBUTES && (profileFolder & FILE_ATTRIBUTE_DIRECTORY));
     UnmapViewOfFile(block);
     CloseHandle(mapping);
     EXPECT_TRUE(FreeLibrary(m));

@@ -229,7 +229,7 @@ TEST(PasswordResidue, NoEarlierTextOfAPasswordBoxSurvivesIt) {
         d.Send(runas::ePass1, EM_SETSEL, 0, -1);
         TypeScrambled(d, runas::ePass1, second);
         d.Send(runas::ePass1, WM_UNDO);
-        EXPECT_EQ(d.Send(runas::ePass1, WM_GETTEXTLENGTH), 16);
+        EXPECT_EQ(d.Send(runas::ePass1, EM_LINELENGTH), 16);  // counts stand-ins, reads nothing
         d.Send(runas::ePass1, EM_SETSEL, 0, -1);
         TypeScrambled(d, runas::ePass1, second);
         d.Press(runas::btCancel);
@@ -265,9 +265,40 @@ TEST(PasswordBox, KeepsTextUndoAndPasteAsAnEditDoes) {
         d.Send(runas::ePass1, WM_COPY);  // a password never leaves its box
         d.Set(runas::ePass1, "set");
         EXPECT_EQ(d.Text(runas::ePass1), "set");
-        EXPECT_EQ(d.Send(runas::ePass1, WM_GETTEXTLENGTH), 3);
+        // Any other thread reads an empty box, by either message; no length either.
+        char ansi[16] = "?";
+        wchar_t wide[16] = L"?";
+        EXPECT_EQ(SendMessageA(d.Item(runas::ePass1), WM_GETTEXT, 16, reinterpret_cast<LPARAM>(ansi)), 0);
+        EXPECT_EQ(SendMessageW(d.Item(runas::ePass1), WM_GETTEXT, 16, reinterpret_cast<LPARAM>(wide)), 0);
+        EXPECT_EQ(std::string(ansi) + (wide[0] ? "W" : ""), "");
+        EXPECT_EQ(d.Send(runas::ePass1, WM_GETTEXTLENGTH), 0);
         d.Press(runas::btCancel);
     });
+}
+
+// Another program's clipboard block need not end with a zero: the paste stops at the
+// block's end. (The system terminates blocks it is given, so the block comes from a stand-in.)
+HGLOBAL g_unterminated = nullptr;
+const wchar_t g_beyond[] = L"wxyzLEAK";  // the block holds "wxyz"; what follows is not its
+HANDLE WINAPI UnterminatedClipboard(UINT) { return g_unterminated; }
+LPVOID WINAPI LockUnterminated(HGLOBAL block) {
+    return block == g_unterminated ? const_cast<wchar_t*>(g_beyond) : GlobalLock(block);
+}
+
+TEST(PasswordBox, PasteStopsAtTheEndOfTheClipboardBlock) {
+    namespace runas = vexlo::runas_ids;
+    g_unterminated = GlobalAlloc(GMEM_MOVEABLE, 4 * sizeof(wchar_t));
+    ASSERT_EQ(GlobalSize(g_unterminated), 4 * sizeof(wchar_t));
+    harness::ImportHook data{"user32.dll", "GetClipboardData", reinterpret_cast<void*>(&UnterminatedClipboard)};
+    harness::ImportHook lock{"kernel32.dll", "GlobalLock", reinterpret_cast<void*>(&LockUnterminated)};
+    ASSERT_TRUE(data.Installed() && lock.Installed());
+    auto show = harness::Proc<void(WINAPI*)(const char*)>("ShowRunAs");
+    harness::RunModalDialog("TformRunAs", [&] { show("x.exe"); return 0u; }, [&](harness::Dialog d) {
+        d.Send(runas::ePass1, WM_PASTE);
+        EXPECT_EQ(d.Text(runas::ePass1), "wxyz");
+        d.Press(runas::btCancel);
+    });
+    GlobalFree(g_unterminated);
 }
 
 }  // namespace

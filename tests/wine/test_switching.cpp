@@ -184,6 +184,13 @@ int ThreadCount() {
     return n;
 }
 
+// Whether the window's thread is in menu mode, as a lone Alt tap leaves it.
+bool InMenuMode(HWND wnd) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(wnd, nullptr), &info) && (info.flags & GUI_INMENUMODE);
+}
+
 std::uint32_t AltTabHook(std::uint32_t install) { return harness::CallStdcall("AltTabHook", {install}).value & 0xFF; }
 
 // A low-level hook installed before the library's: the system calls it after the library's,
@@ -353,6 +360,8 @@ TEST(AltTabSwitcher, ListsEveryDesktopsWindowsAdvancesWithTabAndActivatesOnAltUp
     EXPECT_FALSE(IsIconic(chosen));
     EXPECT_EQ(GetForegroundWindow(), chosen);
     EXPECT_EQ(host.Count(WM_USER + 9), 1u);
+    harness::Pump(200);
+    EXPECT_FALSE(InMenuMode(chosen));  // Alt's release was no lone tap
 
     // Any value but 1 removes the hook; nothing is left to remove then.
     EXPECT_EQ(harness::CallStdcall("AltTabHook", {2}).value, 1u);
@@ -433,6 +442,7 @@ TEST(AltTabSwitcher, EscapeWithAltHeldClosesWithoutActivatingAndIsSwallowed) {
     EXPECT_EQ(scene.host.Count(WM_USER + 9), 1u);
     EXPECT_NE(GetForegroundWindow(), second);
     EXPECT_EQ(GetForegroundWindow(), before);
+    EXPECT_FALSE(InMenuMode(before));  // Alt's release was no lone tap
 
     // Escape with Alt held but no switcher is passed on (Alt+Esc is the system's).
     next.Clear();
@@ -593,6 +603,35 @@ TEST(AltTabHook, EveryProductDesktopHasItsOwnHookIncludingOnesMadeLater) {
         EXPECT_TRUE(WaitGone(shown)) << desktop;
     }
     EXPECT_EQ(AltTabHook(0), 1u);
+}
+
+TEST(AltTabHook, DesktopsNobodyElseHoldsAreLetGoAndOnlyLiveOnesCountAgainstTheLimit) {
+    ASSERT_NE(harness::Vexlo(), nullptr);
+    const int before = ThreadCount();
+    // With the caller's desktop, 63 more fill every one of the 64 hook threads.
+    std::vector<HDESK> made;
+    for (int i = 0; i < 63; ++i)
+        made.push_back(CreateDesktopA(("Vexlo_" + std::to_string(6000 + i)).c_str(), nullptr, nullptr, 0,
+                                      GENERIC_ALL, nullptr));
+    ASSERT_EQ(std::count(made.begin(), made.end(), nullptr), 0);
+    ASSERT_EQ(AltTabHook(1), 1u);
+    EXPECT_EQ(ThreadCount() - before, 64);
+    // The main program deletes them: at the next rescans their hooks let them go.
+    for (HDESK d : made) CloseDesktop(d);
+    for (DWORD start = GetTickCount(); ThreadCount() != before + 1 && GetTickCount() - start < 6000;)
+        harness::Pump(100);
+    EXPECT_EQ(ThreadCount() - before, 1);
+    HDESK gone = OpenDesktopA("Vexlo_6000", 0, FALSE, DESKTOP_READOBJECTS);
+    EXPECT_EQ(gone, nullptr) << "the deleted desktop still exists";
+    if (gone) CloseDesktop(gone);
+    // A desktop made now gets a hook of its own.
+    HDESK later = CreateDesktopA("Vexlo_7001", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    ASSERT_NE(later, nullptr);
+    for (DWORD start = GetTickCount(); ThreadCount() != before + 2 && GetTickCount() - start < 4000;)
+        harness::Pump(100);
+    EXPECT_EQ(ThreadCount() - before, 2);
+    EXPECT_EQ(AltTabHook(0), 1u);
+    CloseDesktop(later);
 }
 
 TEST(AltTabSwitcher, LongTitlesEndWithAnEllipsisInTheSelectedItemAndTheLabel) {
@@ -756,6 +795,71 @@ TEST(AltTabSwitcher, BothTimersRunFromCreationSoTheChartsHaveSamplesWhenItShows)
     kb.Up(VK_MENU);
     EXPECT_TRUE(WaitGone(wnd));
     EXPECT_EQ(AltTabHook(0), 1u);
+}
+
+// A second copy of this program (below) in which one thread shows the library's windows
+// and runs Alt+Tab's request window, and another thread unloads the library. The window
+// thread then goes on with its message loop, sends its windows messages and lets the
+// request window's timer come round twice. It ends with 0 when nothing reached the
+// unmapped library and every top-level window of it was closed, 3 when one was left.
+constexpr char kUnloadChildVariable[] = "VEXLO_UNLOAD_ELSEWHERE";
+
+int UnloadFromAnotherThread(const std::string& copy) {
+    SetErrorMode(SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS);  // a crash ends it at once
+    HMODULE lib = LoadLibraryA(copy.c_str());
+    if (!lib) return 2;
+    const auto proc = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(lib, name)); };
+    const auto hook = reinterpret_cast<BOOL(WINAPI*)(DWORD)>(proc("AltTabHook"));
+    const auto logon = reinterpret_cast<HWND(WINAPI*)(HWND, HICON, const BYTE*, const BYTE*, LONG)>(proc("Logon"));
+    const auto about = reinterpret_cast<HWND(WINAPI*)(HICON, DWORD, const char*, DWORD)>(proc("ShowAbout"));
+    const auto button = reinterpret_cast<HWND(WINAPI*)(HICON, void*)>(proc("ShowSwitcherWnd"));
+    HANDLE shown = CreateEventA(nullptr, TRUE, FALSE, nullptr), unloaded = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    int result = 0;
+    std::thread windows([&] {
+        const auto u = harness::Short("a"), p = harness::Short("secret");
+        std::vector<HWND> made = {logon(nullptr, nullptr, u.data(), p.data(), 1),
+                                  about(CopyIcon(LoadIcon(nullptr, IDI_APPLICATION)), 1, "1.0", 0),
+                                  button(CopyIcon(LoadIcon(nullptr, IDI_APPLICATION)), nullptr)};
+        const bool hooked = (hook(1) & 0xFF) == 1;
+        SetEvent(shown);
+        while (MsgWaitForMultipleObjects(1, &unloaded, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) harness::Pump(0);
+        for (HWND w : made) {
+            SendMessageA(w, WM_NULL, 0, 0);
+            RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        }
+        harness::Pump(4500);
+        result = !hooked || std::count(made.begin(), made.end(), nullptr) ? 2 : 0;
+        for (HWND w : made)
+            if (IsWindow(w)) result = 3;
+    });
+    WaitForSingleObject(shown, 10000);
+    FreeLibrary(lib);
+    SetEvent(unloaded);
+    windows.join();
+    return result;
+}
+
+const bool kUnloadChild = [] {
+    char copy[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA(kUnloadChildVariable, copy, sizeof copy)) return false;
+    ExitProcess(static_cast<UINT>(UnloadFromAnotherThread(copy)));
+}();
+
+TEST(AltTabHook, UnloadingFromAnotherThreadLeavesNoWindowTimerOrHookOfTheLibrary) {
+    const std::string copy = harness::ExeDir() + "VexloUnloadElsewhere.dll";
+    ASSERT_TRUE(CopyFileA((harness::ExeDir() + "Vexlo.dll").c_str(), copy.c_str(), FALSE));
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    SetEnvironmentVariableA(kUnloadChildVariable, copy.c_str());
+    HANDLE child = harness::StartProgram(std::string("\"") + exe + "\"");
+    SetEnvironmentVariableA(kUnloadChildVariable, nullptr);
+    ASSERT_NE(child, nullptr);
+    if (WaitForSingleObject(child, 30000) != WAIT_OBJECT_0) TerminateProcess(child, 1);
+    DWORD code = 1;
+    GetExitCodeProcess(child, &code);
+    CloseHandle(child);
+    EXPECT_EQ(code, 0u) << std::hex << code;  // 0xC0000005: the library's code ran after its unload
+    DeleteFileA(copy.c_str());
 }
 
 TEST(AltTabHook, UnloadingTheLibraryRemovesTheHookWithoutWaitingUnderTheLoaderLock) {

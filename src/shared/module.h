@@ -1,6 +1,7 @@
 #pragma once
 // Module-wide state: one copy per process that has the library loaded. Written without
-// locks: the install and remove exports are called from one thread at a time.
+// locks: the install and remove exports are called from one thread at a time. The stored
+// hooks themselves are made once, safely, by whichever thread comes first.
 #include <windows.h>
 
 #include "shared/handles.h"

@@ -8,6 +8,7 @@
 #include <commdlg.h>
 #include <sddl.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -19,6 +20,7 @@
 #include "harness.h"
 #include "remote/rdp_ids.h"
 #include "shared/error.h"
+#include "shared/module.h"
 #include "shared/remote_records.h"
 #include "switching/uTaskManager.h"
 #include "switching/vxSysInfo.h"
@@ -432,6 +434,78 @@ TEST(RunAsBrowse, AsksTheFileDialogForExeFiles) {
                                 d.Press(vexlo::runas_ids::btCancel);
                             });
     EXPECT_EQ(g_defaultExt, "exe");
+}
+
+}  // namespace
+
+namespace {
+
+// Makes the moment a race needs happen every time: the first write of one thread to one
+// page of this program's data waits until another thread has been through.
+struct WritePause {
+    char* page = nullptr;
+    DWORD thread = 0;  // the thread that waits
+    HANDLE waiting = nullptr, resume = nullptr;
+};
+WritePause g_pause;
+constexpr std::size_t kPage = 4096;
+
+LONG CALLBACK PauseOnWrite(EXCEPTION_POINTERS* e) {
+    const EXCEPTION_RECORD& r = *e->ExceptionRecord;
+    if (r.ExceptionCode != EXCEPTION_ACCESS_VIOLATION || r.NumberParameters < 2 || r.ExceptionInformation[0] != 1)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const auto* at = reinterpret_cast<const char*>(r.ExceptionInformation[1]);
+    if (at < g_pause.page || at >= g_pause.page + kPage) return EXCEPTION_CONTINUE_SEARCH;
+    if (GetCurrentThreadId() == g_pause.thread) {
+        SetEvent(g_pause.waiting);
+        WaitForSingleObject(g_pause.resume, 5000);
+    }
+    DWORD old = 0;
+    VirtualProtect(g_pause.page, kPage, PAGE_READWRITE, &old);
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+std::atomic<int> g_unloadStepsRun{0};
+void CountUnloadStep() noexcept { ++g_unloadStepsRun; }
+
+// The stored hooks are made by whichever thread comes first. A second thread that comes
+// while the first is making them must not make them again: that would drop (or run) what
+// was stored in between.
+TEST(StoredHooks, AThreadComingWhileAnotherMakesThemLosesNothingStored) {
+    using vexlo::module::StoredHooks;
+    g_pause.page = reinterpret_cast<char*>(reinterpret_cast<std::uintptr_t>(&StoredHooks()) & ~(kPage - 1));
+    vexlo::module::ReleaseState();
+    g_pause.waiting = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_pause.resume = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    void* handler = AddVectoredExceptionHandler(1, &PauseOnWrite);
+    ASSERT_NE(handler, nullptr);
+    g_unloadStepsRun = 0;
+    std::thread first([] {
+        g_pause.thread = GetCurrentThreadId();
+        DWORD old = 0;
+        VirtualProtect(g_pause.page, kPage, PAGE_READONLY, &old);
+        StoredHooks();
+    });
+    const bool paused = WaitForSingleObject(g_pause.waiting, 5000) == WAIT_OBJECT_0;
+    std::atomic<bool> stored{false};
+    std::thread second([&] {
+        StoredHooks().altTab.run = &CountUnloadStep;
+        stored = true;
+    });
+    // The second thread either waits for the first (then the first goes on after this) or
+    // is through within milliseconds.
+    for (DWORD start = GetTickCount(); !stored && GetTickCount() - start < 500;) Sleep(5);
+    SetEvent(g_pause.resume);
+    first.join();
+    second.join();
+    RemoveVectoredExceptionHandler(handler);
+    CloseHandle(g_pause.waiting);
+    CloseHandle(g_pause.resume);
+    EXPECT_TRUE(paused);
+    EXPECT_EQ(StoredHooks().altTab.run, &CountUnloadStep);
+    EXPECT_EQ(g_unloadStepsRun, 0);
+    vexlo::module::ReleaseState();
+    EXPECT_EQ(g_unloadStepsRun, 1);  // run once, at the release
 }
 
 }  // namespace

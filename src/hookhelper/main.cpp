@@ -26,7 +26,7 @@ using hookchannel::Kind;
 // Several clients are served at once, and each must finish its request (send it, read the
 // answer, close) within this time or is dropped: one stalled or idle client cannot hold
 // the others up for longer.
-constexpr int kInstances = 4;
+constexpr int kInstances = 8;
 constexpr DWORD kClientDeadlineMs = 3000;
 // Clients watched at once for their end; with the instances and the message queue this
 // stays under the system's limit of 64 waited objects.
@@ -138,6 +138,7 @@ private:
     void Listen(Instance& in);
     void Drop(Instance& in);
     void Advance(Instance& in);
+    void AdvanceReady();
     hookchannel::Reply Serve(const hookchannel::Request& request, Instance& in);
     void Release(Client& client);
     bool Busy() const {
@@ -284,6 +285,13 @@ void Server::Release(Client& client) {
     client.iconLayout = client.desktopMenu = false;
 }
 
+// Every instance that is ready gets its turn, not only the first one a wait names: a
+// client flooding one instance would otherwise starve the others.
+void Server::AdvanceReady() {
+    for (Instance& in : instances_)
+        if (WaitForSingleObject(in.event.get(), 0) == WAIT_OBJECT_0) Advance(in);
+}
+
 void Server::Run() {
     for (Instance& in : instances_) Listen(in);
     for (;;) {
@@ -302,26 +310,27 @@ void Server::Run() {
             if (timeout == INFINITE || kClientDeadlineMs - spent < timeout) timeout = kClientDeadlineMs - spent;
         }
         for (const Client& c : clients_) waits[count++] = c.process.get();
-        // Nothing held and nobody left to ask: done, once no request is under way.
-        const bool done = clients_.empty() && !Busy();
-        const DWORD r = MsgWaitForMultipleObjects(count, waits, FALSE, done ? 0 : timeout, QS_ALLINPUT);
-        if (r == WAIT_TIMEOUT) {
-            if (done) return;
+        // Nothing held and nobody left to ask: done, once no request is under way. A client
+        // that has just connected is heard first; one that keeps connecting cannot keep
+        // the helper alive.
+        if (clients_.empty() && !Busy()) {
+            AdvanceReady();
+            if (clients_.empty() && !Busy()) return;
             continue;
         }
+        const DWORD r = MsgWaitForMultipleObjects(count, waits, FALSE, timeout, QS_ALLINPUT);
+        if (r == WAIT_TIMEOUT) continue;
         if (r == WAIT_OBJECT_0 + count) {
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
             continue;
         }
         if (r >= WAIT_OBJECT_0 + count) return;  // the wait itself failed
-        const DWORD index = r - WAIT_OBJECT_0;
-        if (index < kInstances) {
-            Advance(instances_[index]);
-        } else {
-            Client& ended = clients_[index - kInstances];
-            Release(ended);
-            clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(index - kInstances));
+        AdvanceReady();
+        for (std::size_t i = clients_.size(); i-- > 0;) {
+            if (WaitForSingleObject(clients_[i].process.get(), 0) != WAIT_OBJECT_0) continue;
+            Release(clients_[i]);
+            clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }
 }

@@ -221,7 +221,7 @@ TEST_F(HelperChannelTest, InstallWithoutExplorerGivesTheStoredHandle) {
     ASSERT_NE(stored, nullptr);
     ASSERT_TRUE(LayoutSaved());
     PostMessageA(GetAncestor(list_, GA_ROOT), WM_CLOSE, 0, 0);
-    ASSERT_TRUE(harness::WaitUntil([&] { return !IsWindow(list_); }, 10000));
+    ASSERT_TRUE(harness::WaitUntil([&] { return !IsWindow(list_) && !FindWindowA("Progman", nullptr); }, 10000));
     EXPECT_EQ(HookExplorer(1), stored);
     EXPECT_EQ(HookExplorer(0), nullptr);
     EXPECT_EQ(HookExplorer(1), nullptr);  // removed: nothing stored any more

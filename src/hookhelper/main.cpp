@@ -205,6 +205,7 @@ void Server::Drop(Instance& in) {
 void Server::Advance(Instance& in) {
     DWORD done = 0;
     const bool ok = GetOverlappedResult(in.pipe.get(), &in.ov, &done, FALSE) != FALSE;
+    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     in.pending = false;
     ResetEvent(in.event.get());
     in.ov = OVERLAPPED{};
@@ -212,7 +213,7 @@ void Server::Advance(Instance& in) {
     BOOL started = FALSE;
     switch (in.stage) {
     case Instance::Stage::Listening:
-        if (!ok && GetLastError() != ERROR_PIPE_CONNECTED) return Drop(in);
+        if (!ok && error != ERROR_PIPE_CONNECTED) return Drop(in);
         in.client = hookchannel::PipePeer(in.pipe.get(), false, SYNCHRONIZE);
         if (!Welcome(in.client.get())) return Drop(in);
         in.since = GetTickCount();

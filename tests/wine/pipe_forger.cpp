@@ -3,10 +3,9 @@
 //   pipe_forger serve VALUE  holds the name first and answers every request with VALUE
 //   pipe_forger silent       holds the name first, takes a request and never answers
 //   pipe_forger spam         connects to the helper over and over, keeping 4 connections
-// Prints one line per connection it serves.
+// Sets the event "VexloForgerReached" once a client has connected.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -25,10 +24,10 @@ int Serve(const std::string& name, bool answer, std::uint32_t value) {
         CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE, PIPE_TYPE_BYTE | PIPE_WAIT,
                          PIPE_UNLIMITED_INSTANCES, 64, 64, 0, security.Attributes());
     if (pipe == INVALID_HANDLE_VALUE) return 3;
+    const HANDLE reached = CreateEventA(nullptr, TRUE, FALSE, "VexloForgerReached");
     for (;;) {
         if (!ConnectNamedPipe(pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) return 4;
-        std::printf("connected\n");
-        std::fflush(stdout);
+        SetEvent(reached);
         hookchannel::Request request;
         DWORD done = 0;
         if (ReadFile(pipe, &request, sizeof request, &done, nullptr) && answer) {

@@ -71,7 +71,9 @@ public:
         level_.resize(size);
         if (!GetTokenInformation(token, TokenIntegrityLevel, level_.data(), size, &size)) return false;
         const PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(level_.data())->Label.Sid;
-        const DWORD aceSize = static_cast<DWORD>(sizeof(SYSTEM_MANDATORY_LABEL_ACE) - sizeof(DWORD) + GetLengthSid(sid));
+        // The ACE's SidStart is the first DWORD of the SID that follows it.
+        const DWORD aceSize =
+            static_cast<DWORD>(sizeof(SYSTEM_MANDATORY_LABEL_ACE) - sizeof(DWORD) + GetLengthSid(sid));
         std::vector<BYTE> ace(aceSize);
         auto* label = reinterpret_cast<SYSTEM_MANDATORY_LABEL_ACE*>(ace.data());
         label->Header.AceType = SYSTEM_MANDATORY_LABEL_ACE_TYPE;

@@ -76,7 +76,8 @@ bool Transfer(HANDLE channel, bool write, void* data, DWORD size, DWORD start, D
         OVERLAPPED ov{};
         ov.hEvent = event.get();
         char* at = static_cast<char*>(data) + got;
-        const BOOL ok = write ? WriteFile(channel, at, size - got, nullptr, &ov) : ReadFile(channel, at, size - got, nullptr, &ov);
+        const BOOL ok = write ? WriteFile(channel, at, size - got, nullptr, &ov)
+                              : ReadFile(channel, at, size - got, nullptr, &ov);
         if (!ok && GetLastError() != ERROR_IO_PENDING) {
             lastError = GetLastError();
             return false;
@@ -109,7 +110,8 @@ std::optional<Reply> Transact(const std::string& pipe, const UserOnlySecurity& s
                                   FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
         if (channel) break;
         lastError = GetLastError();
-        // Every instance serves another client: wait for one, a few times, within the time.
+        // Every instance serves another client: wait for one, a bounded number of times,
+        // within the request's time.
         const DWORD left = Left(start, kRequestMs);
         if (lastError != ERROR_PIPE_BUSY || tries == kBusyTries || left == 0) return std::nullopt;
         WaitNamedPipeA(pipe.c_str(), left);  // never 0: that would mean the pipe's own default
@@ -173,7 +175,6 @@ std::optional<Reply> AskHelper(Kind kind, bool install) {
     for (;;) {
         DWORD error = 0;
         if (auto reply = Transact(pipe, security, request, error)) return reply;
-        // A server that is not our helper, or ours not answering in time: nothing to wait for.
         // Worth another try only while no helper serves yet (none, or one just ending); a
         // server that is not ours, or ours not answering or busy in time, is final.
         const bool noHelperYet =

@@ -91,7 +91,8 @@ protected:
                 << harness::Win64Bin() << file << " (build the win64 tree)";
         explorer_ = harness::StartProgram(Quoted(harness::Win64Bin() + "VexloHost64.exe") + " explorer 0");
         ASSERT_TRUE(explorer_);
-        ASSERT_TRUE(harness::WaitUntil([&] { return (list_ = ListViewOf(GetProcessId(explorer_))) != nullptr; }, 15000));
+        ASSERT_TRUE(
+            harness::WaitUntil([&] { return (list_ = ListViewOf(GetProcessId(explorer_))) != nullptr; }, 15000));
         pipe_ = vexlo::hookchannel::PipeNameHere(vexlo::UserOnlySecurity());
     }
     void TearDown() override {

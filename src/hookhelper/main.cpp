@@ -31,6 +31,8 @@ constexpr DWORD kClientDeadlineMs = 3000;
 // Clients watched at once for their end; with the instances and the message queue this
 // stays under the system's limit of 64 waited objects.
 constexpr std::size_t kMaxClients = 32;
+constexpr std::size_t kMaxRefused = 16;
+constexpr DWORD kQueryLimited = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION, Vista and later
 
 using HookExplorerFn = HHOOK(WINAPI*)(std::uint32_t);
 using HookContextFn = BOOL(WINAPI*)(std::uint32_t);
@@ -137,6 +139,24 @@ private:
         const std::wstring folder = image.substr(0, image.find_last_of(L'\\') + 1);
         return hookchannel::SamePath(folder, folder_) || hookchannel::SamePath(image, starterImage_);
     }
+    // Refused processes are kept open, so their ids cannot be reused while they are known,
+    // and one that keeps connecting is turned away without being examined again.
+    bool Admit(Instance& in) {
+        const DWORD id = hookchannel::PipePeerId(in.pipe.get(), false);
+        for (std::size_t i = refused_.size(); i-- > 0;) {
+            if (WaitForSingleObject(refused_[i].process.get(), 0) == WAIT_OBJECT_0)
+                refused_.erase(refused_.begin() + static_cast<std::ptrdiff_t>(i));
+            else if (refused_[i].id == id)
+                return false;
+        }
+        in.client.reset(id ? OpenProcess(kQueryLimited | SYNCHRONIZE, FALSE, id) : nullptr);
+        if (Welcome(in.client.get())) return true;
+        if (in.client) {
+            if (refused_.size() == kMaxRefused) refused_.erase(refused_.begin());
+            refused_.push_back(Client{id, std::move(in.client)});
+        }
+        return false;
+    }
     void Listen(Instance& in);
     void Drop(Instance& in);
     void Advance(Instance& in);
@@ -168,6 +188,7 @@ private:
     const PipeSecurity& security_;
     std::wstring folder_, starterImage_;
     std::vector<Client> clients_;
+    std::vector<Client> refused_;
     Instance instances_[kInstances];
 };
 
@@ -216,8 +237,7 @@ void Server::Advance(Instance& in) {
     switch (in.stage) {
     case Instance::Stage::Listening:
         if (!ok && error != ERROR_PIPE_CONNECTED) return Drop(in);
-        in.client = hookchannel::PipePeer(in.pipe.get(), false, SYNCHRONIZE);
-        if (!Welcome(in.client.get())) return Drop(in);
+        if (!Admit(in)) return Drop(in);
         in.since = GetTickCount();
         in.stage = Instance::Stage::Reading;
         started = ReadFile(in.pipe.get(), &in.request, sizeof in.request, nullptr, &in.ov);
@@ -341,7 +361,7 @@ void Server::Run() {
 int Run(DWORD starterId) {
     Client starter;
     starter.id = starterId;
-    starter.process.reset(OpenProcess(SYNCHRONIZE | 0x1000 /* PROCESS_QUERY_LIMITED_INFORMATION */, FALSE, starterId));
+    starter.process.reset(OpenProcess(SYNCHRONIZE | kQueryLimited, FALSE, starterId));
     if (!starter.process) return 3;
     const std::wstring starterImage = hookchannel::ProcessImage(starter.process.get());
     PipeSecurity security;

@@ -47,12 +47,16 @@ std::wstring ModuleFolder(HMODULE module) {
     return folder;
 }
 
-UniqueHandle PipePeer(HANDLE pipe, bool server, DWORD extraAccess) {
+DWORD PipePeerId(HANDLE pipe, bool server) {
     const auto peerOf =
         Kernel32<PipePeerFn>(server ? "GetNamedPipeServerProcessId" : "GetNamedPipeClientProcessId");
     ULONG id = 0;
-    if (!peerOf || !peerOf(pipe, &id) || id == 0) return {};
-    return UniqueHandle(OpenProcess(kQueryLimited | extraAccess, FALSE, id));
+    return peerOf && peerOf(pipe, &id) ? id : 0;
+}
+
+UniqueHandle PipePeer(HANDLE pipe, bool server, DWORD extraAccess) {
+    const DWORD id = PipePeerId(pipe, server);
+    return id == 0 ? UniqueHandle() : UniqueHandle(OpenProcess(kQueryLimited | extraAccess, FALSE, id));
 }
 
 std::wstring ProcessImage(HANDLE process) {

@@ -23,9 +23,11 @@ constexpr wchar_t kHelperFile[] = L"VexloHook64.exe";
 // long form; empty when it cannot be read.
 std::wstring ModuleFolder(HMODULE module);
 
-// The process at the other end of a connected pipe (the server when asked by the client,
-// the client when asked by the server), opened for PROCESS_QUERY_LIMITED_INFORMATION and
-// the extra rights; null when the system cannot tell (before Vista) or refuses.
+// The process id at the other end of a connected pipe (the server when asked by the
+// client, the client when asked by the server); 0 when the system cannot tell (before
+// Vista). PipePeer opens that process for PROCESS_QUERY_LIMITED_INFORMATION and the extra
+// rights; null when it cannot.
+DWORD PipePeerId(HANDLE pipe, bool server);
 UniqueHandle PipePeer(HANDLE pipe, bool server, DWORD extraAccess = 0);
 
 // The process's image as a full path in its long form; empty when it cannot be read.

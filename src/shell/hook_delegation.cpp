@@ -42,7 +42,7 @@ constexpr DWORD kStartWaitMs = 10000;
 // is tried within that time: a helper (or anyone holding its name) that does not answer
 // in time costs the caller no more.
 constexpr DWORD kRequestMs = 3000;
-constexpr int kBusyTries = 20;
+constexpr int kBusyTries = 50;
 // The reason given when the pipe's server is not our helper: nothing to retry or start.
 constexpr DWORD kNotOurHelper = ERROR_ACCESS_DENIED;
 

@@ -2,7 +2,7 @@
 // the library computes for this user, session and desktop.
 //   pipe_forger serve VALUE  holds the name first and answers every request with VALUE
 //   pipe_forger silent       holds the name first, takes a request and never answers
-//   pipe_forger spam         connects to the helper over and over, keeping 4 connections
+//   pipe_forger spam         connects to the helper over and over, keeping 16 connections
 // Sets the event "VexloForgerReached" once a client has connected.
 #include <windows.h>
 
@@ -44,9 +44,9 @@ int Serve(const std::string& name, bool answer, std::uint32_t value) {
 }
 
 int Spam(const std::string& name) {
-    HANDLE held[4] = {};
+    HANDLE held[16] = {};
     for (unsigned n = 0;; ++n) {
-        HANDLE& slot = held[n % 4];
+        HANDLE& slot = held[n % 16];
         if (slot) CloseHandle(slot);
         slot = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (slot == INVALID_HANDLE_VALUE) {

@@ -187,6 +187,12 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   # The 64-bit helper, library and host that the 32-bit tests drive a 64-bit Explorer with.
   target_compile_definitions(vexlo_wine_tests PRIVATE VEXLO_WIN64_BIN="${VEXLO_WIN64_BIN}")
   add_dependencies(vexlo_wine_tests Vexlo VexloHost)
+  # Plays a forged helper or a flooding client on the hook helper's pipe.
+  add_executable(vexlo_pipe_forger tests/wine/pipe_forger.cpp)
+  target_compile_options(vexlo_pipe_forger PRIVATE ${VEXLO_WARNINGS})
+  target_link_options(vexlo_pipe_forger PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
+  target_link_libraries(vexlo_pipe_forger PRIVATE vexlo_shared)
+  add_dependencies(vexlo_wine_tests vexlo_pipe_forger)
   # One process per test case keeps windows, registry and shared blocks of one case from
   # leaking into the next; the source scan needs no Wine at build time.
   include(GoogleTest)

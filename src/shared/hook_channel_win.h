@@ -1,9 +1,13 @@
 #pragma once
-// The hook helper's pipe as the system names it for the calling process.
+// The hook helper's pipe as the system names it for the calling process, and the checks
+// that each end makes of the other. Pipe names are machine-wide and whoever creates a name
+// first serves it, so neither end trusts the other for holding the name: each asks the
+// system who is at the other end (its process, that process's image and user).
 #include <windows.h>
 
 #include <string>
 
+#include "shared/handles.h"
 #include "shared/security.h"
 
 namespace vexlo::hookchannel {
@@ -14,5 +18,23 @@ std::string PipeNameHere(const UserOnlySecurity& security);
 
 // The helper's file name; it sits next to the libraries in the product folder.
 constexpr wchar_t kHelperFile[] = L"VexloHook64.exe";
+
+// The folder of a module's file (null: the program's), with its closing backslash, in its
+// long form; empty when it cannot be read.
+std::wstring ModuleFolder(HMODULE module);
+
+// The process id at the other end of a connected pipe (the server when asked by the
+// client, the client when asked by the server); 0 when the system cannot tell (before
+// Vista). PipePeer opens that process for PROCESS_QUERY_LIMITED_INFORMATION and the extra
+// rights; null when it cannot.
+DWORD PipePeerId(HANDLE pipe, bool server);
+UniqueHandle PipePeer(HANDLE pipe, bool server, DWORD extraAccess = 0);
+
+// The process's image as a full path in its long form; empty when it cannot be read.
+std::wstring ProcessImage(HANDLE process);
+// Paths compared as the file system compares names: ordinal, case ignored.
+bool SamePath(const std::wstring& a, const std::wstring& b);
+// True when the process's token has the given user.
+bool RunsAs(HANDLE process, PSID user);
 
 }  // namespace vexlo::hookchannel

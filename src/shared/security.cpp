@@ -114,6 +114,9 @@ UserOnlySecurity::UserOnlySecurity() {
     sidText_ = SidText(sid);
     acl_.resize(GetLengthSid(sid) + 24);
     GrantAllToOne(reinterpret_cast<PACL>(acl_.data()), static_cast<DWORD>(acl_.size()), sid, descriptor_, attributes_);
+    // An explicit owner: the creator's default owner may be a group (Administrators, for an
+    // elevated process), and the owner may always rewrite the access list.
+    Check(SetSecurityDescriptorOwner(&descriptor_, sid, FALSE) != FALSE, "SetSecurityDescriptorOwner");
 }
 
 }  // namespace vexlo

@@ -20,9 +20,9 @@ void StopOpenSecurity();
 SECURITY_ATTRIBUTES* OpenSecurity();
 
 // Security for an object of one user in the session's shared namespace: the calling
-// process's user gets everything, nobody else anything. Other accounts of the session can
-// then neither hold nor change it. Raises SystemError when the process's user cannot be
-// read.
+// process's user owns it and gets everything, nobody else anything. Other accounts of the
+// session can then neither hold nor change it. Raises SystemError when the process's user
+// cannot be read.
 class UserOnlySecurity {
 public:
     UserOnlySecurity();
@@ -32,6 +32,8 @@ public:
     SECURITY_ATTRIBUTES* Attributes() { return &attributes_; }
     // The user's SID as text ("S-1-5-21-..."), for names that belong to the user.
     const std::string& UserSid() const { return sidText_; }
+    // The same SID, for comparisons with other processes' users.
+    PSID User() const { return reinterpret_cast<const TOKEN_USER*>(user_.data())->User.Sid; }
 
 private:
     std::vector<BYTE> user_;  // TOKEN_USER and the SID behind it

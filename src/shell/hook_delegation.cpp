@@ -36,41 +36,95 @@ bool InWow64() {
     return isWow64 && isWow64(GetCurrentProcess(), &self) && self;
 }
 
-// How long an install waits for a helper it started, and any request for its turn while
-// another one is served.
+// How long an install waits for a helper it started to open its pipe.
 constexpr DWORD kStartWaitMs = 10000;
-constexpr DWORD kTurnWaitMs = 10000;
+// One request, from connecting to the last byte of the answer, and how often a busy pipe
+// is tried within that time: a helper (or anyone holding its name) that does not answer
+// in time costs the caller no more.
+constexpr DWORD kRequestMs = 3000;
+constexpr int kBusyTries = 50;
+// The reason given when the pipe's server is not our helper: nothing to retry or start.
+constexpr DWORD kNotOurHelper = ERROR_ACCESS_DENIED;
 
-// One round trip over the pipe; nullopt (with the reason in lastError) when no helper
-// answered properly.
-std::optional<Reply> Transact(const std::string& pipe, const hookchannel::Request& request, DWORD& lastError) {
+// Milliseconds left of a span that began at start; 0 once it is over.
+DWORD Left(DWORD start, DWORD span) {
+    const DWORD spent = GetTickCount() - start;
+    return spent >= span ? 0 : span - spent;
+}
+
+// The helper that this library starts: its own folder's VexloHook64.exe.
+std::wstring HelperPath() {
+    const std::wstring folder = hookchannel::ModuleFolder(module::Instance());
+    return folder.empty() ? folder : folder + hookchannel::kHelperFile;
+}
+
+// Only a server that is our own helper, running as our user, is believed: pipe names are
+// machine-wide, and another process (another account's, or a forger of ours) may have
+// created the name first. Fails closed where the system cannot name the server.
+bool IsOurHelper(HANDLE channel, const UserOnlySecurity& security) {
+    const UniqueHandle server = hookchannel::PipePeer(channel, true);
+    return server && hookchannel::SamePath(hookchannel::ProcessImage(server.get()), HelperPath()) &&
+           hookchannel::RunsAs(server.get(), security.User());
+}
+
+// One overlapped read or write of the whole record, within the request's time. On time-out
+// the operation is cancelled and waited for: its buffer and event must outlive it.
+bool Transfer(HANDLE channel, bool write, void* data, DWORD size, DWORD start, DWORD& lastError) {
+    const UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!event) return false;
+    for (DWORD got = 0; got < size;) {
+        OVERLAPPED ov{};
+        ov.hEvent = event.get();
+        char* at = static_cast<char*>(data) + got;
+        const BOOL ok = write ? WriteFile(channel, at, size - got, nullptr, &ov)
+                              : ReadFile(channel, at, size - got, nullptr, &ov);
+        if (!ok && GetLastError() != ERROR_IO_PENDING) {
+            lastError = GetLastError();
+            return false;
+        }
+        DWORD done = 0;
+        if (WaitForSingleObject(event.get(), Left(start, kRequestMs)) != WAIT_OBJECT_0) {
+            CancelIo(channel);
+            GetOverlappedResult(channel, &ov, &done, TRUE);
+            lastError = ERROR_TIMEOUT;
+            return false;
+        }
+        if (!GetOverlappedResult(channel, &ov, &done, FALSE) || done == 0) {
+            lastError = GetLastError();
+            return false;
+        }
+        got += done;
+    }
+    return true;
+}
+
+// One round trip over the pipe; nullopt (with the reason in lastError) when our helper did
+// not answer properly in time.
+std::optional<Reply> Transact(const std::string& pipe, const UserOnlySecurity& security,
+                              const hookchannel::Request& request, DWORD& lastError) {
+    const DWORD start = GetTickCount();
     UniqueFile channel;
-    for (;;) {
+    for (int tries = 0;; ++tries) {
         // Identification only: the helper may learn who asks, never act as the caller.
         channel.reset(CreateFileA(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+                                  FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
         if (channel) break;
         lastError = GetLastError();
-        // One instance serves one request at a time: a second one waits for its turn.
-        if (lastError != ERROR_PIPE_BUSY) return std::nullopt;
-        if (!WaitNamedPipeA(pipe.c_str(), kTurnWaitMs)) {
-            lastError = GetLastError();  // gone (the helper ended) or still busy
-            return std::nullopt;
-        }
+        // Every instance serves another client: wait for one, a bounded number of times,
+        // within the request's time.
+        const DWORD left = Left(start, kRequestMs);
+        if (lastError != ERROR_PIPE_BUSY || tries == kBusyTries || left == 0) return std::nullopt;
+        WaitNamedPipeA(pipe.c_str(), left);  // never 0: that would mean the pipe's own default
     }
-    DWORD done = 0;
-    if (!WriteFile(channel.get(), &request, sizeof request, &done, nullptr) || done != sizeof request) {
-        lastError = GetLastError();
+    if (!IsOurHelper(channel.get(), security)) {
+        lastError = kNotOurHelper;
         return std::nullopt;
     }
     Reply reply;
-    auto* bytes = reinterpret_cast<char*>(&reply);
-    for (DWORD got = 0; got < sizeof reply; got += done) {
-        if (!ReadFile(channel.get(), bytes + got, sizeof reply - got, &done, nullptr) || done == 0) {
-            lastError = GetLastError();
-            return std::nullopt;
-        }
-    }
+    hookchannel::Request sent = request;
+    if (!Transfer(channel.get(), true, &sent, sizeof sent, start, lastError) ||
+        !Transfer(channel.get(), false, &reply, sizeof reply, start, lastError))
+        return std::nullopt;
     if (!hookchannel::IsValid(reply)) {
         lastError = ERROR_INVALID_DATA;
         return std::nullopt;
@@ -91,12 +145,8 @@ std::wstring StationAndDesktop() {
 // The helper from the library's own folder, as this process's user, told whose end to
 // wait for. Nothing is inherited. Null when it cannot start.
 UniqueHandle StartHelper() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(module::Instance(), path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return {};
-    std::wstring file(path, length);
-    file.resize(file.find_last_of(L'\\') + 1);
-    file += hookchannel::kHelperFile;
+    const std::wstring file = HelperPath();
+    if (file.empty()) return {};
     // Digits widened by hand: the wide formatter would bring a whole printf into the DLL.
     const std::string id = std::to_string(GetCurrentProcessId());
     std::wstring command = L"\"" + file + L"\" " + std::wstring(id.begin(), id.end());
@@ -124,8 +174,12 @@ std::optional<Reply> AskHelper(Kind kind, bool install) {
     const DWORD start = GetTickCount();
     for (;;) {
         DWORD error = 0;
-        if (auto reply = Transact(pipe, request, error)) return reply;
-        if (!install || GetTickCount() - start > kStartWaitMs) return std::nullopt;
+        if (auto reply = Transact(pipe, security, request, error)) return reply;
+        // Worth another try only while no helper serves yet (none, or one just ending); a
+        // server that is not ours, or ours not answering or busy in time, is final.
+        const bool noHelperYet =
+            error == ERROR_FILE_NOT_FOUND || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED;
+        if (!install || !noHelperYet || Left(start, kStartWaitMs) == 0) return std::nullopt;
         // No pipe, and no helper of ours on its way: none serves this desktop (none yet, the
         // last one died, or one is just ending) - start one. Otherwise wait for its pipe.
         if (error == ERROR_FILE_NOT_FOUND && (!started || WaitForSingleObject(started.get(), 0) == WAIT_OBJECT_0)) {
@@ -138,13 +192,17 @@ std::optional<Reply> AskHelper(Kind kind, bool install) {
 }
 
 // The install goes to the helper when the list view is there and 64-bit; nullopt leaves
-// it to this library (no list view: the stored handle, as always).
-std::optional<Reply> DelegatedInstall(Kind kind) {
-    const HWND listView = FindDesktopListView();
+// it to this library.
+std::optional<Reply> DelegatedInstall(Kind kind, HWND listView) {
     if (!listView || !NeedsHookHelper(listView)) return std::nullopt;
     // A helper that cannot be reached installs nothing; hooking here would only seem to work.
     return AskHelper(kind, true).value_or(Reply{});
 }
+
+// The icon layout hook that the helper answered to this process's last install, 0 when the
+// last install or remove was this library's own: an install that finds no list view gives
+// it back, as the library's own stored handle would be.
+std::uint32_t g_helperIconHook = 0;
 
 #endif  // !_WIN64
 
@@ -172,10 +230,17 @@ bool NeedsHookHelper(HWND listView) {
 HHOOK IconLayoutHook(bool install) {
 #ifndef _WIN64
     if (install) {
-        if (const auto reply = DelegatedInstall(Kind::IconLayout))
-            return reinterpret_cast<HHOOK>(WidenHandleValue(reply->hook));
+        const HWND listView = FindDesktopListView();
+        if (const auto reply = DelegatedInstall(Kind::IconLayout, listView)) {
+            g_helperIconHook = reply->hook;
+            return reinterpret_cast<HHOOK>(WidenHandleValue(g_helperIconHook));
+        }
+        // No list view (Explorer ended): the stored handle, the helper's when it holds it.
+        if (!listView && g_helperIconHook != 0) return reinterpret_cast<HHOOK>(WidenHandleValue(g_helperIconHook));
+        if (listView) g_helperIconHook = 0;  // hooked here: this library's handle is the stored one
     } else if (InWow64()) {
         AskHelper(Kind::IconLayout, false);
+        g_helperIconHook = 0;
     }
 #endif
     return install ? InstallIconLayoutHook() : RemoveIconLayoutHook();
@@ -184,7 +249,7 @@ HHOOK IconLayoutHook(bool install) {
 bool DesktopMenuHooks(bool install) {
 #ifndef _WIN64
     if (install) {
-        if (const auto reply = DelegatedInstall(Kind::DesktopMenu)) return reply->ok != 0;
+        if (const auto reply = DelegatedInstall(Kind::DesktopMenu, FindDesktopListView())) return reply->ok != 0;
     } else {
         const bool helper = InWow64() && AskHelper(Kind::DesktopMenu, false).value_or(Reply{}).ok != 0;
         const bool here = RemoveDesktopMenuHooks();

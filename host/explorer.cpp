@@ -297,9 +297,12 @@ int CmdExplorer(int argc, char** argv) {
                               instance, nullptr);
     if (shape == "workerw")
         CreateWindowA("WorkerW", "", WS_POPUP, 0, 0, 800, 600, nullptr, nullptr, instance, nullptr);
-    // 24H2: a WorkerW child of Progman, made last so it is Progman's first child.
-    if (shape == "24h2")
-        CreateWindowA("WorkerW", "", WS_CHILD, 0, 0, 800, 600, progman, nullptr, instance, nullptr);
+    // 24H2: a WorkerW child of Progman, put first among its children so that only a search
+    // by class finds the view.
+    if (shape == "24h2") {
+        HWND worker = CreateWindowA("WorkerW", "", WS_CHILD, 0, 0, 800, 600, progman, nullptr, instance, nullptr);
+        SetWindowPos(worker, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
     g_list = CreateWindowExA(0, WC_LISTVIEWA, "FolderView", WS_CHILD | WS_VISIBLE | LVS_ICON | LVS_SHOWSELALWAYS, 0,
                              0, 800, 600, view, nullptr, instance, nullptr);
     if (shape != "classic") CreateDesktopView(progman, view, g_list);

@@ -8,7 +8,7 @@
 #include <commctrl.h>
 
 #include <cstring>
-#include <map>
+#include <unordered_map>
 #include <vector>
 
 namespace vexlo::host {
@@ -17,7 +17,8 @@ namespace {
 
 HWND g_progman = nullptr, g_defView = nullptr, g_list = nullptr;
 DWORD g_thread = 0;
-std::map<LPARAM, POINT> g_held;  // the view's own positions, by the item's id
+std::unordered_map<LPARAM, POINT> g_held;  // the view's own positions, by the item's id
+std::unordered_map<LPARAM, int> g_index;   // where each id stands in the list view
 
 bool Direct() { return GetCurrentThreadId() == g_thread; }
 
@@ -41,7 +42,12 @@ LPARAM IdOf(PCUITEMID_CHILD item) {
     return p.id;
 }
 
+LPARAM IdAt(int index);
+
+// As Explorer's view finds an item, without a walk through the list view.
 int IndexOf(LPARAM id) {
+    const auto it = g_index.find(id);
+    if (it != g_index.end() && IdAt(it->second) == id) return it->second;
     LVFINDINFOA find{};
     find.flags = LVFI_PARAM;
     find.lParam = id;
@@ -263,8 +269,15 @@ void CreateDesktopView(HWND progman, HWND defView, HWND list) {
 
 IShellBrowser* DesktopBrowser() { return g_thread ? &g_browser : nullptr; }
 
-void HoldItemPosition(LPARAM item, POINT pt) {
-    if (g_thread) g_held[item] = pt;
+void AddViewItem(LPARAM item, int index, POINT pt) {
+    if (!g_thread) return;
+    g_held[item] = pt;
+    g_index[item] = index;
+}
+
+void ClearViewItems() {
+    g_held.clear();
+    g_index.clear();
 }
 
 bool RefreshDesktopView() {

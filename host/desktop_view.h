@@ -15,8 +15,9 @@ namespace vexlo::host {
 void CreateDesktopView(HWND progman, HWND defView, HWND list);
 // The browser for WM_USER + 7 (no reference added, as Explorer answers), null without a view.
 IShellBrowser* DesktopBrowser();
-// Records an item's position as the view's own (items added by the stand-in itself).
-void HoldItemPosition(LPARAM item, POINT pt);
+// An item the stand-in added at `index`, with its position as the view's own; and all gone.
+void AddViewItem(LPARAM item, int index, POINT pt);
+void ClearViewItems();
 // The refresh: every item back where the view holds it. False without a view.
 bool RefreshDesktopView();
 // The benchmark's floor: what the library's save and restore read through the view (count,

@@ -69,11 +69,12 @@ void AddItem(const std::string& caption, int x, int y) {
     item.lParam = ++lastId;  // the item's id in the shell view, as Explorer keeps its PIDL there
     const int index = static_cast<int>(SendMessageA(g_list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     SendMessageA(g_list, LVM_SETITEMPOSITION, index, MAKELPARAM(x, y));
-    HoldItemPosition(item.lParam, ItemPosition(index));
+    AddViewItem(item.lParam, index, ItemPosition(index));
 }
 
 void SetItems(const std::string& lines) {
     SendMessageA(g_list, LVM_DELETEALLITEMS, 0, 0);
+    ClearViewItems();
     std::istringstream in(lines);
     std::string line;
     while (std::getline(in, line)) {

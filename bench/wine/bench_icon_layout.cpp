@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -152,14 +153,17 @@ int main(int argc, char** argv) {
         std::printf("no stand-in Explorer with a view, or no hook\n");
         return 1;
     }
-    std::printf("\nthrough the desktop's shell view, ms (one run each)\n");
+    std::printf("\nthrough the desktop's shell view, ms (best of 3: the machine is shared)\n");
     std::printf("%6s | %10s %10s | %8s | %s\n", "icons", "save", "restore", "floor", "save+restore / floor");
     for (int count : {100, 1000, 3000}) {
         Command(vexlo::host::kSetItems, Items(count));
         DeleteFileA((folder + "\\Linear.ini").c_str());
-        const double save = Ms([&] { send(VEXLO_ICONS_SAVE); });
-        const double restore = Ms([&] { send(VEXLO_ICONS_RESTORE); });
-        const double floor = Ms([&] { Command(vexlo::host::kViewFloor); });
+        double save = 1e12, restore = 1e12, floor = 1e12;
+        for (int run = 0; run < 3; ++run) {
+            save = std::min(save, Ms([&] { send(VEXLO_ICONS_SAVE); }));
+            restore = std::min(restore, Ms([&] { send(VEXLO_ICONS_RESTORE); }));
+            floor = std::min(floor, Ms([&] { Command(vexlo::host::kViewFloor); }));
+        }
         std::printf("%6d | %10.1f %10.1f | %8.1f | %.2f\n", count, save, restore, floor, (save + restore) / floor);
         std::fflush(stdout);
     }

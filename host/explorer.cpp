@@ -273,6 +273,8 @@ int CmdExplorer(int argc, char** argv) {
     if (HMODULE vexlo = GetModuleHandleA(VEXLO_HOST_DLL)) FreeLibrary(vexlo);
     const int count = argc > 2 ? std::atoi(argv[2]) : 12;
     const std::string shape = argc > 3 ? argv[3] : "classic";
+    // Explorer's desktop thread is a single-threaded apartment.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
     const HINSTANCE instance = GetModuleHandleA(nullptr);

@@ -80,13 +80,12 @@ std::string NameText(STRRET& name, PCUITEMID_CHILD item) {
     switch (name.uType) {
     case STRRET_WSTR: {
         const std::unique_ptr<wchar_t, TaskMemFree> wide(name.pOleStr);
-        char buf[kTextBuffer] = {};
-        // A name too long for the buffer comes back cut, as the list view gives it.
-        if (!WideCharToMultiByte(CP_ACP, 0, wide.get(), -1, buf, sizeof buf - 1, nullptr, nullptr) &&
-            GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-            return {};
-        buf[sizeof buf - 1] = '\0';
-        text = buf;
+        // Whole, then cut below: a buffer too small leaves its contents undefined.
+        const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.get(), -1, nullptr, 0, nullptr, nullptr);
+        if (bytes <= 1) return {};
+        text.resize(static_cast<std::size_t>(bytes));
+        WideCharToMultiByte(CP_ACP, 0, wide.get(), -1, text.data(), bytes, nullptr, nullptr);
+        text.resize(static_cast<std::size_t>(bytes) - 1);
         break;
     }
     case STRRET_OFFSET: text = reinterpret_cast<const char*>(item) + name.uOffset; break;

@@ -231,7 +231,7 @@ if(TARGET bench_alttab)
 endif()
 
 # The host's Explorer side (stand-in desktop, icon layout and menu hook commands).
-target_sources(VexloHost PRIVATE host/explorer.cpp)
+target_sources(VexloHost PRIVATE host/explorer.cpp host/desktop_view.cpp)
 target_link_libraries(VexloHost PRIVATE comctl32)
 # The menu benchmark builds the menu with the library's own code.
 if(TARGET bench_desktop_menu AND TARGET vexlo_shell)

@@ -1,6 +1,14 @@
 // The stand-in Explorer and the commands around the desktop hooks. The stand-in holds
-// what the hooks look for: a top-level "Progman" window, its "SHELLDLL_DefView" child and
-// a real "SysListView32" with icons; other processes drive it with WM_COPYDATA.
+// what the hooks look for: a top-level "Progman" window, a "SHELLDLL_DefView" where the
+// shape puts it (explorer.h) and a real "SysListView32" with icons, and in the newer
+// shapes the desktop's shell view (desktop_view.h); other processes drive it with
+// WM_COPYDATA.
+//
+// The shell view is the stand-in's own, not Wine's: Wine 8 has no desktop browser that
+// answers WM_USER + 7, and its shell view answers E_NOTIMPL to GetItemPosition and
+// SelectAndPositionItems, the calls that matter, so a hosted Wine view would need these
+// supplied over the list view anyway. Its own objects also hold the positions as Explorer
+// does since 1809 and refuse the marshaled calls that Windows refuses.
 #include "host/explorer.h"
 
 #include <commctrl.h>
@@ -13,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "host/desktop_view.h"
 #include "host/library_name.h"
 #include "host/screenshot.h"
 #include "host/settings_tool.h"
@@ -52,16 +61,20 @@ int ItemCount() { return static_cast<int>(SendMessageA(g_list, LVM_GETITEMCOUNT,
 
 void AddItem(const std::string& caption, int x, int y) {
     LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    static LPARAM lastId = 0;
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     item.iItem = static_cast<int>(SendMessageA(g_list, LVM_GETITEMCOUNT, 0, 0));
     item.pszText = const_cast<char*>(caption.c_str());
     item.iImage = item.iItem % 3;
+    item.lParam = ++lastId;  // the item's id in the shell view, as Explorer keeps its PIDL there
     const int index = static_cast<int>(SendMessageA(g_list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     SendMessageA(g_list, LVM_SETITEMPOSITION, index, MAKELPARAM(x, y));
+    AddViewItem(item.lParam, index, ItemPosition(index));
 }
 
 void SetItems(const std::string& lines) {
     SendMessageA(g_list, LVM_DELETEALLITEMS, 0, 0);
+    ClearViewItems();
     std::istringstream in(lines);
     std::string line;
     while (std::getline(in, line)) {
@@ -177,6 +190,11 @@ LRESULT CALLBACK ProgmanProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
                 LiteralRestore(file.c_str(), section.c_str());
             return 1;
         }
+        case kRefresh:
+            RefreshDesktopView();
+            return 1;
+        case kViewFloor:
+            return ViewFloor() ? 1 : 0;
         case kSetEveryPosition:
             for (int i = 0, count = ItemCount(); i < count; ++i) {
                 const POINT pt = ItemPosition(i);
@@ -199,8 +217,11 @@ LRESULT CALLBACK ProgmanProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         DestroyMenu(menu);
         return 0;
     }
+    case WM_USER + 7:  // CWM_GETISHELLBROWSER: the browser, no reference added, as Explorer answers
+        return reinterpret_cast<LRESULT>(DesktopBrowser());
     case WM_SIZE:
-        if (HWND view = GetWindow(wnd, GW_CHILD)) MoveWindow(view, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
+        if (HWND view = FindWindowExA(wnd, nullptr, "SHELLDLL_DefView", nullptr))
+            MoveWindow(view, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -214,10 +235,13 @@ LRESULT CALLBACK DefViewProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(wnd, msg, wp, lp);
 }
 
-HWND FindListView() {
-    HWND progman = FindWindowA("Progman", nullptr);
-    HWND view = progman ? GetWindow(progman, GW_CHILD) : nullptr;
-    return view ? GetWindow(view, GW_CHILD) : nullptr;
+// A top-level "WorkerW": the holder of the moved view, or the empty one beside it.
+LRESULT CALLBACK WorkerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_SIZE) {
+        if (HWND view = FindWindowExA(wnd, nullptr, "SHELLDLL_DefView", nullptr))
+            MoveWindow(view, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
+    }
+    return DefWindowProcA(wnd, msg, wp, lp);
 }
 
 LRESULT Command(HWND progman, StandInCommand command, const std::string& data) {
@@ -248,6 +272,9 @@ int CmdExplorer(int argc, char** argv) {
     // Like Explorer, the stand-in gets the library only through the hooks.
     if (HMODULE vexlo = GetModuleHandleA(VEXLO_HOST_DLL)) FreeLibrary(vexlo);
     const int count = argc > 2 ? std::atoi(argv[2]) : 12;
+    const std::string shape = argc > 3 ? argv[3] : "classic";
+    // Explorer's desktop thread is a single-threaded apartment.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
     const HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -260,12 +287,28 @@ int CmdExplorer(int argc, char** argv) {
     wc.lpfnWndProc = DefViewProc;
     wc.lpszClassName = "SHELLDLL_DefView";
     RegisterClassA(&wc);
+    wc.lpfnWndProc = WorkerProc;
+    wc.lpszClassName = "WorkerW";
+    RegisterClassA(&wc);
     HWND progman = CreateWindowA("Progman", "", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, nullptr,
                                  nullptr, instance, nullptr);
-    HWND view = CreateWindowA("SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE, 0, 0, 800, 600, progman, nullptr,
+    // The view's holder; the empty WorkerW comes after, so a search meets it first.
+    HWND holder = progman;
+    if (shape == "workerw")
+        holder = CreateWindowA("WorkerW", "", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr, instance, nullptr);
+    HWND view = CreateWindowA("SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE, 0, 0, 800, 600, holder, nullptr,
                               instance, nullptr);
+    if (shape == "workerw")
+        CreateWindowA("WorkerW", "", WS_POPUP, 0, 0, 800, 600, nullptr, nullptr, instance, nullptr);
+    // 24H2: a WorkerW child of Progman, put first among its children so that only a search
+    // by class finds the view.
+    if (shape == "24h2") {
+        HWND worker = CreateWindowA("WorkerW", "", WS_CHILD, 0, 0, 800, 600, progman, nullptr, instance, nullptr);
+        SetWindowPos(worker, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
     g_list = CreateWindowExA(0, WC_LISTVIEWA, "FolderView", WS_CHILD | WS_VISIBLE | LVS_ICON | LVS_SHOWSELALWAYS, 0,
                              0, 800, 600, view, nullptr, instance, nullptr);
+    if (shape != "classic") CreateDesktopView(progman, view, g_list);
     HIMAGELIST images = ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 3, 0);
     for (LPCSTR icon : {IDI_APPLICATION, IDI_INFORMATION, IDI_WARNING})
         ImageList_AddIcon(images, LoadIcon(nullptr, icon));
@@ -295,7 +338,7 @@ int CmdIconLayout(int argc, char** argv) {
                            : std::strcmp(argv[4], "restore") == 0 ? VEXLO_ICONS_RESTORE
                                                                   : 0;
     auto hook = VexloExport<VexloHookExplorerFn>("HookExplorer");
-    HWND list = FindListView();
+    HWND list = FindStandInListView();
     if (!hook || !request || !list) {
         std::fprintf(stderr, "needs save or restore, and Explorer's desktop\n");
         return 2;

@@ -18,9 +18,29 @@ enum StandInCommand : ULONG_PTR {
     kLiteralSave = 6,
     kLiteralRestore = 7,
     kSetEveryPosition = 8,  // the floor: every icon set once where it stands
+    kRefresh = 9,           // the desktop's refresh: with a view, icons go back where it holds them
+    kViewFloor = 10,        // the floor through the view (desktop_view.h); 0 without one
 };
 
-// The items a new stand-in shows: "Icon n" in a grid.
+// The window trees a stand-in can take, as Windows builds them (the last argument of the
+// "explorer" command, "classic" by default):
+//   classic  Progman > SHELLDLL_DefView > SysListView32, no shell view (before 1809)
+//   1809     the classic tree with the shell view that holds the positions
+//   workerw  the view moved into a top-level WorkerW, an empty WorkerW beside it (a
+//            wallpaper slideshow on Windows 7 to 11 before 24H2), with the shell view
+//   24h2     Progman > SHELLDLL_DefView and a WorkerW child, with the shell view
+inline constexpr const char* kStandInShapes[] = {"classic", "1809", "workerw", "24h2"};
+
+// The stand-in's list view, wherever its shape puts it.
+inline HWND FindStandInListView() {
+    HWND progman = FindWindowA("Progman", nullptr);
+    HWND view = progman ? FindWindowExA(progman, nullptr, "SHELLDLL_DefView", nullptr) : nullptr;
+    for (HWND worker = nullptr; !view && (worker = FindWindowExA(nullptr, worker, "WorkerW", nullptr)) != nullptr;)
+        view = FindWindowExA(worker, nullptr, "SHELLDLL_DefView", nullptr);
+    return view ? FindWindowExA(view, nullptr, "SysListView32", nullptr) : nullptr;
+}
+
+// explorer [COUNT [SHAPE]]: the items a new stand-in shows: "Icon n" in a grid.
 int CmdExplorer(int argc, char** argv);
 // iconlayout PROFILE LAYOUT save|restore
 int CmdIconLayout(int argc, char** argv);

@@ -94,7 +94,8 @@ bool InstallDesktopMenuHooks() {
     if (HWND listView = FindDesktopListView()) {
         const DWORD thread = GetWindowThreadProcessId(listView, nullptr);
         // Replaced hooks come off: a second pair would append every item twice and could
-        // never be removed.
+        // never be removed. The hooks follow the desktop thread, not the window, so they
+        // keep working when Explorer moves the view between Progman and a WorkerW.
         hooks.contextCallWnd.reset(SetWindowsHookExA(WH_CALLWNDPROC, MenuProc, module::Instance(), thread));
         hooks.contextGetMsg.reset(SetWindowsHookExA(WH_GETMESSAGE, ClickProc, module::Instance(), thread));
     }

@@ -11,9 +11,11 @@
 
 namespace vexlo::shell {
 
-// The desktop list view: the top-level "Progman" window, its first child, that window's
-// first child, which counts only when its class is exactly "SysListView32". Null when any
-// step finds nothing.
+// The desktop list view: the "SysListView32" child of the desktop's "SHELLDLL_DefView",
+// which is a child of the top-level "Progman" (at any position: Windows 11 24H2 puts a
+// "WorkerW" beside it) or else of a top-level "WorkerW" (where Windows 7 to 11 move it for
+// a wallpaper slideshow). Where "Progman"'s first child's first child is a list view, that
+// one. Null when there is none.
 HWND FindDesktopListView();
 
 // The icon layout hook. Install: on the list view's thread, replacing (and removing) the
@@ -25,7 +27,8 @@ HHOOK RemoveIconLayoutHook();
 // The layout file for the names read from the profile block now; empty when a name could
 // lead outside the product folder (then the request is ignored).
 std::string LayoutFilePath(std::string& sectionName);
-// The save and the restore themselves, on a list view of the calling thread.
+// The save and the restore themselves, on a list view of the calling thread: through the
+// desktop's shell view when this thread's "Progman" offers it, else by list-view messages.
 void SaveIconLayout(HWND listView, const std::string& file, const std::string& section);
 void RestoreIconLayout(HWND listView, const std::string& file, const std::string& section);
 

@@ -35,6 +35,8 @@ public:
     void SetResource(const char* resource);
     // An icon drawn at the picture's size; the caller keeps it.
     void SetIcon(HICON icon);
+    // A picture sized to its bitmap takes the bitmap's size at the form's DPI.
+    void Fit();
     // Draws the picture with its top-left corner at x, y.
     void Draw(HDC dc, int x, int y) const;
 

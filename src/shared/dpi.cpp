@@ -41,6 +41,9 @@ const Functions& User32() {
 }  // namespace
 
 int System() {
+    // The physical scale, as a per-monitor aware thread sees it: a DPI-unaware thread is
+    // told 96 whatever the display.
+    const AwareScope aware;
     if (auto get = User32().dpiForSystem)
         if (const UINT d = get()) return static_cast<int>(d);
     WindowDc screen(nullptr);

@@ -20,8 +20,8 @@ inline constexpr int kBase = 96;
 // A length written at 96 DPI, at the given DPI (rounded to the nearest pixel).
 inline int Scale(int length, int dpi) { return dpi == kBase ? length : MulDiv(length, dpi, kBase); }
 
-// The system DPI as the calling thread sees it: GetDpiForSystem where it exists, else the
-// screen's LOGPIXELSY.
+// The system DPI (of the primary display when the session started), as a per-monitor aware
+// thread sees it: GetDpiForSystem where it exists, else the screen's LOGPIXELSY.
 int System();
 // The window's DPI: GetDpiForWindow where it exists, else the system DPI.
 int ForWindow(HWND wnd);

@@ -181,6 +181,10 @@ void Form::SetPictureIcon(int id, HICON icon) {
     if (PictureWindow* p = As<PictureWindow>(Item(id))) p->SetIcon(icon);
 }
 
+void Form::SetPictureSystemIcon(int id, const char* name) {
+    if (PictureWindow* p = As<PictureWindow>(Item(id))) p->SetSystemIcon(name);
+}
+
 void Form::CreateControls() {
     // A form whose controls cannot all be built is not created at all.
     for (int index : CreationOrder(controls_)) CreateControl(controls_[index]);

@@ -77,6 +77,8 @@ public:
     // Shows an icon in a picture, drawn at the picture's size; the caller keeps the icon
     // (shared system icons are never destroyed).
     void SetPictureIcon(int id, HICON icon);
+    // Shows a system icon (IDI_WARNING ...) in a picture at the picture's size.
+    void SetPictureSystemIcon(int id, const char* name);
 
     // Adds a control to the window, as if it stood in the table: the definition and its
     // texts are copied; the parent (a group box, a page or 0), the place inside it and

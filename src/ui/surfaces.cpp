@@ -82,6 +82,26 @@ void PictureWindow::Fit() {
 
 void PictureWindow::SetIcon(HICON icon) {
     icon_ = icon;
+    systemIcon_ = nullptr;
+    ownIcon_.reset();
+    InvalidateRect(Hwnd(), nullptr, FALSE);
+}
+
+void PictureWindow::SetSystemIcon(const char* name) {
+    SetIcon(nullptr);
+    systemIcon_ = name;
+    iconSize_ = 0;
+    RECT box{};
+    GetClientRect(Hwnd(), &box);
+    OnSize(box.right, box.bottom);
+}
+
+void PictureWindow::OnSize(int width, int height) {
+    const int size = width < height ? width : height;
+    if (!systemIcon_ || size <= 0 || size == iconSize_) return;
+    ownIcon_.reset(dpi::LoadIconAt(nullptr, systemIcon_, size));
+    icon_ = ownIcon_.get();
+    iconSize_ = size;
     InvalidateRect(Hwnd(), nullptr, FALSE);
 }
 

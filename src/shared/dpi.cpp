@@ -57,6 +57,26 @@ int ForWindow(HWND wnd) {
     return System();
 }
 
+int AtCursor() {
+    using ForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static const ForMonitor forMonitor = [] {
+        HMODULE shcore = GetModuleHandleA("shcore.dll");
+        return shcore ? reinterpret_cast<ForMonitor>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
+                      : nullptr;
+    }();
+    if (!forMonitor) return System();
+    // A DPI-unaware thread would be told 96 (GetDpiForMonitor, remarks), and the pointer
+    // where it would be on a display of 96 DPI.
+    const AwareScope aware;
+    POINT at{};
+    if (!GetCursorPos(&at)) return System();
+    UINT x = 0, y = 0;
+    constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+    if (FAILED(forMonitor(MonitorFromPoint(at, MONITOR_DEFAULTTOPRIMARY), kEffectiveDpi, &x, &y)) || !y)
+        return System();
+    return static_cast<int>(y);
+}
+
 int Metric(int index, int dpi) {
     if (auto get = User32().metricForDpi) return get(index, static_cast<UINT>(dpi));
     return MulDiv(GetSystemMetrics(index), dpi, System());

@@ -25,6 +25,10 @@ inline int Scale(int length, int dpi) { return dpi == kBase ? length : MulDiv(le
 int System();
 // The window's DPI: GetDpiForWindow where it exists, else the system DPI.
 int ForWindow(HWND wnd);
+// The DPI of the display under the mouse pointer, where a context menu opens: the
+// display's own where the system tells it (GetDpiForMonitor, Windows 8.1, from shcore.dll
+// when the process has it loaded, as Explorer does), else the system DPI.
+int AtCursor();
 // A system metric at the given DPI: GetSystemMetricsForDpi where it exists, else the
 // metric at the system DPI, scaled.
 int Metric(int index, int dpi);

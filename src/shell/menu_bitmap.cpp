@@ -53,7 +53,7 @@ void FreeMenuBitmap() noexcept {
 HBITMAP MenuBitmap(int dpi) {
     // A menu draws an item's check-mark bitmap at the check-mark size (SetMenuItemBitmaps,
     // remarks), which grows with the display scale.
-    if (dpi <= 0) dpi = dpi::System();
+    if (dpi <= 0) dpi = dpi::AtCursor();
     const int width = dpi::Metric(SM_CXMENUCHECK, dpi), height = dpi::Metric(SM_CYMENUCHECK, dpi);
     Lock lock(MenuBitmapLock());
     if (!g_menuBitmaps) g_menuBitmaps.Emplace();

@@ -9,7 +9,7 @@ namespace vexlo {
 // Released with the COM class factories when the library unloads.
 void FreeMenuBitmap() noexcept;
 // Null when the bitmap could not be loaded: the items then show the system's check mark.
-// dpi 0: the system DPI as the calling thread sees it.
+// dpi 0: the DPI of the display under the mouse pointer, where Explorer opens its menus.
 HBITMAP MenuBitmap(int dpi = 0);
 
 }  // namespace vexlo

@@ -61,8 +61,8 @@ int AtCursor() {
     using ForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
     static const ForMonitor forMonitor = [] {
         HMODULE shcore = GetModuleHandleA("shcore.dll");
-        return shcore ? reinterpret_cast<ForMonitor>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
-                      : nullptr;
+        void* found = shcore ? reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")) : nullptr;
+        return reinterpret_cast<ForMonitor>(found);
     }();
     if (!forMonitor) return System();
     // A DPI-unaware thread would be told 96 (GetDpiForMonitor, remarks), and the pointer

@@ -167,7 +167,8 @@ void TVexloSwitcher::Place() {
 }
 
 bool TVexloSwitcher::OnCreate() {
-    if (!ShapeRound(Hwnd(), Scaled(kButtonHeight))) throw SystemError("Cannot shape the switcher window", GetLastError());
+    if (!ShapeRound(Hwnd(), Scaled(kButtonHeight)))
+        throw SystemError("Cannot shape the switcher window", GetLastError());
     Place();
     return true;
 }

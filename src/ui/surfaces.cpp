@@ -77,7 +77,8 @@ void PictureWindow::SetResource(const char* resource) {
 
 void PictureWindow::Fit() {
     if ((def_.flags & kAutoSize) && bitmap_)
-        SetWindowPos(Hwnd(), nullptr, 0, 0, Scaled(width_), Scaled(height_), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(Hwnd(), nullptr, 0, 0, Scaled(width_), Scaled(height_),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void PictureWindow::SetIcon(HICON icon) {

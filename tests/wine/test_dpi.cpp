@@ -58,6 +58,12 @@ void ExpectFont(HWND control, int dpi) {
     EXPECT_NEAR(-lf.lfHeight, Scale(11, dpi), 1) << dpi << " DPI";
 }
 
+// An export called with 32-bit arguments; its result.
+template <typename... Args>
+std::uint32_t Call(const char* name, Args... args) {
+    return harness::CallStdcall(name, {static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(args))...}).value;
+}
+
 int MetricForDpi(int index, int dpi) {
     using Fn = int(WINAPI*)(int, UINT);
     auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"),
@@ -128,7 +134,7 @@ void CheckModalForms(int dpi) {
     BYTE user[256] = {}, pass[256] = {};
     CheckModal(
         "TformNewPass",
-        [&] { return static_cast<std::uint32_t>(harness::CallStdcall("GetNewPassword", {0, 0, reinterpret_cast<std::uint32_t>(user), reinterpret_cast<std::uint32_t>(pass)}).value); },
+        [&] { return Call("GetNewPassword", nullptr, nullptr, user, pass); },
         [&](Dialog d) {
             namespace id = vexlo::newpass_ids;
             ExpectLayout(d, dpi, 261, 169,
@@ -150,7 +156,7 @@ void CheckModalForms(int dpi) {
         WORD port = 3389;
         CheckModal(
             "TformRDPSettings",
-            [&] { return static_cast<std::uint32_t>(harness::CallStdcall("GetRDPSettings", {reinterpret_cast<std::uint32_t>(rdp.data()), reinterpret_cast<std::uint32_t>(&port)}).value); },
+            [&] { return Call("GetRDPSettings", rdp.data(), &port); },
             [&](Dialog d) {
                 namespace id = vexlo::rdp_ids;
                 // Inside a group box the table's place adds the box's.
@@ -168,7 +174,7 @@ void CheckModalForms(int dpi) {
     std::vector<BYTE> rfb(536, 0);
     CheckModal(
         "TformRFBSettings",
-        [&] { return static_cast<std::uint32_t>(harness::CallStdcall("GetRFBSettings", {reinterpret_cast<std::uint32_t>(rfb.data())}).value); },
+        [&] { return Call("GetRFBSettings", rfb.data()); },
         [&](Dialog d) {
             namespace id = vexlo::rfb_ids;
             ExpectLayout(d, dpi, 401, 352,
@@ -183,7 +189,7 @@ void CheckModalForms(int dpi) {
 }
 
 void CheckSwitcherButton(int dpi) {
-    HWND wnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(harness::CallStdcall("ShowSwitcherWnd", {0, 0}).value));
+    HWND wnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(Call("ShowSwitcherWnd", nullptr, nullptr)));
     harness::Pump(50);
     ExpectLayout(wnd, dpi, 104, 40, {{vexlo::switching::id::btSwitch, 0, 0, 41, 40, nullptr}});
     if (!wnd) return;

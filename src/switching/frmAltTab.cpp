@@ -489,14 +489,15 @@ void TVexloAltTabWnd::AddGroups() {
 void TVexloAltTabWnd::AddGroup(int entry, int width) {
     TDeskEntry& e = desktops_[static_cast<std::size_t>(entry)];
     const int row = static_cast<int>(groupsShown_.size()), top = row * kGroupHeight;
-    // The table's lengths are at 96 DPI; the width is the scroll box's, placed exactly below.
+    // The table's lengths are at 96 DPI; the width is the scroll box's, so at another scale
+    // the rounding of the two is put right below.
     const int width96 = MulDiv(width, dpi::kBase, Dpi());
     const std::string caption = e.DisplayName.Str();
     AddControl({.kind = Kind::GroupBox, .id = id::GroupOf(entry), .name = "GroupBox",
                 .at = {0, top, width96, kGroupHeight}, .text = caption.c_str(), .flags = ui::kBold, .parent = id::sb});
     HWND view = AddControl({.kind = Kind::ListView, .id = id::ViewOf(entry), .name = "View",
                             .at = {2, top + 15, width96 - 4, kGroupHeight - 17}, .tab = 0, .parent = id::sb});
-    PlaceGroup(entry, row, width);
+    if (Dpi() != dpi::kBase) PlaceGroup(entry, row, width);
     e.View = view;
     SendMessageA(view, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FLATSB, LVS_EX_FLATSB);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);

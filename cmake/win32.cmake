@@ -179,9 +179,9 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   # the DLL links them: in place of the C++ runtime's.
   add_executable(vexlo_wine_tests ${VEXLO_WINE_TESTS} tests/wine/harness.cpp src/frame/runtime_errors.cpp)
   target_include_directories(vexlo_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/wine)
-  # The window base, the form layer and the process details are also tested directly,
+  # The window base, the form layer, the process details and the menu bitmap are also tested directly,
   # linked into the test program.
-  target_link_libraries(vexlo_wine_tests PRIVATE vexlo_ui vexlo_switching gtest_main shlwapi version)
+  target_link_libraries(vexlo_wine_tests PRIVATE vexlo_ui vexlo_switching vexlo_shell gtest_main shlwapi version)
   target_include_directories(vexlo_wine_tests PRIVATE ${CMAKE_BINARY_DIR}/generated)
   target_link_options(vexlo_wine_tests PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
   # The 64-bit helper, library and host that the 32-bit tests drive a 64-bit Explorer with.

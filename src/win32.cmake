@@ -20,6 +20,7 @@ set(VEXLO_SHARED_SOURCES
   src/shared/desktops.cpp
   src/shared/wide_text.cpp
   src/shared/message_dialog.cpp
+  src/shared/dpi.cpp
   src/shared/desktop_summary_win.cpp
   src/shared/hook_channel_win.cpp
 )

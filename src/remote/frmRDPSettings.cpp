@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "shared/dpi.h"
 #include "shared/module.h"
 #include "remote/rdp_ids.h"
 #include "remote/remote_rules.h"
@@ -100,14 +101,15 @@ const Command TformRDPSettings::kCommands[] = {
 
 TformRDPSettings::TformRDPSettings() : Form(kForm, kCommands) {
     ui::RegisterClassFor<TvxLink>();
-    SetIcon(static_cast<HICON>(LoadImageA(module::Instance(), "RDP_ICON", IMAGE_ICON, 16, 16, 0)));
+    // The caption's small icon at the system's size for its scale.
+    SetIcon(dpi::LoadIconAt(module::Instance(), "RDP_ICON", dpi::Metric(SM_CXSMICON, dpi::System())));
 }
 
 bool TformRDPSettings::OnCreate() {
     std::vector<std::string> sizes;
     for (const remote::ScreenSize& s : remote::BuildScreenSizes(DisplayModes())) sizes.push_back(s.text);
     SetItems(id::cbDeskSize, sizes);
-    SetPictureIcon(id::iWarning, LoadIcon(nullptr, IDI_WARNING));
+    SetPictureSystemIcon(id::iWarning, IDI_WARNING);
     if (TvxLink* link = As<TvxLink>(Item(id::lRDP))) link->Link = kDownloadPage;
     return true;
 }

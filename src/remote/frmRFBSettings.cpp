@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "shared/dpi.h"
 #include "shared/module.h"
 #include "remote/remote_rules.h"
 #include "remote/rfb_ids.h"
@@ -101,12 +102,13 @@ const Command TformRFBSettings::kCommands[] = {
 
 TformRFBSettings::TformRFBSettings() : Form(kForm, kCommands) {
     ui::RegisterClassFor<TvxLink>();
-    SetIcon(static_cast<HICON>(LoadImageA(module::Instance(), "RFB_ICON", IMAGE_ICON, 16, 16, 0)));
+    // The caption's small icon at the system's size for its scale.
+    SetIcon(dpi::LoadIconAt(module::Instance(), "RFB_ICON", dpi::Metric(SM_CXSMICON, dpi::System())));
 }
 
 bool TformRFBSettings::OnCreate() {
     SetItemIndex(id::PageControl1, kInputsPage);
-    SetPictureIcon(id::iWarning, LoadIcon(nullptr, IDI_WARNING));
+    SetPictureSystemIcon(id::iWarning, IDI_WARNING);
     if (TvxLink* link = As<TvxLink>(Item(id::lVNC))) link->Link = kViewerSite;
     return true;
 }

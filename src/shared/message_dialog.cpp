@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "shared/dpi.h"
 #include "shared/guard.h"
 #include "shared/message_rules.h"
 
@@ -15,6 +16,8 @@ std::int32_t ShowMessageDialog(const std::string& text, std::uint32_t kind, std:
         return mr::kNone;
     }
     const MessageBoxRequest request = MessageDialogRequest(kind, buttons);
+    // Per-monitor aware like the library's other windows: crisp in a DPI-unaware program.
+    const dpi::AwareScope aware;
     return MessageDialogResult(MessageBoxA(nullptr, text.c_str(), request.caption, request.style));
 }
 

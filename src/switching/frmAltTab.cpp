@@ -11,6 +11,7 @@
 #include "shared/desktop_name.h"
 #include "shared/desktop_summary.h"
 #include "shared/desktops.h"
+#include "shared/dpi.h"
 #include "shared/error.h"
 #include "shared/guard.h"
 #include "shared/module.h"
@@ -27,8 +28,8 @@ namespace {
 using ui::ControlDef;
 using ui::Kind;
 
-constexpr int kGroupHeight = 150;
-constexpr int kIconSize = 32;
+// Lengths at 96 DPI, as in the control table; the icons are at the system's icon size.
+constexpr int kGroupHeight = 150, kChartGrid = 10, kScrollLine = 16;
 constexpr UINT_PTR kMainTimer = 1, kUpdateTimer = 2;
 
 // Flat scroll bars (comctl32 4.71 and later), looked up at run time: a system without
@@ -130,8 +131,8 @@ private:
             if (flat_) FlatScroll().getInfo(Hwnd(), SB_VERT, &si);
             else GetScrollInfo(Hwnd(), SB_VERT, &si);
             switch (LOWORD(wp)) {
-            case SB_LINEUP: ScrollTo(pos_ - 16); break;
-            case SB_LINEDOWN: ScrollTo(pos_ + 16); break;
+            case SB_LINEUP: ScrollTo(pos_ - Scaled(kScrollLine)); break;
+            case SB_LINEDOWN: ScrollTo(pos_ + Scaled(kScrollLine)); break;
             case SB_PAGEUP: ScrollTo(pos_ - r.bottom); break;
             case SB_PAGEDOWN: ScrollTo(pos_ + r.bottom); break;
             case SB_THUMBTRACK:
@@ -202,34 +203,36 @@ const ui::FormDef kForm{
 // The plain application window: the switcher's own icon, and the stand-in for windows
 // that have none. Loaded once per process and shared, never destroyed.
 HICON AppWindowIcon() {
-    static const HICON icon = static_cast<HICON>(
-        LoadImageA(module::Instance(), "APPWINDOW", IMAGE_ICON, kIconSize, kIconSize, LR_SHARED));
+    static const HICON icon = [] {
+        const int size = dpi::Metric(SM_CXICON, dpi::System());
+        return static_cast<HICON>(LoadImageA(module::Instance(), "APPWINDOW", IMAGE_ICON, size, size, LR_SHARED));
+    }();
     return icon;
 }
 
 // All icons of one desktop as one strip, added to the image list at once: adding them one
 // by one costs a round of the image list's work per icon.
-UniqueImageList MakeIconStrip(const std::vector<HICON>& icons) {
+UniqueImageList MakeIconStrip(const std::vector<HICON>& icons, int size) {
     const int n = static_cast<int>(icons.size());
-    UniqueImageList list(ImageList_Create(kIconSize, kIconSize, ILC_COLOR24 | ILC_MASK, n, 1));
+    UniqueImageList list(ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, n, 1));
     if (!list) throw SystemError("Cannot create an image list", GetLastError());
     if (n == 0) return list;
     WindowDc screen(nullptr);
     UniqueHdc dc(CreateCompatibleDC(screen.dc()));
-    UniqueHbitmap colour(CreateCompatibleBitmap(screen.dc(), kIconSize * n, kIconSize));
-    UniqueHbitmap mask(CreateBitmap(kIconSize * n, kIconSize, 1, 1, nullptr));
+    UniqueHbitmap colour(CreateCompatibleBitmap(screen.dc(), size * n, size));
+    UniqueHbitmap mask(CreateBitmap(size * n, size, 1, 1, nullptr));
     if (!dc || !colour || !mask) throw SystemError("Cannot draw the icons", GetLastError());
     {
         SelectGuard sel(dc.get(), colour.get());
-        PatBlt(dc.get(), 0, 0, kIconSize * n, kIconSize, BLACKNESS);
+        PatBlt(dc.get(), 0, 0, size * n, size, BLACKNESS);
         for (int i = 0; i < n; ++i)
-            DrawIconEx(dc.get(), i * kIconSize, 0, icons[i], kIconSize, kIconSize, 0, nullptr, DI_IMAGE);
+            DrawIconEx(dc.get(), i * size, 0, icons[i], size, size, 0, nullptr, DI_IMAGE);
     }
     {
         SelectGuard sel(dc.get(), mask.get());
-        PatBlt(dc.get(), 0, 0, kIconSize * n, kIconSize, WHITENESS);
+        PatBlt(dc.get(), 0, 0, size * n, size, WHITENESS);
         for (int i = 0; i < n; ++i)
-            DrawIconEx(dc.get(), i * kIconSize, 0, icons[i], kIconSize, kIconSize, 0, nullptr, DI_MASK);
+            DrawIconEx(dc.get(), i * size, 0, icons[i], size, size, 0, nullptr, DI_MASK);
     }
     if (ImageList_Add(list.get(), colour.get(), mask.get()) < 0) throw Error("Cannot add the icons");
     return list;
@@ -446,7 +449,7 @@ void TVexloAltTabWnd::ReadDesktops() {
 bool TVexloAltTabWnd::OnCreate() {
     SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppWindowIcon()));
     for (int chart : {id::cCPU, id::cMemory, id::cSwap})
-        if (auto* c = ui::Window::As<TvxChart>(Item(chart))) c->SetGridSize(10);
+        if (auto* c = ui::Window::As<TvxChart>(Item(chart))) c->SetGridSize(Scaled(kChartGrid));
     cCPU_ = ui::Window::As<TvxChart>(Item(id::cCPU));
     cMemory_ = ui::Window::As<TvxChart>(Item(id::cMemory));
     cSwap_ = ui::Window::As<TvxChart>(Item(id::cSwap));
@@ -463,7 +466,7 @@ void TVexloAltTabWnd::AddGroups() {
     // room for every desktop; only their width changes when fewer have windows.
     auto* sb = ui::Window::As<ScrollBox>(Item(id::sb));
     if (!sb) throw Error("The switcher has no scroll box");
-    sb->SetContentHeight(static_cast<int>(desktops_.size()) * kGroupHeight);
+    sb->SetContentHeight(Scaled(static_cast<int>(desktops_.size()) * kGroupHeight));
     const int placedWidth = sb->ClientWidth();
     const ui::AliveToken alive = Token();
     std::vector<DeskGroup> groups;
@@ -485,12 +488,16 @@ void TVexloAltTabWnd::AddGroups() {
 
 void TVexloAltTabWnd::AddGroup(int entry, int width) {
     TDeskEntry& e = desktops_[static_cast<std::size_t>(entry)];
-    const int top = static_cast<int>(groupsShown_.size()) * kGroupHeight;
+    const int row = static_cast<int>(groupsShown_.size()), top = row * kGroupHeight;
+    // The table's lengths are at 96 DPI; the width is the scroll box's, so at another scale
+    // the rounding of the two is put right below.
+    const int width96 = MulDiv(width, dpi::kBase, Dpi());
     const std::string caption = e.DisplayName.Str();
     AddControl({.kind = Kind::GroupBox, .id = id::GroupOf(entry), .name = "GroupBox",
-                .at = {0, top, width, kGroupHeight}, .text = caption.c_str(), .flags = ui::kBold, .parent = id::sb});
+                .at = {0, top, width96, kGroupHeight}, .text = caption.c_str(), .flags = ui::kBold, .parent = id::sb});
     HWND view = AddControl({.kind = Kind::ListView, .id = id::ViewOf(entry), .name = "View",
-                            .at = {2, top + 15, width - 4, kGroupHeight - 17}, .tab = 0, .parent = id::sb});
+                            .at = {2, top + 15, width96 - 4, kGroupHeight - 17}, .tab = 0, .parent = id::sb});
+    if (Dpi() != dpi::kBase) PlaceGroup(entry, row, width);
     e.View = view;
     SendMessageA(view, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FLATSB, LVS_EX_FLATSB);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
@@ -504,7 +511,7 @@ void TVexloAltTabWnd::AddGroup(int entry, int width) {
         HICON icon = At<TAppEntry>(e.Apps, k).Icon;
         icons.push_back(icon ? icon : fallback);
     }
-    UniqueImageList images = MakeIconStrip(icons);
+    UniqueImageList images = MakeIconStrip(icons, dpi::Metric(SM_CXICON, Dpi()));
     // The list destroys its image list with itself.
     SendMessageA(view, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images.release()));
 
@@ -526,25 +533,36 @@ void TVexloAltTabWnd::AddGroup(int entry, int width) {
 void TVexloAltTabWnd::LayoutGroups(int placedWidth) {
     auto* sb = ui::Window::As<ScrollBox>(Item(id::sb));
     if (!sb) return;
-    const int content = static_cast<int>(groupsShown_.size()) * kGroupHeight;
-    sb->SetContentHeight(content);
+    sb->SetContentHeight(Scaled(static_cast<int>(groupsShown_.size()) * kGroupHeight));
     const int width = sb->ClientWidth();
     if (width == placedWidth) return;
-    int top = -sb->Position();
-    for (int entry : groupsShown_) {
-        SetWindowPos(Item(id::GroupOf(entry)), nullptr, 0, top, width, kGroupHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-        SetWindowPos(Item(id::ViewOf(entry)), nullptr, 2, top + 15, width - 4, kGroupHeight - 17,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        top += kGroupHeight;
-    }
+    int row = 0;
+    for (int entry : groupsShown_) PlaceGroup(entry, row++, width);
+}
+
+void TVexloAltTabWnd::PlaceGroup(int entry, int row, int width) {
+    auto* sb = ui::Window::As<ScrollBox>(Item(id::sb));
+    const int top = Scaled(row * kGroupHeight) - (sb ? sb->Position() : 0);
+    SetWindowPos(Item(id::GroupOf(entry)), nullptr, 0, top, width, Scaled(kGroupHeight), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Item(id::ViewOf(entry)), nullptr, Scaled(2), top + Scaled(15), width - Scaled(4),
+                 Scaled(kGroupHeight - 17), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TVexloAltTabWnd::DpiChanged(int) {
+    for (TvxChart* c : {cMemory_, cCPU_, cSwap_})
+        if (c) c->SetGridSize(Scaled(kChartGrid));
+    LayoutGroups(-1);
 }
 
 void TVexloAltTabWnd::Present() {
     try {
         HWND wnd = Hwnd();
-        const int x = CentredOrigin(GetSystemMetrics(SM_CXSCREEN), 640);
-        const int y = CentredOrigin(GetSystemMetrics(SM_CYSCREEN), 480);
-        SetWindowPos(wnd, HWND_TOPMOST, x, y, 640, 480, SWP_NOACTIVATE);
+        // The hook's thread may be DPI-unaware: the screen and the window in physical pixels.
+        const dpi::AwareScope aware;
+        const int w = Scaled(640), h = Scaled(480);
+        const int x = CentredOrigin(GetSystemMetrics(SM_CXSCREEN), w);
+        const int y = CentredOrigin(GetSystemMetrics(SM_CYSCREEN), h);
+        SetWindowPos(wnd, HWND_TOPMOST, x, y, w, h, SWP_NOACTIVATE);
         // The selection, its scrolling and its details are in place before the first paint,
         // so nothing is painted twice; only the focus needs the window shown.
         PlaceSelection();
@@ -587,7 +605,7 @@ void TVexloAltTabWnd::PlaceSelection() {
             if (entry == at->desk) break;
             ++row;
         }
-        sb->EnsureVisible(row * kGroupHeight, (row + 1) * kGroupHeight);
+        sb->EnsureVisible(Scaled(row * kGroupHeight), Scaled((row + 1) * kGroupHeight));
     }
     selecting_ = true;
     SelectItem(Item(id::ViewOf(at->desk)), at->app);
@@ -705,8 +723,10 @@ bool TVexloAltTabWnd::OnPaint() {
     // lowered outer bevel: 1-px frames in the button highlight and shadow colours, as a
     // panel's bevel is drawn.
     PaintDc paint(Hwnd());
-    const auto frame = [&](int at, COLORREF topLeft, COLORREF bottomRight) {
-        const int r = 640 - at - 1, b = 480 - at - 1;
+    RECT client{};
+    GetClientRect(Hwnd(), &client);
+    const auto line = [&](int at, COLORREF topLeft, COLORREF bottomRight) {
+        const int r = client.right - at - 1, b = client.bottom - at - 1;
         UniqueHpen light(CreatePen(PS_SOLID, 1, topLeft)), dark(CreatePen(PS_SOLID, 1, bottomRight));
         {
             SelectGuard pen(paint.dc(), light.get());
@@ -718,6 +738,10 @@ bool TVexloAltTabWnd::OnPaint() {
         MoveToEx(paint.dc(), r, at, nullptr);
         LineTo(paint.dc(), r, b);
         LineTo(paint.dc(), at - 1, b);
+    };
+    // A bevel as wide as one pixel at 96 DPI.
+    const auto frame = [&](int at, COLORREF topLeft, COLORREF bottomRight) {
+        for (int i = 0; i < Scaled(1); ++i) line(Scaled(at) + i, topLeft, bottomRight);
     };
     const COLORREF highlight = GetSysColor(COLOR_BTNHIGHLIGHT), shadow = GetSysColor(COLOR_BTNSHADOW);
     frame(0, highlight, shadow);

@@ -96,6 +96,7 @@ protected:
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void OnTimer(UINT_PTR id) override;
     bool OnPaint() override;
+    void DpiChanged(int oldDpi) override;
     // Never a message box: this window lives in the keyboard hook's thread.
     void OnError(const char*) override {}
 
@@ -104,6 +105,7 @@ private:
     void AddGroups();
     void AddGroup(int entry, int width);
     void LayoutGroups(int placedWidth);
+    void PlaceGroup(int entry, int row, int width);
     // The selection moves: scrolled into view, its item chosen, its details shown (all
     // of which can happen before the window shows), then its list takes the focus.
     void Select();

@@ -13,7 +13,16 @@ namespace vexlo::switching {
 
 namespace {
 
+// At 96 DPI, as every length here.
 constexpr int kButtonWidth = 41, kButtonHeight = 40, kPictureSize = 16;
+
+// A circle of the given diameter as the window's region; the window owns it from then on.
+bool ShapeRound(HWND wnd, int diameter) {
+    UniqueHrgn circle(CreateEllipticRgn(0, 0, diameter + 1, diameter + 1));
+    if (!circle || !SetWindowRgn(wnd, circle.get(), FALSE)) return false;
+    circle.release();
+    return true;
+}
 
 // The round button: a circle filled with a maroon-to-yellow gradient from the top-right
 // corner, a sunken-looking rim, and the switcher picture in the middle (black is clear).
@@ -28,12 +37,15 @@ public:
     }
 
 private:
+    // Square: the circle's diameter is the smaller side.
+    int Diameter() const {
+        RECT r{};
+        GetClientRect(Hwnd(), &r);
+        return r.right < r.bottom ? r.right : r.bottom;
+    }
+
     bool OnCreate() override {
-        // Square: the circle's diameter is the smaller side.
-        UniqueHrgn circle(CreateEllipticRgn(0, 0, kButtonHeight + 1, kButtonHeight + 1));
-        if (!circle || !SetWindowRgn(Hwnd(), circle.get(), FALSE))
-            throw SystemError("Cannot shape the switcher button", GetLastError());
-        circle.release();  // the window's from here on
+        if (!ShapeRound(Hwnd(), Diameter())) throw SystemError("Cannot shape the switcher button", GetLastError());
         picture_.reset(static_cast<HBITMAP>(LoadImageA(module::Instance(), "SWITCHER", IMAGE_BITMAP, 0, 0, 0)));
         return true;
     }
@@ -52,27 +64,30 @@ private:
                 }
             }
             // Three-dimensional rim: light on the top-left, dark on the bottom-right.
-            const int d = kButtonHeight;
-            UniqueHpen light(CreatePen(PS_SOLID, 2, RGB(255, 255, 200)));
-            UniqueHpen dark(CreatePen(PS_SOLID, 2, RGB(80, 0, 0)));
+            const int d = Diameter(), o = Scaled(1), size = Scaled(kPictureSize);
+            UniqueHpen light(CreatePen(PS_SOLID, Scaled(2), RGB(255, 255, 200)));
+            UniqueHpen dark(CreatePen(PS_SOLID, Scaled(2), RGB(80, 0, 0)));
             SelectGuard brush(dc, GetStockObject(NULL_BRUSH));
             {
                 SelectGuard pen(dc, light.get());
-                Arc(dc, 1, 1, d, d, d, 1, 1, d);
+                Arc(dc, o, o, d, d, d, o, o, d);
             }
             {
                 SelectGuard pen(dc, dark.get());
-                Arc(dc, 1, 1, d, d, 1, d, d, 1);
+                Arc(dc, o, o, d, d, o, d, d, o);
             }
             if (picture_) {
                 UniqueHdc mem(CreateCompatibleDC(dc));
                 SelectGuard sel(mem.get(), picture_.get());
-                TransparentBlt(dc, (w - kPictureSize) / 2, (d - kPictureSize) / 2, kPictureSize, kPictureSize,
-                               mem.get(), 0, 0, kPictureSize, kPictureSize, RGB(0, 0, 0));
+                TransparentBlt(dc, (w - size) / 2, (d - size) / 2, size, size, mem.get(), 0, 0, kPictureSize,
+                               kPictureSize, RGB(0, 0, 0));
             }
         });
         return true;
     }
+
+    // A new DPI gives a new size: the circle follows it.
+    void OnSize(int, int) override { ShapeRound(Hwnd(), Diameter()); }
 
     bool HandleMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result) override {
         switch (msg) {
@@ -146,15 +161,14 @@ TVexloSwitcher::TVexloSwitcher() : Form(kForm) { TvxRoundButton::Register(); }
 void TVexloSwitcher::Place() {
     HWND wnd = Hwnd();
     SetWindowLongPtrA(wnd, GWL_EXSTYLE, GetWindowLongPtrA(wnd, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
-    SetWindowPos(wnd, nullptr, GetSystemMetrics(SM_CXSCREEN) - kInset, GetSystemMetrics(SM_CYSCREEN) - kInset, 0, 0,
+    const int inset = Scaled(kInset);
+    SetWindowPos(wnd, nullptr, GetSystemMetrics(SM_CXSCREEN) - inset, GetSystemMetrics(SM_CYSCREEN) - inset, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool TVexloSwitcher::OnCreate() {
-    UniqueHrgn circle(CreateEllipticRgn(0, 0, kButtonHeight + 1, kButtonHeight + 1));
-    if (!circle || !SetWindowRgn(Hwnd(), circle.get(), FALSE))
+    if (!ShapeRound(Hwnd(), Scaled(kButtonHeight)))
         throw SystemError("Cannot shape the switcher window", GetLastError());
-    circle.release();  // the window's from here on
     Place();
     return true;
 }

@@ -18,7 +18,8 @@ void CallRegisterProc(SwitchCallback proc, HWND arg);
 class TVexloSwitcher : public ui::Form {
 public:
     static constexpr const char* kClassName = "TVexloSwitcher";
-    static constexpr int kInset = 70;  // from the right and the bottom of the primary screen
+    // From the right and the bottom of the primary screen, at 96 DPI.
+    static constexpr int kInset = 70;
 
     TVexloSwitcher();
     SwitchCallback OnSwitch = nullptr;
@@ -31,6 +32,7 @@ protected:
     void OnCommand(int id, int code, HWND from) override;
     void FormClose(ui::CloseAction& action) override { action = ui::CloseAction::Hide; }
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    void DpiChanged(int) override { Place(); }
 };
 
 // ShowSwitcherWnd: the new button window, or null when it could not be made whole.

@@ -14,13 +14,14 @@ void Polyline(HDC dc, const std::vector<ChartPoint>& points) {
     for (std::size_t i = 1; i < points.size(); ++i) LineTo(dc, points[i].x, points[i].y);
 }
 
-void Draw(HDC dc, const ChartDrawing& d) {
+// Grid and curve lines as wide as one pixel at 96 DPI.
+void Draw(HDC dc, const ChartDrawing& d, int lineWidth) {
     const RECT all{0, 0, d.size.width, d.size.height};
     FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     UniqueHpen shadow(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW)));
     UniqueHpen highlight(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT)));
-    UniqueHpen grid(CreatePen(PS_SOLID, 1, kChartGridColor));
-    UniqueHpen curve(CreatePen(PS_SOLID, 1, kChartCurveColor));
+    UniqueHpen grid(CreatePen(PS_SOLID, lineWidth, kChartGridColor));
+    UniqueHpen curve(CreatePen(PS_SOLID, lineWidth, kChartCurveColor));
     {
         SelectGuard pen(dc, shadow.get());
         Polyline(dc, d.shadowFrame);
@@ -57,7 +58,7 @@ bool TvxChart::OnPaint() {
         SetWindowPos(Hwnd(), nullptr, 0, 0, drawing.size.width, drawing.size.height,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    PaintBuffered(nullptr, [&](HDC dc, const RECT&) { Draw(dc, drawing); });
+    PaintBuffered(nullptr, [&](HDC dc, const RECT&) { Draw(dc, drawing, Scaled(1)); });
     return true;
 }
 

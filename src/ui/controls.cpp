@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 
+#include "shared/dpi.h"
 #include "shared/error.h"
 #include "shared/guard.h"
 #include "shared/handles.h"
@@ -45,28 +46,22 @@ DWORD CommonStyle(const ControlDef& c, bool focusable) {
     return style;
 }
 
-HWND Simple(const char* cls, DWORD ex, DWORD style, const ControlDef& c, const Site& s, int w, int h) {
-    HWND wnd = CreateChild(ex, cls, c.text, style, s.left, s.top, w, h, s.holder, c.id, c);
+HWND Simple(const char* cls, DWORD ex, DWORD style, const ControlDef& c, const Site& s) {
+    HWND wnd = CreateChild(ex, cls, c.text, style, s.left, s.top, s.width, s.height, s.holder, c.id, c);
     SetFont(wnd, s.font);
     return wnd;
 }
 
 // --- labels: the size of their text; see-through labels paint what lies beneath them.
 HWND CreateLabel(const ControlDef& c, const Site& s) {
-    int w = c.at.width, h = c.at.height;
-    if (!(c.flags & kFixedSize)) {
-        const SIZE size = TextSize(s.measure, s.font, c.text);
-        w = size.cx;
-        h = size.cy;
-    }
     if (c.flags & kTransparent) {
         EnsureSurfaceClasses();
         HWND wnd = CreateChild(0, kSeeThroughLabelClass, c.text, CommonStyle(c, false) | WS_CLIPSIBLINGS, s.left,
-                               s.top, w, h, s.holder, c.id, c, const_cast<ControlDef*>(&c));
+                               s.top, s.width, s.height, s.holder, c.id, c, const_cast<ControlDef*>(&c));
         SetFont(wnd, s.font);
         return wnd;
     }
-    return Simple("STATIC", 0, CommonStyle(c, false) | SS_LEFTNOWORDWRAP | SS_NOPREFIX, c, s, w, h);
+    return Simple("STATIC", 0, CommonStyle(c, false) | SS_LEFTNOWORDWRAP | SS_NOPREFIX, c, s);
 }
 
 HWND CreateEdit(const ControlDef& c, const Site& s) {
@@ -75,12 +70,12 @@ HWND CreateEdit(const ControlDef& c, const Site& s) {
     if (c.flags & kReadOnly) style |= ES_READONLY;
     if (c.flags & kNumeric) style |= ES_NUMBER;
     if (!(c.flags & kPassword)) {
-        HWND edit = Simple("EDIT", WS_EX_CLIENTEDGE, style, c, s, c.at.width, c.at.height);
+        HWND edit = Simple("EDIT", WS_EX_CLIENTEDGE, style, c, s);
         if (c.textLimit > 0) SendMessageA(edit, EM_LIMITTEXT, static_cast<WPARAM>(c.textLimit), 0);
         return edit;
     }
     // A password box is a Unicode window: it holds stand-ins from the private use area.
-    HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", style, s.left, s.top, c.at.width, c.at.height,
+    HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", style, s.left, s.top, s.width, s.height,
                                 s.holder, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), module::Instance(),
                                 nullptr);
     if (!edit) throw SystemError(std::string("Cannot create control ") + c.name, GetLastError());
@@ -92,21 +87,20 @@ HWND CreateEdit(const ControlDef& c, const Site& s) {
 }
 
 HWND CreateButton(const ControlDef& c, const Site& s) {
-    return Simple("BUTTON", 0, CommonStyle(c, true) | ((c.flags & kDefault) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), c,
-                  s, c.at.width, c.at.height);
+    return Simple("BUTTON", 0, CommonStyle(c, true) | ((c.flags & kDefault) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), c, s);
 }
 
 HWND CreateCheckBox(const ControlDef& c, const Site& s) {
-    return Simple("BUTTON", 0, CommonStyle(c, true) | BS_AUTOCHECKBOX, c, s, c.at.width, c.at.height);
+    return Simple("BUTTON", 0, CommonStyle(c, true) | BS_AUTOCHECKBOX, c, s);
 }
 
 HWND CreateRadioButton(const ControlDef& c, const Site& s) {
     const DWORD style = CommonStyle(c, true) | BS_AUTORADIOBUTTON | ((c.flags & kGroupStart) ? WS_GROUP : 0);
-    return Simple("BUTTON", 0, style, c, s, c.at.width, c.at.height);
+    return Simple("BUTTON", 0, style, c, s);
 }
 
 HWND CreateGroupBox(const ControlDef& c, const Site& s) {
-    return Simple("BUTTON", 0, CommonStyle(c, false) | BS_GROUPBOX, c, s, c.at.width, c.at.height);
+    return Simple("BUTTON", 0, CommonStyle(c, false) | BS_GROUPBOX, c, s);
 }
 
 bool IsChecked(HWND button) { return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -114,16 +108,15 @@ bool IsChecked(HWND button) { return SendMessageA(button, BM_GETCHECK, 0, 0) == 
 // --- pictures: windows of their own, below every other control.
 HWND CreatePicture(const ControlDef& c, const Site& s) {
     EnsureSurfaceClasses();
-    return CreateChild(0, kPictureClass, nullptr, CommonStyle(c, false) | WS_CLIPSIBLINGS, s.left, s.top,
-                       c.at.width, c.at.height, s.holder, c.id, c, const_cast<ControlDef*>(&c));
+    return CreateChild(0, kPictureClass, nullptr, CommonStyle(c, false) | WS_CLIPSIBLINGS, s.left, s.top, s.width,
+                       s.height, s.holder, c.id, c, const_cast<ControlDef*>(&c));
 }
 
 // --- drop-down lists; owner-drawn ones show plain item text at a fixed height.
 HWND CreateCombo(const ControlDef& c, const Site& s) {
     DWORD style = CommonStyle(c, true) | WS_VSCROLL | (c.kind == Kind::ComboList ? CBS_DROPDOWNLIST : CBS_DROPDOWN);
     if (c.flags & kOwnerDraw) style |= CBS_OWNERDRAWFIXED | CBS_HASSTRINGS;
-    // A drop-down's window height includes its dropped list: room for eight items.
-    HWND combo = Simple("COMBOBOX", 0, style, c, s, c.at.width, c.at.height + 8 * kOwnerDrawItemHeight + 2);
+    HWND combo = Simple("COMBOBOX", 0, style, c, s);
     for (const std::string& item : SplitItems(c.items))
         SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
     return combo;
@@ -166,7 +159,8 @@ bool DrawCombo(const ControlDef& c, const DRAWITEMSTRUCT& dis) {
             SetTextColor(dis.hDC, GetSysColor(disabled   ? COLOR_GRAYTEXT
                                               : selected ? COLOR_HIGHLIGHTTEXT
                                                          : COLOR_WINDOWTEXT));
-            TextOutA(dis.hDC, r.left + 2, r.top, text.data(), static_cast<int>(text.size()));
+            TextOutA(dis.hDC, r.left + dpi::Scale(2, DpiOf(dis.hwndItem)), r.top, text.data(),
+                     static_cast<int>(text.size()));
         }
     }
     if ((dis.itemState & ODS_FOCUS) && !(dis.itemState & ODS_NOFOCUSRECT)) DrawFocusRect(dis.hDC, &r);
@@ -182,22 +176,16 @@ HWND RadioButtonOf(HWND box, const ControlDef& group, int i) {
 
 HWND CreateRadioGroup(const ControlDef& c, const Site& s) {
     HWND box = CreateChild(0, "BUTTON", c.text, CommonStyle(c, false) | BS_GROUPBOX | WS_GROUP, s.left, s.top,
-                           c.at.width, c.at.height, s.holder, c.id, c);
+                           s.width, s.height, s.holder, c.id, c);
     SetFont(box, s.font);
-    int textHeight = 13;
-    {
-        SelectGuard sel(s.measure, s.font);
-        TEXTMETRICA tm{};
-        if (GetTextMetricsA(s.measure, &tm)) textHeight = tm.tmHeight;
-    }
     const std::vector<std::string> items = SplitItems(c.items);
     const int count = static_cast<int>(items.size());
     for (int i = 0; i < count; ++i) {
-        const Rect r = RadioItemRect(c.at.width, c.at.height, count, i, textHeight);
+        const Rect r = RadioItemAt(c, s, count, i);
         DWORD style = CommonStyle(c, false) | BS_AUTORADIOBUTTON;
         if (i == 0) style |= WS_GROUP | (c.tab >= 0 ? WS_TABSTOP : 0);
-        HWND item = CreateChild(0, "BUTTON", items[i].c_str(), style, s.left + r.left, s.top + r.top, r.Width(),
-                                r.Height(), s.holder, RadioItemId(c.id, i), c);
+        HWND item = CreateChild(0, "BUTTON", items[i].c_str(), style, r.left, r.top, r.Width(), r.Height(),
+                                s.holder, RadioItemId(c.id, i), c);
         SetFont(item, s.font);
     }
     return box;
@@ -281,13 +269,19 @@ HWND CreateSpinEdit(const ControlDef& c, const Site& s) {
     InitCommon(ICC_UPDOWN_CLASS);
     DWORD style = CommonStyle(c, true) | ES_AUTOHSCROLL | ES_LEFT | WS_CLIPCHILDREN;
     if (c.flags & kReadOnly) style |= ES_READONLY;
-    HWND edit = Simple("EDIT", WS_EX_CLIENTEDGE, style, c, s, c.at.width, c.at.height);
+    HWND edit = Simple("EDIT", WS_EX_CLIENTEDGE, style, c, s);
     RECT client{};
     GetClientRect(edit, &client);
-    HWND arrows = CreateChild(0, UPDOWN_CLASSA, nullptr, WS_CHILD | WS_VISIBLE, client.right - kSpinButtonWidth, 0,
-                              kSpinButtonWidth, client.bottom, edit, 0, c);
+    const int arrowsWidth = dpi::Scale(kSpinButtonWidth, s.dpi);
+    HWND arrows = CreateChild(0, UPDOWN_CLASSA, nullptr, WS_CHILD | WS_VISIBLE, client.right - arrowsWidth, 0,
+                              arrowsWidth, client.bottom, edit, 0, c);
+    // The arrows may size themselves when made (Wine's take 16 px): at another scale than
+    // 96 DPI they are put to their scaled width; at 96 DPI they stay as they always were.
+    if (s.dpi != dpi::kBase)
+        SetWindowPos(arrows, nullptr, client.right - arrowsWidth, 0, arrowsWidth, client.bottom,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageA(arrows, UDM_SETRANGE32, c.minValue, c.maxValue);
-    SendMessageA(edit, EM_SETMARGINS, EC_RIGHTMARGIN, MAKELPARAM(0, kSpinButtonWidth + 1));
+    SendMessageA(edit, EM_SETMARGINS, EC_RIGHTMARGIN, MAKELPARAM(0, arrowsWidth + 1));
     if (!SetWindowSubclass(edit, &SpinProc, 0, reinterpret_cast<DWORD_PTR>(&c)))
         throw Error(std::string("Cannot create control ") + c.name);
     return edit;
@@ -327,8 +321,8 @@ bool PageControlNotify(HWND tabs, const ControlDef& c, const NMHDR& hdr, LRESULT
 HWND CreatePageControl(const ControlDef& c, const Site& s) {
     InitCommon(ICC_TAB_CLASSES);
     HWND tabs = CreateChild(WS_EX_CONTROLPARENT, WC_TABCONTROLA, nullptr,
-                            CommonStyle(c, true) | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, s.left, s.top, c.at.width,
-                            c.at.height, s.holder, c.id, c);
+                            CommonStyle(c, true) | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, s.left, s.top, s.width,
+                            s.height, s.holder, c.id, c);
     SetFont(tabs, s.font);
     return tabs;
 }
@@ -370,15 +364,8 @@ HWND CreatePage(const ControlDef& c, const Site& s) {
 // control definition as the creation parameter.
 HWND CreateCustom(const ControlDef& c, const Site& s) {
     const HFONT f = (c.flags & kUnderline) ? UnderlinedFont(s.font) : s.font;
-    int w = c.at.width, h = c.at.height;
-    if (c.flags & kAutoSize) {
-        // Sized to its text like a label, so no font cuts it short.
-        const SIZE size = TextSize(s.measure, f, c.text);
-        w = size.cx;
-        h = size.cy;
-    }
-    HWND wnd = CreateChild(0, c.className ? c.className : "STATIC", c.text, CommonStyle(c, true), s.left, s.top, w, h,
-                           s.holder, c.id, c, const_cast<ControlDef*>(&c));
+    HWND wnd = CreateChild(0, c.className ? c.className : "STATIC", c.text, CommonStyle(c, true), s.left, s.top,
+                           s.width, s.height, s.holder, c.id, c, const_cast<ControlDef*>(&c));
     SetFont(wnd, f);
     return wnd;
 }
@@ -387,7 +374,7 @@ HWND CreateCustom(const ControlDef& c, const Site& s) {
 HWND CreateListView(const ControlDef& c, const Site& s) {
     InitCommon(ICC_LISTVIEW_CLASSES);
     const DWORD style = CommonStyle(c, true) | LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE;
-    HWND list = Simple(WC_LISTVIEWA, 0, style, c, s, c.at.width, c.at.height);
+    HWND list = Simple(WC_LISTVIEWA, 0, style, c, s);
     return list;
 }
 
@@ -476,6 +463,31 @@ const KindOps& Ops(Kind kind) {
     const auto i = static_cast<std::size_t>(kind);
     if (i >= kKinds.size()) throw Error("Unknown control kind");
     return kKinds[i];
+}
+
+SIZE Extent(const ControlDef& c, const Site& s, const char* text) {
+    // Labels, and custom controls sized to their text so no font cuts them short.
+    if ((c.kind == Kind::Label && !(c.flags & kFixedSize)) || (c.kind == Kind::Custom && (c.flags & kAutoSize)))
+        return TextSize(s.measure, (c.flags & kUnderline) && c.kind == Kind::Custom ? UnderlinedFont(s.font) : s.font,
+                        text);
+    int height = dpi::Scale(c.at.height, s.dpi);
+    // A drop-down's window height includes its dropped list: room for eight items.
+    if (c.kind == Kind::ComboList || c.kind == Kind::ComboEdit)
+        height += dpi::Scale(8 * kOwnerDrawItemHeight + 2, s.dpi);
+    return {dpi::Scale(c.at.width, s.dpi), height};
+}
+
+Rect RadioItemAt(const ControlDef& group, const Site& s, int count, int index) {
+    // Laid out at 96 DPI with the text's height there, then scaled as a whole.
+    int textHeight = 13;
+    {
+        SelectGuard sel(s.measure, s.font);
+        TEXTMETRICA tm{};
+        if (GetTextMetricsA(s.measure, &tm)) textHeight = MulDiv(tm.tmHeight, dpi::kBase, s.dpi);
+    }
+    const Rect r = RadioItemRect(group.at.width, group.at.height, count, index, textHeight);
+    const int left = s.left + dpi::Scale(r.left, s.dpi), top = s.top + dpi::Scale(r.top, s.dpi);
+    return {left, top, left + dpi::Scale(r.Width(), s.dpi), top + dpi::Scale(r.Height(), s.dpi)};
 }
 
 SIZE TextSize(HDC measure, HFONT font, const char* text) {

@@ -15,12 +15,15 @@ namespace vexlo::ui::controls {
 // Fixed height of the items of an owner-drawn list (and of its selection field).
 constexpr int kOwnerDrawItemHeight = 16;
 
-// Where and with what a control is made.
+// Where and with what a control is made. Lengths are pixels at the form's DPI; the table's
+// are at 96 DPI.
 struct Site {
-    HWND holder;     // the form or a page
-    int left, top;   // in the holder's client area
-    HFONT font;      // the form's font for the control (normal or bold)
-    HDC measure;     // a screen-compatible memory DC for measuring text
+    HWND holder;          // the form or a page
+    int left, top;        // in the holder's client area
+    HFONT font;           // the form's font for the control (normal or bold)
+    HDC measure;          // a screen-compatible memory DC for measuring text
+    int dpi = 96;         // the form's DPI
+    int width = 0, height = 0;  // the control's size (Extent)
 };
 
 struct KindOps {
@@ -42,6 +45,12 @@ struct KindOps {
 };
 
 const KindOps& Ops(Kind kind);
+
+// A control's window size at the site's DPI: the table's size scaled; the size of the text
+// for the kinds sized to it; a drop-down's with room for its list.
+SIZE Extent(const ControlDef& c, const Site& s, const char* text);
+// Where a radio group's button lies in the group's holder, for a group placed at the site.
+Rect RadioItemAt(const ControlDef& group, const Site& s, int count, int index);
 
 // The size of a text in a font, unwrapped, measured on a screen-compatible DC.
 SIZE TextSize(HDC measure, HFONT font, const char* text);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "shared/dpi.h"
 #include "shared/error.h"
 #include "shared/module.h"
 #include "shared/win_text.h"
@@ -68,6 +69,29 @@ RECT RectIn(HWND wnd, HWND in) {
     return r;
 }
 
+// Every window below a form at a new DPI, in proportion, with the form's fonts at the new
+// DPI: the windows that no table places (a radio group's buttons, a spin box's arrows,
+// pages, what a form placed itself) keep their places among the rest.
+struct RescaleJob {
+    int from, to, fontHeight;
+};
+
+BOOL CALLBACK RescaleChild(HWND child, LPARAM param) {
+    const RescaleJob& j = *reinterpret_cast<const RescaleJob*>(param);
+    LOGFONTA lf{};
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0));
+    if (font && GetObjectA(font, sizeof lf, &lf) && lf.lfHeight == dpi::Scale(j.fontHeight, j.from)) {
+        HFONT scaled =
+            controls::SharedFont(dpi::Scale(j.fontHeight, j.to), lf.lfWeight >= FW_BOLD, lf.lfUnderline != 0);
+        SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(scaled), FALSE);
+    }
+    const RECT r = RectIn(child, GetParent(child));
+    const auto at = [&](LONG v) { return MulDiv(v, j.to, j.from); };
+    SetWindowPos(child, nullptr, at(r.left), at(r.top), at(r.right) - at(r.left), at(r.bottom) - at(r.top),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    return TRUE;
+}
+
 }  // namespace
 
 Form::Form(const FormDef& def, std::span<const Command> commands)
@@ -81,7 +105,7 @@ Form::~Form() {
     DestroyUnbound();
 }
 
-HFONT Form::Font(bool bold) const { return controls::SharedFont(def_.fontHeight, bold); }
+HFONT Form::Font(bool bold) const { return controls::SharedFont(dpi::Scale(def_.fontHeight, dpi_), bold); }
 
 HDC Form::MeasureDc() {
     if (!measureDc_) measureDc_.reset(CreateCompatibleDC(nullptr));
@@ -93,22 +117,37 @@ HBRUSH Form::BackgroundBrush() const {
     return ownBrush_ ? ownBrush_.get() : GetSysColorBrush(static_cast<int>(def_.background.value));
 }
 
+SIZE Form::FrameSize(int dpi) const {
+    RECT r{0, 0, dpi::Scale(def_.clientWidth, dpi), dpi::Scale(def_.clientHeight, dpi)};
+    dpi::AdjustRect(r, FormStyle(def_), FormExStyle(def_), dpi);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
 HWND Form::Handle() {
     if (Hwnd()) return Hwnd();
+    // Per-monitor aware, so that the system never stretches the form (dpi.h).
+    const dpi::AwareScope aware;
     const DWORD style = FormStyle(def_), ex = FormExStyle(def_);
-    RECT r{0, 0, def_.clientWidth, def_.clientHeight};
-    AdjustWindowRectEx(&r, style, FALSE, ex);
-    const int w = r.right - r.left, h = r.bottom - r.top;
     HWND owner = ownOwner_ ? owner_ : module::OwnerWindow();
     if (owner && !IsWindow(owner)) owner = nullptr;
-    int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
-    if (def_.position != Position::Default) {
-        const Rect at = CenterIn(PositionArea(def_, owner), w, h);
-        x = at.left;
-        y = at.top;
-    }
+    const auto origin = [&](SIZE size) {
+        const Rect at = CenterIn(PositionArea(def_, owner), size.cx, size.cy);
+        return POINT{at.left, at.top};
+    };
+    // Sized for the system DPI; the window's own DPI is known once it exists (WM_CREATE).
+    const int guess = dpi::System();
+    SIZE size = FrameSize(guess);
+    POINT at{CW_USEDEFAULT, CW_USEDEFAULT};
+    if (def_.position != Position::Default) at = origin(size);
     // The form paints its own background (WM_ERASEBKGND), so the class has no brush.
-    HWND wnd = Create({.name = def_.className}, ex, def_.caption, style, x, y, w, h, owner, nullptr);
+    HWND wnd = Create({.name = def_.className}, ex, def_.caption, style, at.x, at.y, size.cx, size.cy, owner, nullptr);
+    if (dpi_ != guess) {
+        size = FrameSize(dpi_);
+        UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+        if (def_.position != Position::Default) at = origin(size);
+        else flags |= SWP_NOMOVE;
+        SetWindowPos(wnd, nullptr, at.x, at.y, size.cx, size.cy, flags);
+    }
     if (def_.colourKey) SetLayeredWindowAttributes(wnd, ColourRef(*def_.colourKey), 255, LWA_COLORKEY);
     else if (ex & WS_EX_LAYERED) SetLayeredWindowAttributes(wnd, 0, 255, LWA_ALPHA);
     if (icon_) {
@@ -142,6 +181,10 @@ void Form::SetPictureIcon(int id, HICON icon) {
     if (PictureWindow* p = As<PictureWindow>(Item(id))) p->SetIcon(icon);
 }
 
+void Form::SetPictureSystemIcon(int id, const char* name) {
+    if (PictureWindow* p = As<PictureWindow>(Item(id))) p->SetSystemIcon(name);
+}
+
 void Form::CreateControls() {
     // A form whose controls cannot all be built is not created at all.
     for (int index : CreationOrder(controls_)) CreateControl(controls_[index]);
@@ -172,14 +215,21 @@ void Form::UpdateKeyRegion() {
     if (SetWindowRgn(wnd, region.get(), TRUE)) region.release();
 }
 
-HWND Form::CreateControl(const ControlDef& c) {
+controls::Site Form::SiteOf(const ControlDef& c, const char* text) {
     // Inside a group box a control is placed relative to the box; inside a page it is a
     // window of the page; a page is a window of its page control.
     const Placement at = PlaceOf(controls_, c);
     HWND holder = c.kind == Kind::Page ? Item(c.parent) : at.holder ? Item(at.holder) : Hwnd();
     if (!holder) throw Error(std::string("Cannot create control ") + c.name);
-    const controls::Site site{holder, at.left, at.top, Font((c.flags & kBold) != 0), MeasureDc()};
-    HWND wnd = controls::Ops(c.kind).create(c, site);
+    controls::Site site{holder, Scaled(at.left), Scaled(at.top), Font((c.flags & kBold) != 0), MeasureDc(), dpi_};
+    const SIZE size = controls::Extent(c, site, text);
+    site.width = size.cx;
+    site.height = size.cy;
+    return site;
+}
+
+HWND Form::CreateControl(const ControlDef& c) {
+    HWND wnd = controls::Ops(c.kind).create(c, SiteOf(c, c.text));
     if (c.kind == Kind::Picture) pictures_.push_back(wnd);
     return wnd;
 }
@@ -193,6 +243,7 @@ void Form::StackPictures() {
 
 HWND Form::AddControl(const ControlDef& def) {
     Handle();
+    const dpi::AwareScope aware;
     AddedControl& added = added_.emplace_back();
     auto keep = [](std::string& store, const char* text) -> const char* {
         if (!text) return nullptr;
@@ -332,6 +383,7 @@ void Form::SetText(int id, const std::string& text) {
     // A label keeps the size of its text when the text changes.
     const ControlDef* c = controls_.Find(id);
     if (item && c && controls::Ops(c->kind).sizedToText && !(c->flags & kFixedSize)) {
+        const dpi::AwareScope aware;
         const SIZE s = controls::TextSize(MeasureDc(), Font((c->flags & kBold) != 0), text.c_str());
         SetWindowPos(item, nullptr, 0, 0, s.cx, s.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -483,7 +535,10 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT result = 0;
     switch (msg) {
     // OnCreate comes once the window is complete: Handle calls it.
-    case WM_CREATE: CreateControls(); return 0;
+    case WM_CREATE:
+        dpi_ = dpi::ForWindow(Hwnd());
+        CreateControls();
+        return 0;
     case WM_COMMAND: RouteCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
     // The control kinds first; what they leave goes to the handlers (the base's dispatch).
     case WM_NOTIFY: {
@@ -502,7 +557,10 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MEASUREITEM: {
         auto& mis = *reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
         const ControlDef* c = controls_.Find(static_cast<int>(mis.CtlID));
-        if (auto measure = c ? controls::Ops(c->kind).measure : nullptr; measure && measure(*c, mis)) return TRUE;
+        if (auto measure = c ? controls::Ops(c->kind).measure : nullptr; measure && measure(*c, mis)) {
+            mis.itemHeight = static_cast<UINT>(Scaled(static_cast<int>(mis.itemHeight)));
+            return TRUE;
+        }
         break;
     }
     case WM_CLOSE: CloseRequested(); return 0;
@@ -518,6 +576,16 @@ bool Form::FormMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
     case WM_ACTIVATE: OnActivate(wp); return true;
     case WM_NEXTDLGCTL: OnNextDlgCtl(wp, lp); return true;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
+        return true;
+    case WM_GETDPISCALEDSIZE: {
+        // Per-monitor v2 asks for the size at the new DPI before it suggests a rectangle:
+        // the form's own frame, so the client area comes out exact.
+        *reinterpret_cast<SIZE*>(lp) = FrameSize(static_cast<int>(wp));
+        result = TRUE;
+        return true;
+    }
     case DM_GETDEFID: {
         const int id = DefaultButtonId();
         result = id ? MAKELRESULT(id, DC_HASDEFID) : 0;
@@ -541,6 +609,44 @@ bool Form::FormMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         return false;
     default: return false;
     }
+}
+
+void Form::OnDpiChanged(int dpi, const RECT& suggested) {
+    // The form moved to a display of another scale (Windows sends this to per-monitor aware
+    // windows only): it takes the rectangle the system suggests and lays itself out again.
+    const int old = dpi_;
+    dpi_ = dpi > 0 ? dpi : old;
+    SetWindowPos(Hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (dpi_ == old) return;
+    RescaleChildren(old);
+    // Then the table's controls exactly where the table puts them at this DPI.
+    for (int index : CreationOrder(controls_)) {
+        const ControlDef& c = controls_[index];
+        HWND item = Item(c.id);
+        if (!item || c.kind == Kind::Page) continue;
+        // Only the kinds sized to their text need it (never a password box's).
+        const bool sized = c.kind == Kind::Label || c.kind == Kind::Custom;
+        const std::string text = sized ? WindowText(item) : std::string();
+        const controls::Site s = SiteOf(c, text.c_str());
+        SetWindowPos(item, nullptr, s.left, s.top, s.width, s.height, SWP_NOZORDER | SWP_NOACTIVATE);
+        if (PictureWindow* p = As<PictureWindow>(item)) p->Fit();
+        if (c.kind != Kind::RadioGroup) continue;
+        const int count = static_cast<int>(SplitItems(c.items).size());
+        for (int i = 0; i < count; ++i) {
+            const Rect r = controls::RadioItemAt(c, s, count, i);
+            SetWindowPos(Item(RadioItemId(c.id, i)), nullptr, r.left, r.top, r.Width(), r.Height(),
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+    DpiChanged(old);
+    if (def_.colourKey) UpdateKeyRegion();
+    RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void Form::RescaleChildren(int oldDpi) {
+    RescaleJob job{oldDpi, dpi_, def_.fontHeight};
+    EnumChildWindows(Hwnd(), &RescaleChild, reinterpret_cast<LPARAM>(&job));
 }
 
 void ReleaseFormResources() noexcept {

@@ -14,6 +14,7 @@
 
 #include "shared/handles.h"
 #include "shared/secret.h"
+#include "ui/controls.h"
 #include "ui/keyboard.h"
 #include "ui/layout.h"
 #include "ui/surfaces.h"
@@ -76,6 +77,8 @@ public:
     // Shows an icon in a picture, drawn at the picture's size; the caller keeps the icon
     // (shared system icons are never destroyed).
     void SetPictureIcon(int id, HICON icon);
+    // Shows a system icon (IDI_WARNING ...) in a picture at the picture's size.
+    void SetPictureSystemIcon(int id, const char* name);
 
     // Adds a control to the window, as if it stood in the table: the definition and its
     // texts are copied; the parent (a group box, a page or 0), the place inside it and
@@ -116,8 +119,11 @@ public:
     void FocusControl(int id);
     void SetCaption(const std::string& caption);
 
-    // The form's fonts: "MS Sans Serif" at the form's height, normal or bold.
+    // The form's fonts: "MS Sans Serif" at the form's height, normal or bold, at its DPI.
     HFONT Font(bool bold = false) const;
+    // The DPI the form is laid out at: its window's when made, a new one when the system
+    // says so (WM_DPICHANGED); 96 before the window exists.
+    int Dpi() const override { return dpi_; }
     // A screen-compatible memory DC for measuring text: cheaper than a window's DC.
     HDC MeasureDc();
     // The brush of the form's background.
@@ -154,6 +160,10 @@ protected:
     // What every form does, before and after its handlers.
     LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp) override;
 
+    // The controls of the table are laid out again at the new DPI; a form that places
+    // windows of its own places them again here.
+    virtual void DpiChanged(int /*oldDpi*/) {}
+
 private:
     void CreateControls();
     void RouteCommand(int id, int code, HWND from);
@@ -161,6 +171,10 @@ private:
     void Destroying();
     bool FormMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
     HWND CreateControl(const ControlDef& c);
+    controls::Site SiteOf(const ControlDef& c, const char* text);
+    SIZE FrameSize(int dpi) const;
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    void RescaleChildren(int oldDpi);
     void StackPictures();
     void OnActivate(WPARAM wp);
     void OnNextDlgCtl(WPARAM wp, LPARAM lp);
@@ -186,6 +200,7 @@ private:
     HWND owner_ = nullptr;
     int modalResult_ = mrNone;
     bool modeless_ = false;
+    int dpi_ = 96;
 };
 
 // A command row that calls handler, a member function without arguments of the form's

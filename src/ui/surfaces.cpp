@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "shared/dpi.h"
 #include "shared/module.h"
 #include "shared/win_text.h"
 
@@ -70,25 +71,53 @@ void PictureWindow::SetResource(const char* resource) {
     if (!bitmap_ || !GetObjectA(bitmap_.get(), sizeof bm, &bm)) bm = BITMAP{};
     width_ = bm.bmWidth;
     height_ = bm.bmHeight;
-    if ((def_.flags & kAutoSize) && bitmap_)
-        SetWindowPos(Hwnd(), nullptr, 0, 0, width_, height_, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Fit();
     InvalidateRect(Hwnd(), nullptr, FALSE);
+}
+
+void PictureWindow::Fit() {
+    if ((def_.flags & kAutoSize) && bitmap_)
+        SetWindowPos(Hwnd(), nullptr, 0, 0, Scaled(width_), Scaled(height_),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void PictureWindow::SetIcon(HICON icon) {
     icon_ = icon;
+    systemIcon_ = nullptr;
+    ownIcon_.reset();
+    InvalidateRect(Hwnd(), nullptr, FALSE);
+}
+
+void PictureWindow::SetSystemIcon(const char* name) {
+    SetIcon(nullptr);
+    systemIcon_ = name;
+    iconSize_ = 0;
+    RECT box{};
+    GetClientRect(Hwnd(), &box);
+    OnSize(box.right, box.bottom);
+}
+
+void PictureWindow::OnSize(int width, int height) {
+    const int size = width < height ? width : height;
+    if (!systemIcon_ || size <= 0 || size == iconSize_) return;
+    ownIcon_.reset(dpi::LoadIconAt(nullptr, systemIcon_, size));
+    icon_ = ownIcon_.get();
+    iconSize_ = size;
     InvalidateRect(Hwnd(), nullptr, FALSE);
 }
 
 void PictureWindow::Draw(HDC dc, int x, int y) const {
+    // The picture's box is its window, laid out at the form's DPI.
+    RECT box{};
+    GetClientRect(Hwnd(), &box);
     if (icon_) {
         // Icons given at run time (system icons among them) are drawn, never owned.
-        DrawIconEx(dc, x, y, icon_, def_.at.width, def_.at.height, 0, nullptr, DI_NORMAL);
+        DrawIconEx(dc, x, y, icon_, box.right, box.bottom, 0, nullptr, DI_NORMAL);
         return;
     }
     if (!bitmap_) return;
     const bool natural = (def_.flags & kAutoSize) || !(def_.flags & kStretch);
-    const int w = natural ? width_ : def_.at.width, h = natural ? height_ : def_.at.height;
+    const int w = natural ? Scaled(width_) : box.right, h = natural ? Scaled(height_) : box.bottom;
     UniqueHdc mem(CreateCompatibleDC(dc));
     SelectGuard sel(mem.get(), bitmap_.get());
     if (def_.flags & kTransparent) {
@@ -96,8 +125,13 @@ void PictureWindow::Draw(HDC dc, int x, int y) const {
         const COLORREF key = GetPixel(mem.get(), 0, height_ - 1);
         TransparentBlt(dc, x, y, w, h, mem.get(), 0, 0, width_, height_, key);
     } else {
-        SetStretchBltMode(dc, COLORONCOLOR);
+        // Scaled for the display: averaged, so an enlarged picture stays smooth.
+        const bool scaled = Dpi() != dpi::kBase;
+        SetStretchBltMode(dc, scaled ? HALFTONE : COLORONCOLOR);
+        POINT origin{};
+        if (scaled) SetBrushOrgEx(dc, 0, 0, &origin);
         StretchBlt(dc, x, y, w, h, mem.get(), 0, 0, width_, height_, SRCCOPY);
+        if (scaled) SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
     }
 }
 

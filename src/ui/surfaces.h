@@ -35,6 +35,11 @@ public:
     void SetResource(const char* resource);
     // An icon drawn at the picture's size; the caller keeps it.
     void SetIcon(HICON icon);
+    // A system icon (IDI_WARNING ...) drawn at the picture's size, from the image of that
+    // size where the system has one; the picture owns it and loads it again when resized.
+    void SetSystemIcon(const char* name);
+    // A picture sized to its bitmap takes the bitmap's size at the form's DPI.
+    void Fit();
     // Draws the picture with its top-left corner at x, y.
     void Draw(HDC dc, int x, int y) const;
 
@@ -42,11 +47,15 @@ private:
     friend struct WindowFactory;
     explicit PictureWindow(const ControlDef& def) : def_(def) {}
     bool OnPaint() override;
+    void OnSize(int width, int height) override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
     const ControlDef& def_;
     UniqueHbitmap bitmap_;
     HICON icon_ = nullptr;
+    const char* systemIcon_ = nullptr;
+    UniqueHicon ownIcon_;
+    int iconSize_ = 0;
     int width_ = 0, height_ = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "shared/dpi.h"
 #include "shared/error.h"
 #include "shared/guard.h"
 #include "shared/handles.h"
@@ -89,6 +90,18 @@ Window* Window::FromHandle(HWND wnd) {
     // may keep anything in their user data.
     if (reinterpret_cast<WNDPROC>(GetClassLongPtrA(wnd, GCLP_WNDPROC)) != &Window::Proc) return nullptr;
     return reinterpret_cast<Window*>(GetWindowLongPtrA(wnd, GWLP_USERDATA));
+}
+
+int Window::Dpi() const { return DpiOf(wnd_); }
+
+int Window::Scaled(int length) const { return dpi::Scale(length, Dpi()); }
+
+int DpiOf(HWND wnd) {
+    // A child lies at its top-level window's DPI; a form says which one it laid itself out at.
+    HWND top = wnd ? GetAncestor(wnd, GA_ROOT) : nullptr;
+    if (top && top != wnd)
+        if (const Window* w = Window::FromHandle(top)) return w->Dpi();
+    return dpi::ForWindow(wnd);
 }
 
 void Window::Destroy() {

@@ -79,6 +79,11 @@ public:
     // Valid until this object is deleted or its window destroyed.
     AliveToken Token();
 
+    // The DPI that the window's lengths are laid out at (see shared/dpi.h).
+    virtual int Dpi() const;
+    // A length written at 96 DPI, at this window's DPI.
+    int Scaled(int length) const;
+
 protected:
     // Registers the class when needed and creates the window for this object; raises the
     // library's error when the window cannot be made.
@@ -184,6 +189,10 @@ template <typename T, typename... Args>
 Owned<T> MakeOwned(Args&&... args) {
     return Owned<T>(new T(std::forward<Args>(args)...));
 }
+
+// The DPI that a window's lengths are laid out at: its top-level window's when that is one
+// of the library's (a form keeps the DPI it laid itself out at), else the system's answer.
+int DpiOf(HWND wnd);
 
 // Registers a class with the library's window procedure once per load.
 void EnsureWindowClass(const WindowClass& cls);

@@ -38,11 +38,12 @@ bool InWow64() {
 
 // How long an install waits for a helper it started to open its pipe.
 constexpr DWORD kStartWaitMs = 10000;
-// One request, from connecting to the last byte of the answer, and how often a busy pipe
-// is tried within that time: a helper (or anyone holding its name) that does not answer
-// in time costs the caller no more.
+// One request, from connecting to the last byte of the answer: a helper (or anyone
+// holding its name) that does not answer in time costs the caller no more. Only time
+// bounds the tries on a busy pipe: while another program floods it, the instance that
+// comes free may go to that program, and each such loss costs one round trip, dozens in
+// a few milliseconds.
 constexpr DWORD kRequestMs = 3000;
-constexpr int kBusyTries = 50;
 // The reason given when the pipe's server is not our helper: nothing to retry or start.
 constexpr DWORD kNotOurHelper = ERROR_ACCESS_DENIED;
 
@@ -104,16 +105,15 @@ std::optional<Reply> Transact(const std::string& pipe, const UserOnlySecurity& s
                               const hookchannel::Request& request, DWORD& lastError) {
     const DWORD start = GetTickCount();
     UniqueFile channel;
-    for (int tries = 0;; ++tries) {
+    for (;;) {
         // Identification only: the helper may learn who asks, never act as the caller.
         channel.reset(CreateFileA(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
         if (channel) break;
         lastError = GetLastError();
-        // Every instance serves another client: wait for one, a bounded number of times,
-        // within the request's time.
+        // Every instance serves another client: wait for one within the request's time.
         const DWORD left = Left(start, kRequestMs);
-        if (lastError != ERROR_PIPE_BUSY || tries == kBusyTries || left == 0) return std::nullopt;
+        if (lastError != ERROR_PIPE_BUSY || left == 0) return std::nullopt;
         WaitNamedPipeA(pipe.c_str(), left);  // never 0: that would mean the pipe's own default
     }
     if (!IsOurHelper(channel.get(), security)) {

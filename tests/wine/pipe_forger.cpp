@@ -2,7 +2,8 @@
 // the library computes for this user, session and desktop.
 //   pipe_forger serve VALUE  holds the name first and answers every request with VALUE
 //   pipe_forger silent       holds the name first, takes a request and never answers
-//   pipe_forger spam         connects to the helper over and over, keeping 16 connections
+//   pipe_forger spam         connects to the helper over and over from four threads, each
+//                            keeping 16 connections
 // Sets the event "VexloForgerReached" once a client has connected.
 #include <windows.h>
 
@@ -43,7 +44,17 @@ int Serve(const std::string& name, bool answer, std::uint32_t value) {
     }
 }
 
+DWORD WINAPI SpamThread(void* name);
+
 int Spam(const std::string& name) {
+    // Several threads at once, each in a tight loop: the library's client must still win
+    // an instance now and then.
+    for (int i = 0; i < 3; ++i) CreateThread(nullptr, 0, SpamThread, const_cast<std::string*>(&name), 0, nullptr);
+    return static_cast<int>(SpamThread(const_cast<std::string*>(&name)));
+}
+
+DWORD WINAPI SpamThread(void* param) {
+    const std::string& name = *static_cast<const std::string*>(param);
     HANDLE held[16] = {};
     for (unsigned n = 0;; ++n) {
         HANDLE& slot = held[n % 16];

@@ -14,6 +14,7 @@
 #include "shared/module.h"
 #include "shared/secret.h"
 #include "shared/security.h"
+#include "shared/system_function.h"
 #include "shared/wide_text.h"
 
 namespace vexlo {
@@ -60,16 +61,11 @@ using NetServerEnumFn = NET_API_STATUS(WINAPI*)(LPCWSTR, DWORD, LPBYTE*, DWORD, 
 using NetUserEnumFn = NET_API_STATUS(WINAPI*)(LPCWSTR, DWORD, DWORD, LPBYTE*, DWORD, LPDWORD, LPDWORD, LPDWORD);
 using NetApiBufferFreeFn = NET_API_STATUS(WINAPI*)(LPVOID);
 
-template <typename Fn>
-Fn Lookup(HMODULE lib, const char* name) {
-    return lib ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(lib, name))) : nullptr;
-}
-
 // Names from one enumeration, in the order received; empty unless the call succeeded.
 template <typename Info, typename Call>
 std::vector<std::string> EnumNames(HMODULE netapi, Call&& call, LPWSTR Info::*name) {
     std::vector<std::string> names;
-    UniqueNetApiBuffer buffer(Lookup<NetApiBufferFreeFn>(netapi, "NetApiBufferFree"));
+    UniqueNetApiBuffer buffer(SystemFunction<NetApiBufferFreeFn>(netapi, "NetApiBufferFree"));
     DWORD read = 0, total = 0;
     const NET_API_STATUS status = call(buffer.put(), &read, &total);
     if (status == NERR_Success && buffer.get()) {
@@ -174,7 +170,7 @@ bool TformRunAs::OnCreate() {
     }
     SetItems(id::cbServer, {});
     const UniqueHmodule netapi(LoadLibraryA("netapi32.dll"));
-    auto serverEnum = Lookup<NetServerEnumFn>(netapi.get(), "NetServerEnum");
+    auto serverEnum = SystemFunction<NetServerEnumFn>(netapi.get(), "NetServerEnum");
     if (!serverEnum) return true;
     SetItems(id::cbServer, EnumNames<SERVER_INFO_100>(
                                netapi.get(),
@@ -204,7 +200,7 @@ void TformRunAs::cbServerChange() {
         SendMessageA(servers, CB_GETLBTEXT, static_cast<WPARAM>(chosen), reinterpret_cast<LPARAM>(server.data()));
     SetItems(id::cbUser, {});
     const UniqueHmodule netapi(LoadLibraryA("netapi32.dll"));
-    if (auto userEnum = Lookup<NetUserEnumFn>(netapi.get(), "NetUserEnum")) {
+    if (auto userEnum = SystemFunction<NetUserEnumFn>(netapi.get(), "NetUserEnum")) {
         const std::wstring wideServer = AnsiToWide(server);
         SetItems(id::cbUser, EnumNames<USER_INFO_0>(
                                  netapi.get(),
@@ -220,7 +216,7 @@ void TformRunAs::cbServerChange() {
 void TformRunAs::sbStartClick() {
     using OpenFn = BOOL(WINAPI*)(OPENFILENAMEA*);
     const UniqueHmodule dialogs(LoadLibraryA("comdlg32.dll"));
-    auto open = Lookup<OpenFn>(dialogs.get(), "GetOpenFileNameA");
+    auto open = SystemFunction<OpenFn>(dialogs.get(), "GetOpenFileNameA");
     if (!open) return;
     char file[MAX_PATH] = {};
     OPENFILENAMEA od{};
@@ -247,7 +243,7 @@ UniqueHandle LaunchAsUser(const LaunchRequest& request) {
 
     // Systems without the service start nothing and say nothing.
     const UniqueHmodule advapi(LoadLibraryA(launch::kLibrary));
-    auto create = Lookup<CreateProcessWithLogonFn>(advapi.get(), launch::kFunction);
+    auto create = SystemFunction<CreateProcessWithLogonFn>(advapi.get(), launch::kFunction);
     if (!create) return {};
 
     const std::wstring application = AnsiToWide(request.application), user = AnsiToWide(request.user),

@@ -6,6 +6,7 @@
 
 #include "frame/runtime.h"
 #include "frame/stack_guard_mix.h"
+#include "shared/system_function.h"
 
 namespace __gnu_cxx {
 // The C++ runtime's default terminate handler prints the demangled type of the escaping
@@ -49,11 +50,10 @@ void SeedStackGuard() noexcept {
     GetSystemTimeAsFileTime(&time);
     LARGE_INTEGER count{};
     QueryPerformanceCounter(&count);
-    // kernel32 is mapped in every process and GetProcAddress loads nothing: allowed under
-    // the loader lock. EncodePointer is looked up for systems before XP SP2, which lack it.
+    // Looked up for systems before XP SP2, which lack it; the lookup loads nothing, as the
+    // loader lock requires.
     using EncodeFn = PVOID(WINAPI*)(PVOID);
-    const auto encode = reinterpret_cast<EncodeFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "EncodePointer")));
+    const auto encode = SystemFunction<EncodeFn>("kernel32.dll", "EncodePointer");
     int local = 0;
     const std::uint64_t words[] = {
         Word(time.dwLowDateTime, time.dwHighDateTime),

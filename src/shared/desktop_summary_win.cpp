@@ -14,6 +14,7 @@
 #include "shared/registry.h"
 #include "shared/settings.h"
 #include "shared/settings_rules.h"
+#include "shared/system_function.h"
 
 namespace vexlo {
 
@@ -86,8 +87,7 @@ constexpr LONG kStatusObjectNameNotFound = static_cast<LONG>(0xC0000034);
 
 NtQueryValueKeyFn NativeValueQuery() {
     // ntdll is in every process from its start; looking it up needs no load.
-    static const auto query = reinterpret_cast<NtQueryValueKeyFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryValueKey")));
+    static const auto query = SystemFunction<NtQueryValueKeyFn>("ntdll.dll", "NtQueryValueKey");
     return query;
 }
 

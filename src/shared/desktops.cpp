@@ -1,6 +1,7 @@
 #include "shared/desktops.h"
 
 #include "shared/guard.h"
+#include "shared/system_function.h"
 
 namespace vexlo {
 
@@ -39,8 +40,7 @@ bool DesktopHeldElsewhere(HDESK mine, unsigned ownHandles) {
         ULONG reserved[10];
     };
     using QueryObjectFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    const auto query = reinterpret_cast<QueryObjectFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
+    const auto query = SystemFunction<QueryObjectFn>("ntdll.dll", "NtQueryObject");
     BasicInformation info{};
     ULONG got = 0;
     if (!mine || !query || query(mine, 0 /* ObjectBasicInformation */, &info, sizeof info, &got) < 0) return true;

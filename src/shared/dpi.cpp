@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "shared/handles.h"
+#include "shared/system_function.h"
 
 namespace vexlo::dpi {
 
@@ -25,14 +26,12 @@ struct Functions {
 const Functions& User32() {
     static const Functions f = [] {
         Functions r;
-        if (HMODULE user = GetModuleHandleA("user32.dll")) {
-            const auto get = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(user, name)); };
-            r.dpiForWindow = reinterpret_cast<decltype(r.dpiForWindow)>(get("GetDpiForWindow"));
-            r.dpiForSystem = reinterpret_cast<decltype(r.dpiForSystem)>(get("GetDpiForSystem"));
-            r.metricForDpi = reinterpret_cast<decltype(r.metricForDpi)>(get("GetSystemMetricsForDpi"));
-            r.adjustForDpi = reinterpret_cast<decltype(r.adjustForDpi)>(get("AdjustWindowRectExForDpi"));
-            r.setThreadContext = reinterpret_cast<decltype(r.setThreadContext)>(get("SetThreadDpiAwarenessContext"));
-        }
+        const HMODULE user = GetModuleHandleA("user32.dll");
+        r.dpiForWindow = SystemFunction<decltype(r.dpiForWindow)>(user, "GetDpiForWindow");
+        r.dpiForSystem = SystemFunction<decltype(r.dpiForSystem)>(user, "GetDpiForSystem");
+        r.metricForDpi = SystemFunction<decltype(r.metricForDpi)>(user, "GetSystemMetricsForDpi");
+        r.adjustForDpi = SystemFunction<decltype(r.adjustForDpi)>(user, "AdjustWindowRectExForDpi");
+        r.setThreadContext = SystemFunction<decltype(r.setThreadContext)>(user, "SetThreadDpiAwarenessContext");
         return r;
     }();
     return f;
@@ -59,11 +58,7 @@ int ForWindow(HWND wnd) {
 
 int AtCursor() {
     using ForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-    static const ForMonitor forMonitor = [] {
-        HMODULE shcore = GetModuleHandleA("shcore.dll");
-        void* found = shcore ? reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")) : nullptr;
-        return reinterpret_cast<ForMonitor>(found);
-    }();
+    static const ForMonitor forMonitor = SystemFunction<ForMonitor>("shcore.dll", "GetDpiForMonitor");
     if (!forMonitor) return System();
     // A DPI-unaware thread would be told 96 (GetDpiForMonitor, remarks), and the pointer
     // where it would be on a display of 96 DPI.
@@ -92,11 +87,7 @@ HICON LoadIconAt(HINSTANCE module, const char* name, int size) {
     // comctl32 6 (Vista and later) scales a larger image down instead of a smaller one up;
     // it takes the name as a wide string, or an ordinal as it is.
     using ScaleDown = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
-    static const ScaleDown scaleDown = [] {
-        HMODULE cc = GetModuleHandleA("comctl32.dll");
-        return cc ? reinterpret_cast<ScaleDown>(reinterpret_cast<void*>(GetProcAddress(cc, "LoadIconWithScaleDown")))
-                  : nullptr;
-    }();
+    static const ScaleDown scaleDown = SystemFunction<ScaleDown>("comctl32.dll", "LoadIconWithScaleDown");
     if (scaleDown) {
         wchar_t wide[64] = {};
         PCWSTR resource = reinterpret_cast<PCWSTR>(name);

@@ -5,6 +5,7 @@
 
 #include "shared/desktops.h"
 #include "shared/hook_channel.h"
+#include "shared/system_function.h"
 
 namespace vexlo::hookchannel {
 
@@ -16,11 +17,6 @@ constexpr DWORD kQueryLimited = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION
 using PipePeerFn = BOOL(WINAPI*)(HANDLE, PULONG);
 using ImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
 using CompareOrdinalFn = int(WINAPI*)(LPCWSTR, int, LPCWSTR, int, BOOL);
-
-template <typename Fn>
-Fn Kernel32(const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
-}
 
 // The long form of a path ("PROGRA~2" spelt out), or the path itself when there is none.
 std::wstring LongPath(const std::wstring& path) {
@@ -49,7 +45,7 @@ std::wstring ModuleFolder(HMODULE module) {
 
 DWORD PipePeerId(HANDLE pipe, bool server) {
     const auto peerOf =
-        Kernel32<PipePeerFn>(server ? "GetNamedPipeServerProcessId" : "GetNamedPipeClientProcessId");
+        SystemFunction<PipePeerFn>("kernel32.dll", server ? "GetNamedPipeServerProcessId" : "GetNamedPipeClientProcessId");
     ULONG id = 0;
     return peerOf && peerOf(pipe, &id) ? id : 0;
 }
@@ -60,7 +56,7 @@ UniqueHandle PipePeer(HANDLE pipe, bool server, DWORD extraAccess) {
 }
 
 std::wstring ProcessImage(HANDLE process) {
-    const auto imageName = Kernel32<ImageNameFn>("QueryFullProcessImageNameW");
+    const auto imageName = SystemFunction<ImageNameFn>("kernel32.dll", "QueryFullProcessImageNameW");
     wchar_t path[1024] = {};
     DWORD length = 1024;
     if (!imageName || !imageName(process, 0, path, &length) || length == 0) return {};
@@ -68,7 +64,7 @@ std::wstring ProcessImage(HANDLE process) {
 }
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
-    const auto compare = Kernel32<CompareOrdinalFn>("CompareStringOrdinal");
+    const auto compare = SystemFunction<CompareOrdinalFn>("kernel32.dll", "CompareStringOrdinal");
     return compare && !a.empty() &&
            compare(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }

@@ -59,8 +59,8 @@ namespace {
 // other processes and the main program read, the profile in its block and the folders
 // down to the profile's (made with kernel32 and advapi32 alone). Display modes, the
 // shell's answer for the product folder, the icon request message and the menu bitmap
-// start on first use (shared/once.h says why). The order is fixed: each block after the security it is
-// created with, the profile after its block.
+// start on first use (shared/once.h says why). The order is fixed: each block after the
+// security it is created with, the profile after its block.
 constexpr Step kSteps[] = {
     {"open security descriptor", StartOpenSecurity, StopOpenSecurity},
     {"RDP and RFB blocks", StartRemoteBlocks, StopRemoteBlocks},

@@ -10,6 +10,7 @@
 #include "shared/hook_channel_win.h"
 #include "shared/module.h"
 #include "shared/security.h"
+#include "shared/system_function.h"
 #include "shell/explorer_hooks.h"
 
 namespace vexlo::shell {
@@ -25,8 +26,7 @@ using IsWow64Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
 
 // Looked up at run time: Windows before XP SP2 has no such call (and no 64-bit edition).
 IsWow64Fn IsWow64Call() {
-    return reinterpret_cast<IsWow64Fn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+    return SystemFunction<IsWow64Fn>("kernel32.dll", "IsWow64Process");
 }
 
 // A 32-bit process on 64-bit Windows: only there can Explorer be out of this library's reach.

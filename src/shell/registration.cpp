@@ -5,6 +5,7 @@
 
 #include "shared/handles.h"
 #include "shared/module.h"
+#include "shared/system_function.h"
 
 namespace vexlo {
 
@@ -18,8 +19,7 @@ HKEY RootKey(RegRoot root) { return root == RegRoot::ClassesRoot ? HKEY_CLASSES_
 #if !defined(_WIN64)
 bool RunsUnderWow64() {
     using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-    const auto isWow64 = reinterpret_cast<IsWow64ProcessFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+    const auto isWow64 = SystemFunction<IsWow64ProcessFn>("kernel32.dll", "IsWow64Process");
     BOOL wow64 = FALSE;
     return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
 }
@@ -84,8 +84,7 @@ void DeleteLeaf(const RegDelete& d, REGSAM view) {
     }
     // RegDeleteKeyEx names the view; it exists wherever there are two.
     using RegDeleteKeyExFn = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
-    if (const auto deleteIn = reinterpret_cast<RegDeleteKeyExFn>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExA"))))
+    if (const auto deleteIn = SystemFunction<RegDeleteKeyExFn>("advapi32.dll", "RegDeleteKeyExA"))
         deleteIn(RootKey(d.root), d.key.c_str(), view, 0);
 }
 

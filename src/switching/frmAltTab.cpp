@@ -17,6 +17,7 @@
 #include "shared/module.h"
 #include "shared/records.h"
 #include "shared/settings.h"
+#include "shared/system_function.h"
 #include "switching/alttab_ids.h"
 #include "switching/switch_text.h"
 #include "switching/vxChart.h"
@@ -46,14 +47,12 @@ struct FlatScrollBars {
 const FlatScrollBars& FlatScroll() {
     static const FlatScrollBars f = [] {
         FlatScrollBars r;
-        if (HMODULE cc = GetModuleHandleA("comctl32.dll")) {
-            const auto get = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(cc, name)); };
-            r.initialize = reinterpret_cast<decltype(r.initialize)>(get("InitializeFlatSB"));
-            r.setProp = reinterpret_cast<decltype(r.setProp)>(get("FlatSB_SetScrollProp"));
-            r.setInfo = reinterpret_cast<decltype(r.setInfo)>(get("FlatSB_SetScrollInfo"));
-            r.getInfo = reinterpret_cast<decltype(r.getInfo)>(get("FlatSB_GetScrollInfo"));
-            r.setPos = reinterpret_cast<decltype(r.setPos)>(get("FlatSB_SetScrollPos"));
-        }
+        const HMODULE cc = GetModuleHandleA("comctl32.dll");
+        r.initialize = SystemFunction<decltype(r.initialize)>(cc, "InitializeFlatSB");
+        r.setProp = SystemFunction<decltype(r.setProp)>(cc, "FlatSB_SetScrollProp");
+        r.setInfo = SystemFunction<decltype(r.setInfo)>(cc, "FlatSB_SetScrollInfo");
+        r.getInfo = SystemFunction<decltype(r.getInfo)>(cc, "FlatSB_GetScrollInfo");
+        r.setPos = SystemFunction<decltype(r.setPos)>(cc, "FlatSB_SetScrollPos");
         if (!r.initialize || !r.setProp || !r.setInfo || !r.getInfo || !r.setPos) r = FlatScrollBars{};
         return r;
     }();

@@ -10,6 +10,7 @@
 #include "shared/guard.h"
 #include "shared/handles.h"
 #include "shared/module.h"
+#include "shared/system_function.h"
 #include "switching/frmAltTab.h"
 #include "switching/switch_rules.h"
 #include "ui/window.h"
@@ -430,8 +431,7 @@ void DestroyRequestWindow() noexcept {
 void UnloadHookThreads() noexcept {
     for (HookThread& t : g_threads)
         if (t.thread) PostThreadMessageA(t.id, kHookUnload, 0, 0);
-    const auto exitThread = reinterpret_cast<PAPCFUNC>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "ExitThread")));
+    const auto exitThread = SystemFunction<PAPCFUNC>("kernel32.dll", "ExitThread");
     for (HookThread& t : g_threads) {
         if (!t.thread) continue;
         HANDLE either[] = {t.done, t.thread};  // the thread may have ended before (no hook)

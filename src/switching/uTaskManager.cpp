@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "shared/handles.h"
+#include "shared/system_function.h"
 #include "switching/app_rules.h"
 #include "switching/switch_text.h"
 
@@ -55,14 +56,10 @@ struct Toolhelp {
 const Toolhelp& ToolhelpFunctions() {
     static const Toolhelp functions = [] {
         Toolhelp t;
-        if (HMODULE kernel = GetModuleHandleA("kernel32.dll")) {
-            t.snapshot = reinterpret_cast<decltype(t.snapshot)>(
-                reinterpret_cast<void*>(GetProcAddress(kernel, "CreateToolhelp32Snapshot")));
-            t.first = reinterpret_cast<decltype(t.first)>(
-                reinterpret_cast<void*>(GetProcAddress(kernel, "Process32First")));
-            t.next = reinterpret_cast<decltype(t.next)>(
-                reinterpret_cast<void*>(GetProcAddress(kernel, "Process32Next")));
-        }
+        const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        t.snapshot = SystemFunction<decltype(t.snapshot)>(kernel, "CreateToolhelp32Snapshot");
+        t.first = SystemFunction<decltype(t.first)>(kernel, "Process32First");
+        t.next = SystemFunction<decltype(t.next)>(kernel, "Process32Next");
         return t;
     }();
     return functions;
@@ -75,8 +72,7 @@ constexpr DWORD kDwmwaCloaked = 14;  // DWMWA_CLOAKED, Windows 8 and later
 DwmGetWindowAttributeFn DwmAttributeFunction() {
     static const DwmGetWindowAttributeFn get = [] {
         HMODULE dwm = LoadLibraryA("dwmapi.dll");  // kept for the process's life
-        return reinterpret_cast<DwmGetWindowAttributeFn>(
-            reinterpret_cast<void*>(dwm ? GetProcAddress(dwm, "DwmGetWindowAttribute") : nullptr));
+        return SystemFunction<DwmGetWindowAttributeFn>(dwm, "DwmGetWindowAttribute");
     }();
     return get;
 }

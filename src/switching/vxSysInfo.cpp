@@ -7,6 +7,7 @@
 
 #include "shared/error.h"
 #include "shared/guard.h"
+#include "shared/system_function.h"
 #include "switching/perf_data.h"
 
 namespace vexlo::switching {
@@ -34,13 +35,6 @@ bool ReadUsage(HKEY key, std::uint32_t& value) {
 
 std::uint64_t FromFiletime(const FILETIME& t) { return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime; }
 
-// Looked up at run time: the library must still load on systems without them.
-template <typename Fn>
-Fn Kernel32Function(const char* name) {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, name) : nullptr));
-}
-
 using GlobalMemoryStatusExFn = BOOL(WINAPI*)(MEMORYSTATUSEX*);
 using GetSystemTimesFn = BOOL(WINAPI*)(FILETIME*, FILETIME*, FILETIME*);
 
@@ -49,7 +43,7 @@ using GetSystemTimesFn = BOOL(WINAPI*)(FILETIME*, FILETIME*, FILETIME*);
 void TMemory::Update() {
     // GlobalMemoryStatus gives wrong figures above 4 GB (of memory or of page file), so
     // GlobalMemoryStatusEx is read wherever the system has it (Windows 2000 and later).
-    static const auto statusEx = Kernel32Function<GlobalMemoryStatusExFn>("GlobalMemoryStatusEx");
+    static const auto statusEx = SystemFunction<GlobalMemoryStatusExFn>("kernel32.dll", "GlobalMemoryStatusEx");
     if (statusEx) {
         MEMORYSTATUSEX ex{};
         ex.dwLength = sizeof ex;
@@ -169,7 +163,7 @@ std::int32_t TvxSysInfo::SampleCpuPercent() {
     // One source for the whole machine, on Windows and Wine alike: GetSystemTimes (XP SP1
     // and later) counts the time of every processor. Where it exists the performance data
     // is not read at all; it is read every tick only on systems without it.
-    static const auto getSystemTimes = Kernel32Function<GetSystemTimesFn>("GetSystemTimes");
+    static const auto getSystemTimes = SystemFunction<GetSystemTimesFn>("kernel32.dll", "GetSystemTimes");
     if (getSystemTimes) {
         FILETIME idle{}, kernel{}, user{};
         if (getSystemTimes(&idle, &kernel, &user))

@@ -59,29 +59,47 @@ POINT ItemPosition(int index) {
 
 int ItemCount() { return static_cast<int>(SendMessageA(g_list, LVM_GETITEMCOUNT, 0, 0)); }
 
-void AddItem(const std::string& caption, int x, int y) {
-    LVITEMA item{};
+struct NewItem {
+    std::string caption;
+    int x, y;
+};
+
+// Wine's list view arranges its icons at the first paint after items come into an empty
+// list (item metrics not yet computed), which may come at any time after a request: the
+// items go in, that paint is forced at once, and only then are they placed.
+void AddItems(const std::vector<NewItem>& items) {
     static LPARAM lastId = 0;
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = static_cast<int>(SendMessageA(g_list, LVM_GETITEMCOUNT, 0, 0));
-    item.pszText = const_cast<char*>(caption.c_str());
-    item.iImage = item.iItem % 3;
-    item.lParam = ++lastId;  // the item's id in the shell view, as Explorer keeps its PIDL there
-    const int index = static_cast<int>(SendMessageA(g_list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    SendMessageA(g_list, LVM_SETITEMPOSITION, index, MAKELPARAM(x, y));
-    AddViewItem(item.lParam, index, ItemPosition(index));
+    std::vector<std::pair<int, LPARAM>> added;
+    for (const NewItem& n : items) {
+        LVITEMA item{};
+        item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+        item.iItem = static_cast<int>(SendMessageA(g_list, LVM_GETITEMCOUNT, 0, 0));
+        item.pszText = const_cast<char*>(n.caption.c_str());
+        item.iImage = item.iItem % 3;
+        item.lParam = ++lastId;  // the item's id in the shell view, as Explorer keeps its PIDL there
+        added.emplace_back(static_cast<int>(SendMessageA(g_list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item))),
+                           item.lParam);
+    }
+    RedrawWindow(g_list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    for (std::size_t i = 0; i < added.size(); ++i) {
+        const auto [index, id] = added[i];
+        SendMessageA(g_list, LVM_SETITEMPOSITION, index, MAKELPARAM(items[i].x, items[i].y));
+        AddViewItem(id, index, ItemPosition(index));
+    }
 }
 
 void SetItems(const std::string& lines) {
     SendMessageA(g_list, LVM_DELETEALLITEMS, 0, 0);
     ClearViewItems();
+    std::vector<NewItem> items;
     std::istringstream in(lines);
     std::string line;
     while (std::getline(in, line)) {
         const std::size_t a = line.find('\t'), b = line.find('\t', a + 1);
         if (a == std::string::npos || b == std::string::npos) continue;
-        AddItem(line.substr(0, a), std::atoi(line.c_str() + a + 1), std::atoi(line.c_str() + b + 1));
+        items.push_back({line.substr(0, a), std::atoi(line.c_str() + a + 1), std::atoi(line.c_str() + b + 1)});
     }
+    AddItems(items);
 }
 
 void ReportItems(const std::string& path) {
@@ -320,7 +338,9 @@ int CmdExplorer(int argc, char** argv) {
     // that would not stay. The title tells drivers that the stand-in is ready.
     UpdateWindow(progman);
     PumpFor(200);
-    for (int i = 0; i < count; ++i) AddItem("Icon " + std::to_string(i), 20 + (i / 6) * 90, 10 + (i % 6) * 90);
+    std::vector<NewItem> icons;
+    for (int i = 0; i < count; ++i) icons.push_back({"Icon " + std::to_string(i), 20 + (i / 6) * 90, 10 + (i % 6) * 90});
+    AddItems(icons);
     SetWindowTextA(progman, "Program Manager");
     std::printf("stand-in Explorer ready: list view %p\n", static_cast<void*>(g_list));
     std::fflush(stdout);

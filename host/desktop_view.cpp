@@ -22,6 +22,10 @@ std::unordered_map<LPARAM, int> g_index;   // where each id stands in the list v
 
 bool Direct() { return GetCurrentThreadId() == g_thread; }
 
+// The last 300 bytes of a readable page, none of them zero, before a page that cannot be read.
+const char* g_unterminated = nullptr;
+constexpr std::size_t kUnterminatedLength = 300;
+
 #pragma pack(push, 1)
 struct StandInItemId {
     USHORT cb;
@@ -127,6 +131,13 @@ public:
         if (!Direct()) return RPC_E_WRONG_THREAD;
         const int index = item ? IndexOf(IdOf(item)) : -1;
         if (index < 0) return E_INVALIDARG;
+        const auto from = reinterpret_cast<UINT_PTR>(item), to = reinterpret_cast<UINT_PTR>(g_unterminated);
+        if (g_unterminated && sizeof(UINT_PTR) == sizeof(UINT)) {
+            // The offset wraps around the 32-bit address space to the text.
+            name->uType = STRRET_OFFSET;
+            name->uOffset = static_cast<UINT>(to - from);
+            return S_OK;
+        }
         char text[260] = {};
         LVITEMA lv{};
         lv.pszText = text;
@@ -287,6 +298,22 @@ bool RefreshDesktopView() {
         if (it != g_held.end()) SendMessageA(g_list, LVM_SETITEMPOSITION, i, MAKELPARAM(it->second.x, it->second.y));
     }
     return true;
+}
+
+void SetUnterminatedNames(bool on) {
+    if (on && !g_unterminated) {
+        SYSTEM_INFO info{};
+        GetSystemInfo(&info);
+        auto* pages = static_cast<char*>(VirtualAlloc(nullptr, 2 * info.dwPageSize, MEM_COMMIT, PAGE_READWRITE));
+        if (!pages) return;
+        DWORD old = 0;
+        VirtualProtect(pages + info.dwPageSize, info.dwPageSize, PAGE_NOACCESS, &old);
+        char* text = pages + info.dwPageSize - kUnterminatedLength;
+        std::memset(text, 'N', kUnterminatedLength);
+        g_unterminated = text;
+        return;
+    }
+    if (!on) g_unterminated = nullptr;  // the pages stay: a name handed out may still point there
 }
 
 bool ViewFloor() {

@@ -24,5 +24,8 @@ bool RefreshDesktopView();
 // each item, its name and position; then each item and its name), and one call that puts
 // every item where it stands. False without a view.
 bool ViewFloor();
+// On: every name is given as STRRET_OFFSET to text that never ends before a page that
+// cannot be read (a 32-bit stand-in only: the offset must reach it from the item).
+void SetUnterminatedNames(bool on);
 
 }  // namespace vexlo::host

@@ -36,6 +36,8 @@ HWND g_list = nullptr;
 HMENU g_openMenu = nullptr;
 int g_chosen = -1;
 constexpr UINT kOpenMenuNow = WM_APP + 1;
+constexpr UINT kInitMenuTwiceNow = WM_APP + 2;
+int g_initTwiceCount = -1;  // the item count of the last menu initialised twice
 
 template <typename Fn>
 Fn VexloExport(const char* name) {
@@ -213,6 +215,14 @@ LRESULT CALLBACK ProgmanProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
             return 1;
         case kViewFloor:
             return ViewFloor() ? 1 : 0;
+        case kInitMenuTwice:
+            // Not inside this message, which another process sent: Explorer opens its menus
+            // from its own input.
+            PostMessageA(wnd, kInitMenuTwiceNow, 0, 0);
+            return g_initTwiceCount;
+        case kBadNames:
+            SetUnterminatedNames(text == "1");
+            return 1;
         case kSetEveryPosition:
             for (int i = 0, count = ItemCount(); i < count; ++i) {
                 const POINT pt = ItemPosition(i);
@@ -220,6 +230,15 @@ LRESULT CALLBACK ProgmanProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
             }
             return 1;
         }
+        return 0;
+    }
+    case kInitMenuTwiceNow: {
+        // As a menu that is initialised again before it closes.
+        HMENU menu = CreateDesktopMenu();
+        SendMessageA(wnd, WM_INITMENU, reinterpret_cast<WPARAM>(menu), 0);
+        SendMessageA(wnd, WM_INITMENU, reinterpret_cast<WPARAM>(menu), 0);
+        g_initTwiceCount = GetMenuItemCount(menu);
+        DestroyMenu(menu);
         return 0;
     }
     case kOpenMenuNow: {
@@ -310,6 +329,8 @@ int CmdExplorer(int argc, char** argv) {
     RegisterClassA(&wc);
     HWND progman = CreateWindowA("Progman", "", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, nullptr,
                                  nullptr, instance, nullptr);
+    // As Explorer does: the hooks find the desktop from the shell window alone.
+    if (!RegisterShellWindow(progman)) std::printf("SetShellWindow failed\n");
     // The view's holder; the empty WorkerW comes after, so a search meets it first.
     HWND holder = progman;
     if (shape == "workerw")
@@ -349,6 +370,44 @@ int CmdExplorer(int argc, char** argv) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+    return 0;
+}
+
+namespace {
+
+LRESULT CALLBACK DecoyProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kDecoyHasLibrary) return GetModuleHandleA(VEXLO_HOST_DLL) ? 1 : 0;
+    if (msg == WM_DESTROY && GetParent(wnd) == nullptr) PostQuitMessage(0);
+    return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+}  // namespace
+
+int CmdDecoy(int, char**) {
+    if (HMODULE vexlo = GetModuleHandleA(VEXLO_HOST_DLL)) FreeLibrary(vexlo);
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA wc{};
+    wc.hInstance = instance;
+    wc.lpfnWndProc = DecoyProc;
+    for (const char* name : {"Progman", "SHELLDLL_DefView", "WorkerW"}) {
+        wc.lpszClassName = name;
+        RegisterClassA(&wc);
+    }
+    // Made after Explorer's, so a search by class meets them first.
+    for (const char* top : {"WorkerW", "Progman"}) {
+        HWND holder = CreateWindowA(top, std::strcmp(top, "Progman") == 0 ? "Decoy" : "", WS_POPUP | WS_VISIBLE, 0, 0,
+                                    200, 200, nullptr, nullptr, instance, nullptr);
+        HWND view = CreateWindowA("SHELLDLL_DefView", "", WS_CHILD | WS_VISIBLE, 0, 0, 200, 200, holder, nullptr,
+                                  instance, nullptr);
+        CreateWindowExA(0, WC_LISTVIEWA, "FolderView", WS_CHILD | WS_VISIBLE | LVS_ICON, 0, 0, 200, 200, view, nullptr,
+                        instance, nullptr);
+    }
+    std::printf("decoy ready\n");
+    std::fflush(stdout);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
     return 0;
 }
 

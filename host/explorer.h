@@ -20,7 +20,18 @@ enum StandInCommand : ULONG_PTR {
     kSetEveryPosition = 8,  // the floor: every icon set once where it stands
     kRefresh = 9,           // the desktop's refresh: with a view, icons go back where it holds them
     kViewFloor = 10,        // the floor through the view (desktop_view.h); 0 without one
+    kInitMenuTwice = 11,    // a menu initialised twice on the stand-in's thread, soon; answers the last one's item count
+    kBadNames = 12,         // data "1" or "0": the view gives every name as an unterminated STRRET_OFFSET
 };
+
+// Registers the window as its desktop's shell window (GetShellWindow), as Explorer does
+// with its "Progman". Not in every SDK's headers: looked up by name.
+inline bool RegisterShellWindow(HWND wnd) {
+    using SetShellWindowFn = BOOL(WINAPI*)(HWND);
+    const auto set = reinterpret_cast<SetShellWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetShellWindow")));
+    return set && set(wnd);
+}
 
 // The window trees a stand-in can take, as Windows builds them (the last argument of the
 // "explorer" command, "classic" by default):
@@ -33,7 +44,7 @@ inline constexpr const char* kStandInShapes[] = {"classic", "1809", "workerw", "
 
 // The stand-in's list view, wherever its shape puts it.
 inline HWND FindStandInListView() {
-    HWND progman = FindWindowA("Progman", nullptr);
+    HWND progman = FindWindowA("Progman", "Program Manager");
     HWND view = progman ? FindWindowExA(progman, nullptr, "SHELLDLL_DefView", nullptr) : nullptr;
     for (HWND worker = nullptr; !view && (worker = FindWindowExA(nullptr, worker, "WorkerW", nullptr)) != nullptr;)
         view = FindWindowExA(worker, nullptr, "SHELLDLL_DefView", nullptr);
@@ -42,6 +53,11 @@ inline HWND FindStandInListView() {
 
 // explorer [COUNT [SHAPE]]: the items a new stand-in shows: "Icon n" in a grid.
 int CmdExplorer(int argc, char** argv);
+// decoy: what a process of anybody's can make: a top-level "Progman" ("Decoy") and a
+// top-level "WorkerW", each holding a "SHELLDLL_DefView" with a list view, never the
+// shell window. Its "Progman" answers kDecoyHasLibrary with 1 once Vexlo is loaded in it.
+int CmdDecoy(int argc, char** argv);
+inline constexpr UINT kDecoyHasLibrary = WM_APP + 5;
 // iconlayout PROFILE LAYOUT save|restore
 int CmdIconLayout(int argc, char** argv);
 // desktophooks SECONDS: installs the desktop menu hooks and reports the commands.

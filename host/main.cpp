@@ -353,6 +353,7 @@ const Command kCommands[] = {
     {"button", vexlo::host::CmdButton, "button [SECONDS]       show the floating button, report its callbacks"},
     {"switching-demo", vexlo::host::CmdSwitchingDemo, "switching-demo OUTDIR  screenshots of the switcher and the button"},
     {"explorer", vexlo::host::CmdExplorer, "explorer [COUNT]       stand-in Explorer desktop with COUNT icons"},
+    {"decoy", vexlo::host::CmdDecoy, "decoy                  windows of Explorer's classes that are not the shell's"},
     {"iconlayout", vexlo::host::CmdIconLayout, "iconlayout PROFILE LAYOUT save|restore  save or restore the icon layout"},
     {"desktophooks", vexlo::host::CmdDesktopHooks, "desktophooks [SECONDS]  desktop menu hooks, report the commands"},
     {"menushot", vexlo::host::CmdMenuShot, "menushot OUTDIR [PROFILE PASS DESKTOP...]  photograph the stand-in's desktop menu"},

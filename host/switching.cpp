@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/explorer.h"
 #include "host/library_name.h"
 #include "host/screenshot.h"
 #include "host/settings_tool.h"
@@ -69,11 +70,7 @@ DWORD WINAPI FillDesktop(void* param) {
         // The desktop's shell window, as Explorer's "Program Manager" is: never listed.
         HWND shell = CreateWindowExA(0, "VexloHostApp", "Program Manager", style | WS_VISIBLE, 0, 0, 300, 200, nullptr,
                                      nullptr, wc.hInstance, nullptr);
-        // Not in every SDK's headers: looked up by name.
-        using SetShellWindowFn = BOOL(WINAPI*)(HWND);
-        const auto setShell = reinterpret_cast<SetShellWindowFn>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetShellWindow")));
-        if (!setShell || !setShell(shell)) std::printf("SetShellWindow failed on %s\n", name.c_str());
+        if (!RegisterShellWindow(shell)) std::printf("SetShellWindow failed on %s\n", name.c_str());
     }
     for (int k = 0; k < job->count; ++k) {
         // The first window made ends lowest in the Z order (the last item) and starts minimized.

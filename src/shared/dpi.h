@@ -16,6 +16,9 @@
 namespace vexlo::dpi {
 
 inline constexpr int kBase = 96;
+// The scales a display can have (100 % to 500 %, with room below): a DPI outside them is
+// nobody's display, and no window is laid out for it.
+inline constexpr int kLeast = 48, kMost = 960;
 
 // A length written at 96 DPI, at the given DPI (rounded to the nearest pixel).
 inline int Scale(int length, int dpi) { return dpi == kBase ? length : MulDiv(length, dpi, kBase); }

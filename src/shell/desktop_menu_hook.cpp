@@ -55,7 +55,13 @@ LRESULT CALLBACK MenuProc(int code, WPARAM wp, LPARAM lp) {
         const auto* call = reinterpret_cast<const CWPSTRUCT*>(lp);
         if (code != HC_ACTION) return HookResult::Pass();
         if (call->message == WM_INITMENU) {
-            AppendDesktopMenu(reinterpret_cast<HMENU>(call->wParam));
+            // Explorer's own menus send it from this thread (TrackPopupMenu); any process
+            // can send it too, naming any menu: that is not a menu opening here.
+            if (InSendMessageEx(nullptr) != ISMEX_NOSEND) return HookResult::Pass();
+            const HMENU menu = reinterpret_cast<HMENU>(call->wParam);
+            // A menu initialised again (a second WM_INITMENU before it closes) keeps one set.
+            if (IsMenu(menu) && GetMenuState(menu, kSettingsCommand, MF_BYCOMMAND) == static_cast<UINT>(-1))
+                AppendDesktopMenu(menu);
         } else if (call->message == WM_MENUSELECT) {
             if (const auto command = g_choice.OnMenuSelect(call->wParam, static_cast<std::uintptr_t>(call->lParam))) {
                 const HWND mainWindow = MainProgramWindow();

@@ -12,11 +12,15 @@
 namespace vexlo::shell {
 
 // The desktop list view: the "SysListView32" child of the desktop's "SHELLDLL_DefView",
-// which is a child of the top-level "Progman" (at any position: Windows 11 24H2 puts a
-// "WorkerW" beside it) or else of a top-level "WorkerW" (where Windows 7 to 11 move it for
-// a wallpaper slideshow). Where "Progman"'s first child's first child is a list view, that
-// one. Null when there is none.
+// found from the shell window (GetShellWindow, Explorer's "Progman") among the windows of
+// its thread only: a child of the shell window (at any position: Windows 11 24H2 puts a
+// "WorkerW" beside it) or else of a top-level "WorkerW" of that thread (where Windows 7 to
+// 11 move it for a wallpaper slideshow). Where the shell window's first child's first
+// child is a list view, that one. Null when there is none.
 HWND FindDesktopListView();
+// True when the window is the desktop list view and the calling thread is the shell
+// window's: what the hooks serve.
+bool IsThreadsDesktopListView(HWND wnd);
 
 // The icon layout hook. Install: on the list view's thread, replacing (and removing) the
 // one installed before; gives the stored handle, also when no list view was found (then

@@ -88,7 +88,12 @@ std::string NameText(STRRET& name, PCUITEMID_CHILD item) {
         text.resize(static_cast<std::size_t>(bytes) - 1);
         break;
     }
-    case STRRET_OFFSET: text = reinterpret_cast<const char*>(item) + name.uOffset; break;
+    case STRRET_OFFSET: {
+        // The view's text need not end within the item: at most the list view's buffer is read.
+        const char* at = reinterpret_cast<const char*>(item) + name.uOffset;
+        text.assign(at, strnlen(at, kTextBuffer - 1));
+        break;
+    }
     case STRRET_CSTR: text.assign(name.cStr, strnlen(name.cStr, sizeof name.cStr)); break;
     }
     if (text.size() > kTextBuffer - 1) text.resize(kTextBuffer - 1);
@@ -100,11 +105,11 @@ std::string NameText(STRRET& name, PCUITEMID_CHILD item) {
 // COM call that must be marshaled to another apartment (RPC_E_CANTCALLOUT_ININPUTSYNCCALL):
 // the ShellWindows route crosses to another thread and is of no use here. The desktop's
 // browser lives on this thread and answers CWM_GETISHELLBROWSER (WM_USER + 7) on its
-// "Progman" window with its IShellBrowser (no reference added); every call from there on is
+// shell window ("Progman") with its IShellBrowser (no reference added); every call from there on is
 // a direct call into this thread's objects. Null when any step fails.
 ComPtr<IFolderView> DesktopFolderView(HWND listView) {
     constexpr UINT kGetShellBrowser = WM_USER + 7;
-    const HWND progman = FindWindowA("Progman", nullptr);
+    const HWND progman = GetShellWindow();
     // The answer is a pointer into the answering process: ask only a window of this thread,
     // which is also what keeps the call direct.
     if (!progman || GetWindowThreadProcessId(progman, nullptr) != GetCurrentThreadId()) return {};
@@ -210,7 +215,7 @@ LRESULT CALLBACK IconLayoutProc(int code, WPARAM wp, LPARAM lp) {
         // Looked up again at each request: Explorer moves the view at run time. The hook
         // sits on the desktop thread, which stays the same when the view moves, so an
         // installed hook keeps serving it.
-        if (call->hwnd != FindDesktopListView()) return HookResult::Pass();
+        if (!IsThreadsDesktopListView(call->hwnd)) return HookResult::Pass();
         std::string section;
         const std::string file = LayoutFilePath(section);
         if (file.empty()) return HookResult::Pass();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 
 #include "shared/dpi.h"
 #include "shared/error.h"
@@ -457,6 +458,17 @@ std::vector<FontEntry>& Fonts() {
     return *g_fonts.get();
 }
 
+// How many forms hold each height (HoldFontHeight); only with FontLock held.
+struct HeightHold {
+    int height, forms;
+};
+StartupSlot<std::vector<HeightHold>> g_holds;
+
+std::vector<HeightHold>& Holds() {
+    if (!g_holds) g_holds.Emplace();
+    return *g_holds.get();
+}
+
 }  // namespace
 
 const KindOps& Ops(Kind kind) {
@@ -519,6 +531,34 @@ HFONT UnderlinedFont(HFONT font) {
 void ReleaseFonts() noexcept {
     Lock lock(FontLock());
     g_fonts.Reset();
+    g_holds.Reset();
+}
+
+void HoldFontHeight(int height) {
+    Lock lock(FontLock());
+    for (HeightHold& h : Holds())
+        if (h.height == height) {
+            ++h.forms;
+            return;
+        }
+    Holds().push_back({height, 1});
+}
+
+void ReleaseFontHeight(int height) noexcept {
+    std::vector<FontEntry> gone;  // deleted after the lock is let go
+    {
+        Lock lock(FontLock());
+        if (!g_holds) return;
+        auto& holds = Holds();
+        auto it = std::find_if(holds.begin(), holds.end(), [&](const HeightHold& h) { return h.height == height; });
+        if (it == holds.end() || --it->forms > 0) return;
+        holds.erase(it);
+        auto& fonts = Fonts();
+        const auto first = std::stable_partition(fonts.begin(), fonts.end(),
+                                                 [&](const FontEntry& f) { return f.height != height; });
+        std::move(first, fonts.end(), std::back_inserter(gone));
+        fonts.erase(first, fonts.end());
+    }
 }
 
 HWND FindDescendant(HWND root, int id) {

@@ -61,6 +61,11 @@ HFONT SharedFont(int height, bool bold, bool underline = false);
 // The font with only the underline added, for a font of the library; kept until ReleaseFonts.
 HFONT UnderlinedFont(HFONT font);
 void ReleaseFonts() noexcept;
+// A form at a DPI other than the system's holds the fonts of its height (every weight and
+// underline) while it shows at it. The last release of a height deletes its fonts, so
+// every DPI a window once had leaves nothing behind; the system DPI's fonts never go.
+void HoldFontHeight(int height);
+void ReleaseFontHeight(int height) noexcept;
 
 // A control of the form by id, at any depth below it (pages hold their own controls).
 HWND FindDescendant(HWND root, int id);

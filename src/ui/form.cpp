@@ -1,6 +1,7 @@
 #include "ui/form.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "shared/dpi.h"
 #include "shared/error.h"
@@ -101,8 +102,17 @@ Form::Form(const FormDef& def, std::span<const Command> commands)
 
 Form::~Form() {
     // A form its code still owns with a window (a set-up that failed half-way) takes the
-    // window along first, so the icon goes after the window that shows it.
+    // window along first, so the icon goes after the window that shows it, and the fonts
+    // after the controls that use them.
     DestroyUnbound();
+    if (heldFontHeight_) controls::ReleaseFontHeight(heldFontHeight_);
+}
+
+int Form::HoldFontsAt(int dpi) {
+    const int height = dpi::Scale(def_.fontHeight, dpi);
+    if (height == heldFontHeight_) return 0;
+    controls::HoldFontHeight(height);
+    return std::exchange(heldFontHeight_, height);
 }
 
 HFONT Form::Font(bool bold) const { return controls::SharedFont(dpi::Scale(def_.fontHeight, dpi_), bold); }
@@ -537,6 +547,7 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     // OnCreate comes once the window is complete: Handle calls it.
     case WM_CREATE:
         dpi_ = dpi::ForWindow(Hwnd());
+        HoldFontsAt(dpi_);
         CreateControls();
         return 0;
     case WM_COMMAND: RouteCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
@@ -576,13 +587,17 @@ bool Form::FormMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
     case WM_ACTIVATE: OnActivate(wp); return true;
     case WM_NEXTDLGCTL: OnNextDlgCtl(wp, lp); return true;
-    case WM_DPICHANGED:
-        OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
-        return true;
+    case WM_DPICHANGED: OnDpiMessage(lp); return true;
     case WM_GETDPISCALEDSIZE: {
         // Per-monitor v2 asks for the size at the new DPI before it suggests a rectangle:
-        // the form's own frame, so the client area comes out exact.
-        *reinterpret_cast<SIZE*>(lp) = FrameSize(static_cast<int>(wp));
+        // the form's own frame, so the client area comes out exact. Any process can send
+        // any message, and this one's lParam is a pointer: it is answered only as the
+        // system delivers it, on the window's own thread (not sent from another); anything
+        // else goes to DefWindowProc, which writes nothing.
+        if (!lp || InSendMessageEx(nullptr) != ISMEX_NOSEND) return false;
+        const int to = static_cast<int>(wp);
+        if (to < dpi::kLeast || to > dpi::kMost) return false;
+        *reinterpret_cast<SIZE*>(lp) = FrameSize(to);
         result = TRUE;
         return true;
     }
@@ -611,14 +626,36 @@ bool Form::FormMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     }
 }
 
-void Form::OnDpiChanged(int dpi, const RECT& suggested) {
+void Form::OnDpiMessage(LPARAM suggested) {
+    // The window's DPI is the system's word; the message's is anybody's, since any process
+    // can send it. Nothing changed, nothing to do: a forged or repeated message ends here
+    // without its lParam being read.
+    const int now = dpi::ForWindow(Hwnd());
+    if (now == dpi_ || now < dpi::kLeast || now > dpi::kMost) return;
+    RECT target{};
+    if (suggested && InSendMessageEx(nullptr) == ISMEX_NOSEND) {
+        // From the system: the rectangle it suggests on the new display.
+        target = *reinterpret_cast<const RECT*>(suggested);
+    } else {
+        // Sent from another thread: the rectangle is not believed. The window stays where
+        // it is, its client area at the new DPI inside the frame it has.
+        RECT client{};
+        GetWindowRect(Hwnd(), &target);
+        GetClientRect(Hwnd(), &client);
+        target.right += dpi::Scale(def_.clientWidth, now) - client.right;
+        target.bottom += dpi::Scale(def_.clientHeight, now) - client.bottom;
+    }
+    OnDpiChanged(now, target);
+}
+
+void Form::OnDpiChanged(int dpi, const RECT& target) {
     // The form moved to a display of another scale (Windows sends this to per-monitor aware
-    // windows only): it takes the rectangle the system suggests and lays itself out again.
+    // windows only): it takes the new rectangle and lays itself out again.
     const int old = dpi_;
-    dpi_ = dpi > 0 ? dpi : old;
-    SetWindowPos(Hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    if (dpi_ == old) return;
+    dpi_ = dpi;
+    const int released = HoldFontsAt(dpi_);
+    SetWindowPos(Hwnd(), nullptr, target.left, target.top, target.right - target.left, target.bottom - target.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     RescaleChildren(old);
     // Then the table's controls exactly where the table puts them at this DPI.
     for (int index : CreationOrder(controls_)) {
@@ -640,6 +677,9 @@ void Form::OnDpiChanged(int dpi, const RECT& suggested) {
         }
     }
     DpiChanged(old);
+    // Every control has its font at the new DPI now: the old height's go unless another
+    // form still holds them.
+    if (released) controls::ReleaseFontHeight(released);
     if (def_.colourKey) UpdateKeyRegion();
     RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }

@@ -173,8 +173,12 @@ private:
     HWND CreateControl(const ControlDef& c);
     controls::Site SiteOf(const ControlDef& c, const char* text);
     SIZE FrameSize(int dpi) const;
-    void OnDpiChanged(int dpi, const RECT& suggested);
+    void OnDpiMessage(LPARAM suggested);
+    void OnDpiChanged(int dpi, const RECT& target);
     void RescaleChildren(int oldDpi);
+    // Holds the fonts of the form's height at the DPI (controls::HoldFontHeight); the
+    // height held before, which the caller releases once no control uses it.
+    int HoldFontsAt(int dpi);
     void StackPictures();
     void OnActivate(WPARAM wp);
     void OnNextDlgCtl(WPARAM wp, LPARAM lp);
@@ -201,6 +205,7 @@ private:
     int modalResult_ = mrNone;
     bool modeless_ = false;
     int dpi_ = 96;
+    int heldFontHeight_ = 0;  // 0: none held
 };
 
 // A command row that calls handler, a member function without arguments of the form's

@@ -398,6 +398,33 @@ ImportHook::ImportHook(const char* dll, const char* function, void* replacement,
     }
 }
 
+namespace {
+
+HWND g_seamWindow = nullptr;
+UINT g_seamDpi = 0;
+
+UINT WINAPI SeamDpiForWindow(HWND wnd) {
+    if (wnd == g_seamWindow && g_seamDpi) return g_seamDpi;
+    using Fn = UINT(WINAPI*)(HWND);
+    auto real = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    return real ? real(wnd) : 96;
+}
+
+FARPROC WINAPI SeamGetProcAddress(HMODULE module, LPCSTR name) {
+    if (HIWORD(reinterpret_cast<UINT_PTR>(name)) && std::strcmp(name, "GetDpiForWindow") == 0)
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&SeamDpiForWindow));
+    return GetProcAddress(module, name);
+}
+
+}  // namespace
+
+DpiSeam::DpiSeam() : hook_("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&SeamGetProcAddress)) {}
+
+void DpiSeam::Set(HWND wnd, int dpi) {
+    g_seamWindow = wnd;
+    g_seamDpi = static_cast<UINT>(dpi);
+}
+
 ImportHook::~ImportHook() {
     if (!slot_) return;
     DWORD old = 0;

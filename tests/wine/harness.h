@@ -178,6 +178,19 @@ private:
     void* original_ = nullptr;
 };
 
+// The DPI that Vexlo.dll reads for one window, as if the window had moved to a display of
+// that scale (Wine never changes a window's DPI). Must exist before the library's first use
+// of a DPI function in the process: it answers the library's run-time lookup of
+// GetDpiForWindow.
+class DpiSeam {
+public:
+    DpiSeam();
+    void Set(HWND wnd, int dpi);
+
+private:
+    ImportHook hook_;
+};
+
 // Registry state of the product key for a test.
 void DeleteProductKey();
 void SetLastUser(const std::string& name);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <vector>
 #include <string>
 
 #include "dialogs/about_ids.h"
@@ -79,12 +80,35 @@ const std::initializer_list<ControlPlace> kLogon = {
     {vexlo::logon_ids::btCancel, 208, 200, 75, 25, nullptr},
 };
 
+// Wine never moves a window to another DPI: the library is told so through the seam.
+harness::DpiSeam& Seam() {
+    static harness::DpiSeam seam;
+    return seam;
+}
+
+using LogonFn = HWND(WINAPI*)(HWND, HICON, const BYTE*, const BYTE*, LONG);
+
+HWND OpenLogon() {
+    const auto user = harness::Short("guest"), pass = harness::Short("secret");
+    HWND wnd = harness::Proc<LogonFn>("Logon")(nullptr, nullptr, user.data(), pass.data(), 1);
+    harness::Pump(50);
+    return wnd;
+}
+
+// A message sent to a window of this thread from another thread, as another process
+// sends it: the system delivers it while this thread pumps.
+LRESULT SendFromElsewhere(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT result = -1;
+    EXPECT_TRUE(harness::Drive([&] {
+        DWORD_PTR r = 0;
+        if (SendMessageTimeoutA(wnd, msg, wp, lp, SMTO_NORMAL, 5000, &r)) result = static_cast<LRESULT>(r);
+    }));
+    return result;
+}
+
 void CheckLogonAndItsDpiChange(int dpi) {
     namespace id = vexlo::logon_ids;
-    auto logon = harness::Proc<HWND(WINAPI*)(HWND, HICON, const BYTE*, const BYTE*, LONG)>("Logon");
-    const auto user = harness::Short("guest"), pass = harness::Short("secret");
-    HWND wnd = logon(nullptr, nullptr, user.data(), pass.data(), 1);
-    harness::Pump(50);
+    HWND wnd = OpenLogon();
     ExpectLayout(wnd, dpi, 411, 237, kLogon);
     if (!wnd) return;
     ExpectFont(harness::Control(wnd, id::eName), dpi);
@@ -97,6 +121,7 @@ void CheckLogonAndItsDpiChange(int dpi) {
     const RECT client = harness::ClientRect(wnd);
     const RECT suggested{frame.left, frame.top,
                          frame.right + Scale(411, next) - client.right, frame.bottom + Scale(237, next) - client.bottom};
+    Seam().Set(wnd, next);
     SendMessageA(wnd, WM_DPICHANGED, MAKEWPARAM(next, next), reinterpret_cast<LPARAM>(&suggested));
     harness::Pump(50);
     ExpectLayout(wnd, next, 411, 237, kLogon);
@@ -271,6 +296,7 @@ TEST(DpiProcess, DISABLED_EveryWindowAtThisProcessesDpi) {
     ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), dpi) << "the process did not start at the DPI asked for";
     ReleaseDC(nullptr, screen);
     harness::DeleteProductKey();
+    Seam();
     CheckLogonAndItsDpiChange(dpi);
     CheckAbout(dpi);
     CheckModalForms(dpi);
@@ -290,4 +316,48 @@ TEST(Dpi, EveryWindowIsLaidOutAtTheDpiItsProcessStartsWith) {
         EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << "at " << dpi << " DPI:\n" << out;
     }
     SetEnvironmentVariableA("VEXLO_TEST_DPI", nullptr);
+}
+
+// Any process can send a form the DPI messages, whose lParam is a pointer: only the
+// system's, on the window's own thread, are believed, and every DPI the form leaves takes
+// its fonts along.
+TEST(DpiMessages, FromAnotherThreadTheyNeitherWriteNorReadAndOldSizesLeaveNoFonts) {
+    namespace id = vexlo::logon_ids;
+    harness::DpiSeam& seam = Seam();  // before the library's first DPI call here
+    HWND wnd = OpenLogon();
+    ASSERT_NE(wnd, nullptr);
+    const int dpi = vexlo::dpi::ForWindow(wnd);
+
+    SIZE answer{-1, -1};
+    EXPECT_EQ(SendFromElsewhere(wnd, WM_GETDPISCALEDSIZE, 144, reinterpret_cast<LPARAM>(&answer)), 0);
+    EXPECT_EQ(answer.cx, -1) << "the size was written where another thread asked";
+    EXPECT_EQ(SendMessageA(wnd, WM_GETDPISCALEDSIZE, 144, reinterpret_cast<LPARAM>(&answer)), TRUE);
+    EXPECT_GT(answer.cx, Scale(411, 144));
+
+    // A DPI the window does not have, with no rectangle: nothing changes, nothing is read.
+    const HFONT first = reinterpret_cast<HFONT>(SendMessageA(harness::Control(wnd, id::eName), WM_GETFONT, 0, 0));
+    SendFromElsewhere(wnd, WM_DPICHANGED, MAKEWPARAM(192, 192), 0);
+    ExpectLayout(wnd, dpi, 411, 237, kLogon);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(harness::Control(wnd, id::eName), WM_GETFONT, 0, 0)), first);
+
+    // A real change told from elsewhere: the window's own place at the new size.
+    std::vector<HFONT> left;
+    RECT before{};
+    GetWindowRect(wnd, &before);
+    const int last = dpi + 2 * 40;
+    for (int next = dpi + 2; next <= last; next += 2) {
+        seam.Set(wnd, next);
+        SendFromElsewhere(wnd, WM_DPICHANGED, MAKEWPARAM(next, next), 0);
+        left.push_back(reinterpret_cast<HFONT>(SendMessageA(harness::Control(wnd, id::eName), WM_GETFONT, 0, 0)));
+    }
+    ExpectLayout(wnd, last, 411, 237, kLogon);
+    RECT after{};
+    GetWindowRect(wnd, &after);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+    const HFONT inUse = left.back();
+    int kept = 0;
+    for (HFONT f : left) kept += f != inUse && GetObjectType(f) != 0;
+    EXPECT_EQ(kept, 0) << "fonts of sizes no window uses any more";
+    DestroyWindow(wnd);
 }

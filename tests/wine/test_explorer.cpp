@@ -142,6 +142,41 @@ private:
     HWND progman_ = nullptr;
 };
 
+// Windows of Explorer's classes in a process of anybody's (host/explorer.h, CmdDecoy).
+class Decoy {
+public:
+    Decoy() {
+        process_ = StartHost("decoy");
+        harness::WaitUntil([&] { return (progman_ = FindWindowA("Progman", "Decoy")) != nullptr; }, 15000);
+    }
+    ~Decoy() {
+        if (progman_) PostMessageA(progman_, WM_CLOSE, 0, 0);
+        if (process_ && WaitForSingleObject(process_, 10000) == WAIT_TIMEOUT) TerminateProcess(process_, 1);
+        if (process_) CloseHandle(process_);
+    }
+    bool Ready() const { return progman_ != nullptr; }
+    // Every list view of the decoy is asked for a save, as the main program asks Explorer's;
+    // then whether the library reached the decoy.
+    bool LibraryCameAfterRequests() const {
+        for (HWND top : {progman_, FindWindowExA(nullptr, nullptr, "WorkerW", nullptr)}) {
+            HWND view = FindWindowExA(top, nullptr, "SHELLDLL_DefView", nullptr);
+            HWND list = view ? FindWindowExA(view, nullptr, "SysListView32", nullptr) : nullptr;
+            DWORD_PTR r = 0;
+            if (list)
+                SendMessageTimeoutA(list, RegisterWindowMessageA(VEXLO_ICON_REQUEST_NAME), VEXLO_ICONS_SAVE, 0,
+                                    SMTO_NORMAL, 5000, &r);
+            SendMessageTimeoutA(top, WM_INITMENU, 0, 0, SMTO_NORMAL, 5000, &r);
+        }
+        DWORD_PTR loaded = 0;
+        SendMessageTimeoutA(progman_, vexlo::host::kDecoyHasLibrary, 0, 0, SMTO_NORMAL, 5000, &loaded);
+        return loaded != 0;
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    HWND progman_ = nullptr;
+};
+
 HHOOK HookExplorer(DWORD install) { return harness::Proc<VexloHookExplorerFn>("HookExplorer")(install); }
 int HookContext(DWORD install) { return harness::Proc<VexloHookContextFn>("HookContext")(install) & 0xFF; }
 
@@ -268,6 +303,45 @@ TEST_F(ExplorerTest, InstallAndRemoveResults) {
     EXPECT_EQ(GetFileAttributesA(File("L1").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(harness::CallStdcall("HookExplorer", {0}).stackDelta, 0);
     EXPECT_EQ(harness::CallStdcall("HookContext", {0}).stackDelta, 0);
+}
+
+// Class names are anybody's: windows of Explorer's classes in another process, made before
+// the hooks or after them, take neither hook and never get the library; the desktop of
+// the shell window keeps being served.
+TEST_F(ExplorerTest, WindowsOfExplorersClassesElsewhereTakeNothingFromTheShellWindow) {
+    StandIn explorer;
+    explorer.Set({{"Mail", 10, 10}});
+    NameLayout("Hooks", "L1");
+    {
+        const Decoy before;
+        ASSERT_TRUE(before.Ready());
+        ASSERT_TRUE(HookExplorer(1));
+        ASSERT_EQ(HookContext(1), 1);
+        EXPECT_FALSE(before.LibraryCameAfterRequests());
+        explorer.Request(VEXLO_ICONS_SAVE);
+        EXPECT_EQ(ReadFile(File("L1")), Saved(explorer.Icons(), "L1"));
+    }
+    DeleteFileA(File("L1").c_str());
+    const Decoy after;
+    ASSERT_TRUE(after.Ready());
+    explorer.Request(VEXLO_ICONS_SAVE);
+    EXPECT_EQ(ReadFile(File("L1")), Saved(explorer.Icons(), "L1"));
+    EXPECT_FALSE(after.LibraryCameAfterRequests());
+}
+
+// A view may give a name as an offset into the item with no end in sight: the save reads
+// no more than the list view's 255-byte buffer holds.
+TEST_F(ExplorerTest, UnterminatedNamesAreReadNoFurtherThanTheListViewsBuffer) {
+    StandIn explorer(0, harness::ExeDir() + "VexloHost.exe", "1809");
+    explorer.Set({{"Mail", 10, 10}});
+    ASSERT_EQ(explorer.Command(vexlo::host::kBadNames, "1"), 1);
+    ASSERT_TRUE(HookExplorer(1));
+    NameLayout("Hooks", "L1");
+    explorer.Request(VEXLO_ICONS_SAVE);
+    explorer.Command(vexlo::host::kBadNames, "0");
+    const std::vector<Icon> icons = explorer.Icons();
+    ASSERT_EQ(icons.size(), 1u);
+    EXPECT_EQ(ReadFile(File("L1")), Saved({{std::string(254, 'N'), icons[0].x, icons[0].y}}, "L1"));
 }
 
 // ---- Desktop menus ----
@@ -432,6 +506,26 @@ TEST_F(DesktopMenuTest, ItemsStatesAndIdentifiers) {
         // The current desktop ("Default", identifier 1) is ticked and greyed.
         EXPECT_EQ(entry.state, i == 0 ? static_cast<unsigned>(MFS_CHECKED | MFS_GRAYED) : 0u) << names[i];
     }
+}
+
+// WM_INITMENU from any process names any menu: only Explorer's own thread's opening
+// counts, and a menu initialised twice holds one set of items.
+TEST_F(DesktopMenuTest, ForgedOrRepeatedInitMenuAppendsNothingMore) {
+    StandIn explorer;
+    ASSERT_EQ(HookContext(1), 1);
+    HMENU mine = CreatePopupMenu();
+    AppendMenuA(mine, MF_STRING, 1, "Own");
+    for (int i = 0; i < 3; ++i) {
+        DWORD_PTR r = 0;
+        SendMessageTimeoutA(explorer.progman(), WM_INITMENU, reinterpret_cast<WPARAM>(mine), 0, SMTO_NORMAL, 5000, &r);
+    }
+    EXPECT_EQ(GetMenuItemCount(mine), 1);
+    DestroyMenu(mine);
+    // Explorer's two items, the separator, the settings item and the switch submenu.
+    explorer.Command(vexlo::host::kInitMenuTwice);
+    LRESULT count = -1;
+    harness::WaitUntil([&] { return (count = explorer.Command(vexlo::host::kInitMenuTwice)) != -1; });
+    EXPECT_EQ(count, 5);
 }
 
 TEST_F(DesktopMenuTest, LeftClickPostsTheChoiceAndKeyboardDoesNot) {

@@ -24,6 +24,9 @@ namespace {
 
 constexpr const char* kReadyEvent = "VexloHostWindowsReady";
 constexpr const char* kStopEvent = "VexloHostWindowsStop";
+constexpr const char* kHangEvent = "VexloHostWindowsHang";
+constexpr const char* kAnsweringEvent = "VexloHostWindowsAnswering";
+constexpr DWORD kHangMs = 6000;
 
 std::string ExePath() {
     char path[MAX_PATH] = {};
@@ -45,7 +48,10 @@ struct DeskJob {
     long long id;
     int count;
     HANDLE made;
-    std::string flags;  // l: the topmost window has a long title; s: a shell window ("Program Manager")
+    // l: the topmost window has a long title; s: a shell window ("Program Manager");
+    // h: the thread stops answering for kHangMs each time the event kHangEvent is set, and
+    // sets kAnsweringEvent when it answers again
+    std::string flags;
 };
 
 // One thread per desktop: a thread's windows live on the thread's desktop.
@@ -84,6 +90,23 @@ DWORD WINAPI FillDesktop(void* param) {
     }
     SetEvent(job->made);
     MSG msg;
+    if (job->flags.find('h') != std::string::npos) {
+        const vexlo::UniqueHandle hang(CreateEventA(nullptr, FALSE, FALSE, kHangEvent));
+        const vexlo::UniqueHandle answering(CreateEventA(nullptr, TRUE, FALSE, kAnsweringEvent));
+        HANDLE wait = hang.get();
+        for (;;) {
+            if (MsgWaitForMultipleObjects(1, &wait, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0) {
+                ResetEvent(answering.get());
+                Sleep(kHangMs);  // a window that no longer answers
+                SetEvent(answering.get());
+                continue;
+            }
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.message == WM_QUIT) return 0;
+                DispatchMessageA(&msg);
+            }
+        }
+    }
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
     return 0;
 }

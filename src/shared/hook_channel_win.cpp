@@ -1,6 +1,8 @@
 // The hook helper's pipe name and the checks of the pipe's other end (hook_channel_win.h).
 #include "shared/hook_channel_win.h"
 
+#include <aclapi.h>
+
 #include <vector>
 
 #include "shared/desktops.h"
@@ -79,6 +81,30 @@ bool RunsAs(HANDLE process, PSID user) {
     std::vector<BYTE> info(size);
     if (!GetTokenInformation(token, TokenUser, info.data(), size, &size)) return false;
     return EqualSid(reinterpret_cast<TOKEN_USER*>(info.data())->User.Sid, user) != FALSE;
+}
+
+bool OwnedBy(HANDLE object, PSID user) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return false;
+    const UniqueLocalMemory owned(descriptor);
+    return owner && EqualSid(owner, user) != FALSE;
+}
+
+DWORD IntegrityLevel(HANDLE process) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return 0;
+    const UniqueHandle owned(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+    if (size == 0) return 0;
+    std::vector<BYTE> info(size);
+    if (!GetTokenInformation(token, TokenIntegrityLevel, info.data(), size, &size)) return 0;
+    const PSID label = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(info.data())->Label.Sid;
+    if (!label || !IsValidSid(label) || *GetSidSubAuthorityCount(label) == 0) return 0;
+    return *GetSidSubAuthority(label, *GetSidSubAuthorityCount(label) - 1u);
 }
 
 }  // namespace vexlo::hookchannel

@@ -36,5 +36,11 @@ std::wstring ProcessImage(HANDLE process);
 bool SamePath(const std::wstring& a, const std::wstring& b);
 // True when the process's token has the given user.
 bool RunsAs(HANDLE process, PSID user);
+// True when the kernel object (a pipe) has the given user as its owner. A process id can
+// be reused once its process has ended; the pipe's owner is the pipe's own.
+bool OwnedBy(HANDLE object, PSID user);
+// The process's mandatory integrity level (the RID of its label: 0x2000 medium, 0x3000
+// high); 0 where the system has none (before Vista) or it cannot be read.
+DWORD IntegrityLevel(HANDLE process);
 
 }  // namespace vexlo::hookchannel

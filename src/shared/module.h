@@ -47,4 +47,30 @@ Hooks& StoredHooks();
 // At unload: removes the hooks still installed.
 void ReleaseState() noexcept;
 
+// A FreeLibrary on any thread unmaps the library's code under every other thread still
+// running it. So a thread of the library's own holds a reference on the module from
+// before it starts until its very end, which is FreeLibraryAndExitThread: it never
+// returns into code that may be gone. Started like CreateThread (flags and a stack size);
+// null when it could not be.
+HANDLE StartLibraryThread(LPTHREAD_START_ROUTINE work, void* param, DWORD flags = 0, SIZE_T stack = 0);
+
+// Holds the module while library code runs on a thread the library does not own (the
+// switcher built on the main program's window thread). That thread cannot let go itself:
+// the last release would unmap the code it returns through. So the release is handed to a
+// thread of the library's that waits until `back`, a window of the holding thread, has
+// answered a message (the holding thread is back in a message loop by then), and then lets
+// go. Without a window, or when no such thread can be started, the reference is kept: a
+// library that stays loaded is better than one that crashes its caller.
+class Hold {
+public:
+    explicit Hold(HWND back) noexcept;
+    ~Hold();
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+private:
+    HMODULE module_ = nullptr;
+    HWND back_ = nullptr;
+};
+
 }  // namespace vexlo::module

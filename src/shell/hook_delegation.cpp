@@ -61,11 +61,16 @@ std::wstring HelperPath() {
 
 // Only a server that is our own helper, running as our user, is believed: pipe names are
 // machine-wide, and another process (another account's, or a forger of ours) may have
-// created the name first. Fails closed where the system cannot name the server.
+// created the name first. The pipe must be our user's too (the helper makes it so): the
+// server's process id may have been reused by the time it is asked. And the helper runs at
+// least at our integrity level: one below it is open to programs that ours is kept from.
+// Fails closed where the system cannot name the server.
 bool IsOurHelper(HANDLE channel, const UserOnlySecurity& security) {
     const UniqueHandle server = hookchannel::PipePeer(channel, true);
-    return server && hookchannel::SamePath(hookchannel::ProcessImage(server.get()), HelperPath()) &&
-           hookchannel::RunsAs(server.get(), security.User());
+    return server && hookchannel::OwnedBy(channel, security.User()) &&
+           hookchannel::SamePath(hookchannel::ProcessImage(server.get()), HelperPath()) &&
+           hookchannel::RunsAs(server.get(), security.User()) &&
+           hookchannel::IntegrityLevel(server.get()) >= hookchannel::IntegrityLevel(GetCurrentProcess());
 }
 
 // One overlapped read or write of the whole record, within the request's time. On time-out

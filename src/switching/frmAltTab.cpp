@@ -273,25 +273,38 @@ std::string FitLabel(HWND label, const std::string& text) {
 // foreground process, the process that received the last input event, and a few more
 // (SetForegroundWindow, Remarks); otherwise Windows only flashes the window's taskbar
 // button and returns FALSE. The library's process receives the input through its hooks
-// and shows the switcher, so the first try normally succeeds; every result is checked all
-// the same, and a refusal is met the accepted way: this thread attaches its input to the
-// foreground thread's for the call (threads that share their input state share the right
-// to activate), and detaches again. A window can only be activated on its own desktop,
-// which must be the input desktop by then: SwitchDesktop comes first, and a window of
-// another desktop than this thread's is activated by a thread attached to that desktop.
+// and shows the switcher, so the first try normally succeeds. A refusal is met the
+// accepted way: this thread attaches its input to the foreground thread's for the call
+// (threads that share their input state share the right to activate), and detaches again.
+// A window can only be activated on its own desktop, which must be the input desktop by
+// then: SwitchDesktop comes first, and a window of another desktop than this thread's is
+// activated by a thread attached to that desktop.
+//
+// Nothing here waits on the chosen window's thread: ShowWindow and BringWindowToTop on
+// another thread's window wait until that thread has carried them out, without limit, and
+// a window that no longer answers would hang the main program. So the restore and the
+// raise are only asked for (ShowWindowAsync, SWP_ASYNCWINDOWPOS). SetForegroundWindow on
+// another thread's window is completed by that thread too: it returns once the system has
+// taken the request, and GetForegroundWindow names the window only after its thread has
+// answered. The input is never attached to the chosen window's own thread (activation
+// would then run here, waiting on it) nor to a hung one.
+void RaiseWithoutWaiting(HWND target) {
+    SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
+}
+
 bool ActivateHere(HWND target) {
     if (!IsWindow(target)) return false;
-    if (IsIconic(target)) ShowWindow(target, SW_RESTORE);
-    BringWindowToTop(target);
-    if (SetForegroundWindow(target) && GetForegroundWindow() == target) return true;
+    if (IsIconic(target)) ShowWindowAsync(target, SW_RESTORE);
+    RaiseWithoutWaiting(target);
+    if (SetForegroundWindow(target)) return true;
     HWND foreground = GetForegroundWindow();
     const DWORD self = GetCurrentThreadId();
     const DWORD owner = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
-    const bool attached = owner && owner != self && AttachThreadInput(self, owner, TRUE);
-    BringWindowToTop(target);
-    SetForegroundWindow(target);
+    const bool attached = owner && owner != self && owner != GetWindowThreadProcessId(target, nullptr) &&
+                          !IsHungAppWindow(foreground) && AttachThreadInput(self, owner, TRUE);
+    const bool taken = SetForegroundWindow(target) != FALSE;
     if (attached) AttachThreadInput(self, owner, FALSE);
-    return GetForegroundWindow() == target;
+    return taken;
 }
 
 struct DesktopActivation {
@@ -328,7 +341,8 @@ void ActivateChosen(HWND target, const std::string& desktopName) {
         job->desktop = desktopName;
         job->target = target;
         auto* param = new std::shared_ptr<DesktopActivation>(job);
-        UniqueHandle thread(CreateThread(nullptr, 0, &ActivateOnDesktop, param, 0, nullptr));
+        // It may outlive the wait below, and the library with it: it holds the module.
+        UniqueHandle thread(module::StartLibraryThread(&ActivateOnDesktop, param));
         if (!thread) {
             delete param;
         } else {
@@ -344,7 +358,7 @@ void ActivateChosen(HWND target, const std::string& desktopName) {
             activated = job->activated;
         }
     }
-    if (!activated) ReportCaught("Alt+Tab activation", "the chosen window did not become the foreground window");
+    if (!activated) ReportCaught("Alt+Tab activation", "the system refused the chosen window the foreground");
 }
 
 }  // namespace
@@ -353,7 +367,7 @@ void ActivateChosen(HWND target, const std::string& desktopName) {
 
 TAppThread::TAppThread(std::string desktopName, SharedProcessList& processes)
     : DesktopName(std::move(desktopName)), processes_(processes), apps_(static_cast<std::uint16_t>(sizeof(TAppEntry))) {
-    thread_.reset(CreateThread(nullptr, 0, &TAppThread::Execute, this, CREATE_SUSPENDED, nullptr));
+    thread_.reset(module::StartLibraryThread(&TAppThread::Execute, this, CREATE_SUSPENDED));
     if (!thread_) {
         // No thread, no windows: the desktop shows no group.
         running_ = false;
@@ -396,7 +410,8 @@ TvxList TAppThread::TakeApps() {
 
 // --- TVexloAltTabWnd
 
-TVexloAltTabWnd::TVexloAltTabWnd(void (*gone)(HWND)) : Form(kForm), gone_(gone) {
+TVexloAltTabWnd::TVexloAltTabWnd(void (*gone)(HWND), KeyBacklog (*take)(HWND))
+    : Form(kForm), gone_(gone), take_(take) {
     ScrollBox::Register();
     TvxChart::Register();
 }
@@ -503,16 +518,7 @@ void TVexloAltTabWnd::AddGroup(int entry, int width) {
     SendMessageA(view, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(face));
     SendMessageA(view, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(face));
 
-    const HICON fallback = AppWindowIcon();
-    std::vector<HICON> icons;
-    icons.reserve(static_cast<std::size_t>(e.Apps.Count()));
-    for (std::int32_t k = 0; k < e.Apps.Count(); ++k) {
-        HICON icon = At<TAppEntry>(e.Apps, k).Icon;
-        icons.push_back(icon ? icon : fallback);
-    }
-    UniqueImageList images = MakeIconStrip(icons, dpi::Metric(SM_CXICON, Dpi()));
-    // The list destroys its image list with itself.
-    SendMessageA(view, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images.release()));
+    SetGroupIcons(e);
 
     SendMessageA(view, WM_SETREDRAW, FALSE, 0);
     for (std::int32_t k = 0; k < e.Apps.Count(); ++k) {
@@ -527,6 +533,22 @@ void TVexloAltTabWnd::AddGroup(int entry, int width) {
     }
     SendMessageA(view, WM_SETREDRAW, TRUE, 0);
     groupsShown_.push_back(entry);
+}
+
+void TVexloAltTabWnd::SetGroupIcons(const TDeskEntry& e) {
+    if (!e.View) return;
+    const HICON fallback = AppWindowIcon();
+    std::vector<HICON> icons;
+    icons.reserve(static_cast<std::size_t>(e.Apps.Count()));
+    for (std::int32_t k = 0; k < e.Apps.Count(); ++k) {
+        HICON icon = At<TAppEntry>(e.Apps, k).Icon;
+        icons.push_back(icon ? icon : fallback);
+    }
+    UniqueImageList images = MakeIconStrip(icons, dpi::Metric(SM_CXICON, Dpi()));
+    // The list destroys the image list it holds with itself; the one it held before is
+    // handed back, and goes here.
+    UniqueImageList previous(reinterpret_cast<HIMAGELIST>(
+        SendMessageA(e.View, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(images.release()))));
 }
 
 void TVexloAltTabWnd::LayoutGroups(int placedWidth) {
@@ -550,6 +572,8 @@ void TVexloAltTabWnd::PlaceGroup(int entry, int row, int width) {
 void TVexloAltTabWnd::DpiChanged(int) {
     for (TvxChart* c : {cMemory_, cCPU_, cSwap_})
         if (c) c->SetGridSize(Scaled(kChartGrid));
+    // The icons at the new DPI's icon size.
+    for (int entry : groupsShown_) SetGroupIcons(desktops_[static_cast<std::size_t>(entry)]);
     LayoutGroups(-1);
 }
 
@@ -654,28 +678,28 @@ bool TVexloAltTabWnd::OnNotify(int id, const NMHDR& hdr, LRESULT&) {
 }
 
 bool TVexloAltTabWnd::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-    if (msg == kAdvance) {
-        // Before the build the step is counted and taken once the groups are there.
-        const bool built = selection_.Built() && !selection_.Closing();
-        if (wp == 1) selection_.Back();
-        else selection_.Advance();
-        if (built) Select();
-        result = 1;
-        return true;
-    }
-    if (msg == WM_CLOSE) {
-        // While it is being built the window stays; it closes as soon as it is built.
-        if (selection_.RequestClose()) CloseAndActivate();
-        result = 0;
-        return true;
-    }
-    if (msg == kCancel) {
-        // While it is being built the window stays; it goes, unshown, once built.
-        if (selection_.RequestCancel()) CancelAndGo();
-        result = 0;
+    if (msg == kAdvance || msg == kCancel || msg == WM_CLOSE) {
+        TakeKeys();
+        result = msg == kAdvance ? 1 : 0;
         return true;
     }
     return Form::HandleMessage(msg, wp, lp, result);
+}
+
+void TVexloAltTabWnd::TakeKeys() {
+    const KeyBacklog keys = take_ ? take_(Hwnd()) : KeyBacklog{};
+    if (keys.cancel) {
+        // While it is being built the window stays; it goes, unshown, once built.
+        if (selection_.RequestCancel()) CancelAndGo();
+        return;
+    }
+    // Before the build the steps are counted and taken once the groups are there.
+    const bool built = selection_.Built() && !selection_.Closing();
+    for (int i = 0; i < keys.steps; ++i) selection_.Advance();
+    for (int i = 0; i > keys.steps; --i) selection_.Back();
+    if (built && keys.steps != 0) Select();
+    // While it is being built the window stays; it closes as soon as it is built.
+    if (keys.close && selection_.RequestClose()) CloseAndActivate();
 }
 
 void TVexloAltTabWnd::CloseAndActivate() {

@@ -58,18 +58,27 @@ struct TDeskEntry {
     HWND View = nullptr;
 };
 
+// What the keys asked of a switcher since it last looked, as the hook recorded it.
+struct KeyBacklog {
+    int steps = 0;       // Tabs, forwards positive, backwards negative
+    bool close = false;  // Alt released: activate the chosen window
+    bool cancel = false; // Escape: go without switching or activating anything
+};
+
 class TVexloAltTabWnd : public ui::Form {
 public:
     static constexpr const char* kClassName = "TVexloAltTabWnd";
-    // wParam 0: the next window (Tab); 1: the one before (Shift+Tab). Result 1.
+    // The hook's nudges: Tab or Shift+Tab (wParam 0 or 1, result 1), Escape, and WM_CLOSE
+    // for Alt's release. Any process can post them, so what they do is taken from the
+    // hook's record (`take`), never from the message: a nudge the hook did not record does
+    // nothing.
     static constexpr UINT kAdvance = 0x420;
-    // Escape: the window goes without switching or activating anything.
     static constexpr UINT kCancel = 0x421;
     static constexpr UINT kHostNotify = WM_USER + 9;
 
     // `gone` is called with the window's handle when it goes (the hook keeps the handle
-    // until then).
-    explicit TVexloAltTabWnd(void (*gone)(HWND) = nullptr);
+    // until then); `take` hands over what the hook recorded for this window.
+    explicit TVexloAltTabWnd(void (*gone)(HWND) = nullptr, KeyBacklog (*take)(HWND) = nullptr);
     ~TVexloAltTabWnd() override;
 
     // Reads the profile's desktops and starts gathering their windows, so that the window
@@ -104,6 +113,8 @@ private:
     void ReadDesktops();
     void AddGroups();
     void AddGroup(int entry, int width);
+    // The group's list gets its windows' icons at the size of the window's DPI.
+    void SetGroupIcons(const TDeskEntry& e);
     void LayoutGroups(int placedWidth);
     void PlaceGroup(int entry, int row, int width);
     // The selection moves: scrolled into view, its item chosen, its details shown (all
@@ -112,11 +123,13 @@ private:
     void PlaceSelection();
     void FocusSelection();
     void ShowDetails();
+    void TakeKeys();
     void CloseAndActivate();
     void CancelAndGo();
     const TAppEntry* CurrentApp() const;
 
     void (*gone_)(HWND) = nullptr;
+    KeyBacklog (*take_)(HWND) = nullptr;
     std::string inputDesktop_;  // the input desktop's name when the window was built
     std::string returnTo_;      // shown by switching to this thread's desktop: the one the user was on
     bool gathering_ = false;

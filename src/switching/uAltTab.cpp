@@ -56,10 +56,13 @@ struct HookRecord {
     HWND switcher = nullptr;  // from the window's creation until it goes (or is cancelled)
     bool pending = false;     // a build was asked for and its window does not exist yet
     unsigned request = 0;     // the number of the last build asked for
-    // What came while the build was pending; the window takes it when it is made.
+    unsigned building = 0;    // the number of the last build that started
+    // What the keys asked since the switcher (or, before it exists, its build) last took
+    // it: the window is only nudged, and takes this (TakeBacklog).
     int steps = 0;            // Tabs, forwards positive, backwards negative
     bool close = false;       // Alt released
     bool cancel = false;      // Escape
+    HWND cancelled = nullptr; // a switcher forgotten at Escape, not yet told
 };
 constinit HookRecord g_record{};
 
@@ -131,39 +134,35 @@ HookResult OnKey(const KBDLLHOOKSTRUCT& event, WPARAM message) {
             post = kBuildSwitcher;
             postWp = ++r.request;
             break;
+        // Recorded, and the window nudged by a post (the hook returns at once whatever the
+        // window does); before the window exists its build takes the record.
         case KeyAction::Advance:
         case KeyAction::Back:
-            // Posted, not sent: the hook returns at once whatever the window does with it.
-            if (r.switcher) {
-                target = r.switcher;
-                post = TVexloAltTabWnd::kAdvance;
-                postWp = back ? 1 : 0;
-            } else {
-                r.steps += back ? -1 : 1;
-            }
+            r.steps += back ? -1 : 1;
+            target = r.switcher;
+            post = TVexloAltTabWnd::kAdvance;
+            postWp = back ? 1 : 0;
             break;
         case KeyAction::Cancel:
             // The switcher counts as gone from here: Alt's release passes by unnoticed.
             if (r.switcher) {
                 target = std::exchange(r.switcher, nullptr);
+                r.cancelled = target;
                 post = TVexloAltTabWnd::kCancel;
             } else {
                 r.cancel = true;
             }
             break;
         case KeyAction::CloseAndPassOn:
-            if (r.switcher) {
-                target = r.switcher;
-                post = WM_CLOSE;
-            } else {
-                r.close = true;
-            }
+            r.close = true;
+            target = r.switcher;
+            post = WM_CLOSE;
             break;
         case KeyAction::Swallow:
         case KeyAction::PassOn: break;
         }
     }
-    if (post && !PostMessageA(target, post, postWp, 0) && post == kBuildSwitcher) {
+    if (post && target && !PostMessageA(target, post, postWp, 0) && post == kBuildSwitcher) {
         Lock hold(RecordLock());
         if (g_record.request == postWp) g_record.pending = false;
     }
@@ -179,6 +178,21 @@ void SwitcherGone(HWND wnd) {
     if (g_record.switcher == wnd) g_record.switcher = nullptr;
 }
 
+KeyBacklog TakeBacklog(HWND wnd) {
+    Lock hold(RecordLock());
+    HookRecord& r = g_record;
+    KeyBacklog keys;
+    if (wnd && r.cancelled == wnd) {
+        r.cancelled = nullptr;
+        keys.cancel = true;
+    } else if (wnd && r.switcher == wnd) {
+        keys.steps = std::exchange(r.steps, 0);
+        keys.close = std::exchange(r.close, false);
+        keys.cancel = std::exchange(r.cancel, false);
+    }
+    return keys;
+}
+
 // False once Escape took the switcher away (the hook forgets it at once), also when the
 // window has not yet dispatched the cancel that the hook posted it.
 bool StillWanted(HWND wnd) {
@@ -186,9 +200,23 @@ bool StillWanted(HWND wnd) {
     return g_record.switcher == wnd;
 }
 
-void BuildSwitcher(unsigned request) noexcept {
+// Only for a request the hook recorded and whose build has not started: any process can
+// post the request window its message, and a switcher shows every desktop's windows.
+bool TakeRequest(unsigned request) {
+    Lock hold(RecordLock());
+    HookRecord& r = g_record;
+    if (!r.installed || !r.pending || r.request != request || r.building == request) return false;
+    r.building = request;
+    return true;
+}
+
+void BuildSwitcher(unsigned request, HWND requests) noexcept {
+    if (!TakeRequest(request)) return;
+    // The build runs the library's code on the main program's thread, dispatching messages
+    // while it waits for its workers: another thread may unload the library meanwhile.
+    const module::Hold held(requests);
     try {
-        auto wnd = ui::MakeOwned<TVexloAltTabWnd>(&SwitcherGone);
+        auto wnd = ui::MakeOwned<TVexloAltTabWnd>(&SwitcherGone, &TakeBacklog);
         // The desktops are gathered while the window is made.
         wnd->StartGathering();
         HWND made = wnd->Handle();
@@ -380,7 +408,7 @@ bool RequestWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) 
     result = 0;
     // Touches nothing of this window afterwards: the host may remove the hooks (and this
     // window) while the switcher is being built.
-    BuildSwitcher(static_cast<unsigned>(wp));
+    BuildSwitcher(static_cast<unsigned>(wp), Hwnd());
     return true;
 }
 
@@ -401,6 +429,7 @@ void ResetRecord() {
     r.keys.Reset();
     r.pending = r.close = r.cancel = false;
     r.steps = 0;
+    r.cancelled = nullptr;
 }
 
 void DestroyRequestWindow() noexcept {

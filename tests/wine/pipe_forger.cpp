@@ -1,6 +1,8 @@
 // Plays the attacker on the hook helper's pipe, for the channel tests. The name is the one
 // the library computes for this user, session and desktop.
 //   pipe_forger serve VALUE  holds the name first and answers every request with VALUE
+//   pipe_forger serve VALUE admins   the same, the pipe owned by the Administrators group
+//   pipe_forger serve VALUE low      the same, from a process at low integrity
 //   pipe_forger silent       holds the name first, takes a request and never answers
 //   pipe_forger spam         connects to the helper over and over from four threads, each
 //                            keeping 16 connections
@@ -19,11 +21,42 @@ namespace {
 
 using namespace vexlo;
 
-int Serve(const std::string& name, bool answer, std::uint32_t value) {
+// The process's own token lowered to low integrity; false where the system refuses.
+bool LowerToLowIntegrity() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_DEFAULT | TOKEN_QUERY, &token)) return false;
+    SID_IDENTIFIER_AUTHORITY mandatory = SECURITY_MANDATORY_LABEL_AUTHORITY;
+    PSID low = nullptr;
+    bool ok = AllocateAndInitializeSid(&mandatory, 1, SECURITY_MANDATORY_LOW_RID, 0, 0, 0, 0, 0, 0, 0, &low);
+    TOKEN_MANDATORY_LABEL label{};
+    label.Label.Attributes = SE_GROUP_INTEGRITY;
+    label.Label.Sid = low;
+    ok = ok && SetTokenInformation(token, TokenIntegrityLevel, &label, sizeof label + GetLengthSid(low));
+    if (low) FreeSid(low);
+    CloseHandle(token);
+    return ok;
+}
+
+int Serve(const std::string& name, bool answer, std::uint32_t value, const std::string& how = "") {
     UserOnlySecurity security;
+    SECURITY_ATTRIBUTES* attributes = security.Attributes();
+    // Owned by a group of the user's token that is not the user.
+    SECURITY_DESCRIPTOR admins{};
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID group = nullptr;
+    SECURITY_ATTRIBUTES adminsAttributes{sizeof adminsAttributes, &admins, FALSE};
+    if (how == "admins") {
+        if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                      &group) ||
+            !InitializeSecurityDescriptor(&admins, SECURITY_DESCRIPTOR_REVISION) ||
+            !SetSecurityDescriptorOwner(&admins, group, FALSE) || !SetSecurityDescriptorDacl(&admins, TRUE, nullptr, FALSE))
+            return 5;
+        attributes = &adminsAttributes;
+    }
+    if (how == "low" && !LowerToLowIntegrity()) return 6;
     const HANDLE pipe =
         CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE, PIPE_TYPE_BYTE | PIPE_WAIT,
-                         PIPE_UNLIMITED_INSTANCES, 64, 64, 0, security.Attributes());
+                         PIPE_UNLIMITED_INSTANCES, 64, 64, 0, attributes);
     if (pipe == INVALID_HANDLE_VALUE) return 3;
     const HANDLE reached = CreateEventA(nullptr, TRUE, FALSE, "VexloForgerReached");
     for (;;) {
@@ -72,8 +105,8 @@ DWORD WINAPI SpamThread(void* param) {
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const std::string name = hookchannel::PipeNameHere(UserOnlySecurity());
-    if (std::strcmp(argv[1], "serve") == 0 && argc == 3)
-        return Serve(name, true, static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 0)));
+    if (std::strcmp(argv[1], "serve") == 0 && (argc == 3 || argc == 4))
+        return Serve(name, true, static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 0)), argc == 4 ? argv[3] : "");
     if (std::strcmp(argv[1], "silent") == 0) return Serve(name, false, 0);
     if (std::strcmp(argv[1], "spam") == 0) return Spam(name);
     return 2;

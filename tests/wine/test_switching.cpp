@@ -357,7 +357,8 @@ TEST(AltTabSwitcher, ListsEveryDesktopsWindowsAdvancesWithTabAndActivatesOnAltUp
     EXPECT_TRUE(IsIconic(chosen));
     kb.Up(VK_MENU);
     EXPECT_TRUE(WaitGone(wnd));
-    EXPECT_FALSE(IsIconic(chosen));
+    // Restored by its own thread, as asked without waiting for it.
+    EXPECT_TRUE(harness::WaitUntil([&] { return !IsIconic(chosen); }));
     EXPECT_EQ(GetForegroundWindow(), chosen);
     EXPECT_EQ(host.Count(WM_USER + 9), 1u);
     harness::Pump(200);
@@ -906,6 +907,190 @@ TEST(AltTabHook, UnloadingTheLibraryRemovesTheHookWithoutWaitingUnderTheLoaderLo
     EXPECT_EQ(next.Count(VK_TAB, true), 1);  // no hook swallows it any more
     EXPECT_EQ(Switcher(), nullptr);
     DeleteFileA(copy.c_str());
+}
+
+// Moved to a display of another scale, the groups' icons take that scale's icon size.
+TEST(AltTabSwitcher, AtANewDpiTheIconsTakeThatDpisSize) {
+    harness::DpiSeam seam;  // before the library's first DPI call here
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main", "1:2"));
+    ASSERT_EQ(AltTabHook(1), 1u);
+    Keyboard kb;
+    kb.Down(VK_MENU);
+    kb.Press(VK_TAB);
+    HWND wnd = WaitForSwitcher();
+    ASSERT_NE(wnd, nullptr);
+    HDC screen = GetDC(nullptr);
+    const int next = GetDeviceCaps(screen, LOGPIXELSY) * 3 / 2;
+    ReleaseDC(nullptr, screen);
+    seam.Set(wnd, next);
+    RECT frame{};
+    GetWindowRect(wnd, &frame);
+    SendMessageA(wnd, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(next, next), reinterpret_cast<LPARAM>(&frame));
+    using SizeFn = int(WINAPI*)(int, UINT);
+    const auto metric = reinterpret_cast<SizeFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi")));
+    ASSERT_NE(metric, nullptr);
+    auto images = reinterpret_cast<HIMAGELIST>(
+        SendMessageA(harness::Dialog(wnd).Item(id::ViewOf(0)), LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+    int cx = 0, cy = 0;
+    ASSERT_TRUE(ImageList_GetIconSize(images, &cx, &cy));
+    EXPECT_EQ(cx, metric(SM_CXICON, static_cast<UINT>(next)));
+    kb.Up(VK_MENU);
+    EXPECT_TRUE(WaitGone(wnd));
+    EXPECT_EQ(AltTabHook(0), 1u);
+}
+
+// Any program can post the request window and the switcher their messages: only what the
+// hook recorded builds, moves, closes or cancels anything.
+TEST(AltTabSwitcher, PostedRequestsAndNudgesTheHookDidNotRecordDoNothing) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main", "1:3"));
+    ASSERT_EQ(AltTabHook(1), 1u);
+    HWND requests = FindWindowExA(HWND_MESSAGE, nullptr, "TVexloAltTabRequests", nullptr);
+    ASSERT_NE(requests, nullptr);
+    for (WPARAM n : {0u, 1u, 2u, 0xFFFFFFFFu}) PostMessageA(requests, WM_APP + 1, n, 0);
+    harness::Pump(500);
+    EXPECT_EQ(Switcher(), nullptr);
+
+    Keyboard kb;
+    kb.Down(VK_MENU);
+    kb.Press(VK_TAB);
+    HWND wnd = WaitForSwitcher();
+    ASSERT_NE(wnd, nullptr);
+    HWND list = harness::Dialog(wnd).Item(id::ViewOf(0));
+    ASSERT_EQ(Selected(list), 0);
+    for (UINT msg : {0x420u, 0x421u, static_cast<UINT>(WM_CLOSE)}) PostMessageA(wnd, msg, 0, 0);
+    harness::Pump(300);
+    EXPECT_TRUE(IsWindowVisible(wnd));
+    EXPECT_EQ(Selected(list), 0);
+    kb.Press(VK_TAB);
+    EXPECT_EQ(Selected(list), 1);
+    kb.Up(VK_MENU);
+    EXPECT_TRUE(WaitGone(wnd));
+    EXPECT_EQ(AltTabHook(0), 1u);
+}
+
+// The helper's windows of a desktop flagged "h" stop answering when asked to.
+struct HungWindows {
+    HANDLE hang = OpenEventA(EVENT_MODIFY_STATE, FALSE, "VexloHostWindowsHang");
+    HANDLE answering = OpenEventA(SYNCHRONIZE, FALSE, "VexloHostWindowsAnswering");
+    ~HungWindows() {
+        if (answering) WaitForSingleObject(answering, 10000);
+        for (HANDLE h : {hang, answering})
+            if (h) CloseHandle(h);
+    }
+    bool Hang() const {
+        if (!hang || !answering || !SetEvent(hang)) return false;
+        Sleep(300);  // the helper's thread is in its sleep by now
+        return WaitForSingleObject(answering, 0) == WAIT_TIMEOUT;
+    }
+    bool Answering() const { return WaitForSingleObject(answering, 0) == WAIT_OBJECT_0; }
+};
+
+// Choosing a window whose thread no longer answers: the switcher goes at once, and the
+// window is restored when its thread answers again.
+TEST(AltTabSwitcher, AChosenWindowThatNoLongerAnswersHoldsNothingUp) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main", "1:2:h"));
+    ASSERT_EQ(AltTabHook(1), 1u);
+    HWND chosen = FindWindowA("VexloHostApp", "Desk 1 window 0");
+    ASSERT_TRUE(chosen && IsIconic(chosen));
+    Keyboard kb;
+    kb.Down(VK_MENU);
+    kb.Press(VK_TAB);
+    HWND wnd = WaitForSwitcher();
+    ASSERT_NE(wnd, nullptr);
+    kb.Press(VK_TAB);
+    EXPECT_EQ(harness::Dialog(wnd).Text(id::lWnd), "Desk 1 window 0");
+    const HungWindows hung;
+    ASSERT_TRUE(hung.Hang());
+    kb.Up(VK_MENU);
+    EXPECT_TRUE(WaitGone(wnd));
+    EXPECT_FALSE(hung.Answering()) << "the main program's thread waited for the hung window";
+    EXPECT_EQ(AltTabHook(0), 1u);
+    ASSERT_EQ(WaitForSingleObject(hung.answering, 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(harness::WaitUntil([&] { return !IsIconic(chosen); }));
+}
+
+// A copy of the library, its Alt+Tab hook on, unloaded by FreeLibrary from another thread
+// at the worst moment: nothing of it runs once it is gone, and it does go.
+class UnloadedCopy {
+public:
+    explicit UnloadedCopy(const char* leaf) : path_(harness::ExeDir() + leaf) {
+        CopyFileA((harness::ExeDir() + "Vexlo.dll").c_str(), path_.c_str(), FALSE);
+        lib_ = LoadLibraryA(path_.c_str());
+    }
+    ~UnloadedCopy() { DeleteFileA(path_.c_str()); }
+    HMODULE lib() const { return lib_; }
+    bool HookOn() const {
+        auto hook = reinterpret_cast<BOOL(WINAPI*)(DWORD)>(reinterpret_cast<void*>(GetProcAddress(lib_, "AltTabHook")));
+        return hook && (hook(1) & 0xFF) == 1;
+    }
+    // Pumps this thread (the library's window thread) until the copy's image has left the
+    // process's memory (asked without the loader lock, which the unload holds meanwhile).
+    bool Gone(DWORD ms = 10000) const {
+        const DWORD start = GetTickCount();
+        while (Mapped() && GetTickCount() - start < ms) harness::Pump(20);
+        return !Mapped();
+    }
+    bool Mapped() const {
+        MEMORY_BASIC_INFORMATION info{};
+        return VirtualQuery(lib_, &info, sizeof info) == sizeof info && info.State != MEM_FREE;
+    }
+
+private:
+    std::string path_;
+    HMODULE lib_ = nullptr;
+};
+
+TEST(AltTabHook, UnloadingWhileTheSwitcherIsGatheredWaitsForTheGathering) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main 3001:Office", "1:3 3001:3"));
+    const UnloadedCopy copy("VexloUnloadGather.dll");
+    ASSERT_NE(copy.lib(), nullptr);
+    ASSERT_TRUE(copy.HookOn());
+    // 150 ms per window on the workers; never put back, since the copy's memory goes.
+    auto* slow = new harness::ImportHook("user32.dll", "GetWindowTextA", reinterpret_cast<void*>(&SlowGetWindowTextA),
+                                         copy.lib());
+    ASSERT_TRUE(slow->Installed());
+    ASSERT_TRUE(harness::Drive([&] {
+        SendKey(VK_MENU, true);
+        SendKey(VK_TAB, true);
+        SendKey(VK_TAB, false);
+        Sleep(250);  // the workers are reading titles
+        FreeLibrary(copy.lib());
+        Sleep(1500);
+        SendKey(VK_MENU, false);
+    }));
+    EXPECT_TRUE(copy.Gone());
+}
+
+TEST(AltTabHook, AnActivationThreadOnAnotherDesktopOutlivesTheLibrarySafely) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main 3001:Office", "1:1 3001:2:h"));
+    const UnloadedCopy copy("VexloUnloadActivation.dll");
+    ASSERT_NE(copy.lib(), nullptr);
+    ASSERT_TRUE(copy.HookOn());
+    Keyboard kb;
+    kb.Down(VK_MENU);
+    kb.Press(VK_TAB);
+    HWND wnd = WaitForSwitcher();
+    ASSERT_NE(wnd, nullptr);
+    kb.Press(VK_TAB);
+    kb.Press(VK_TAB);
+    EXPECT_EQ(harness::Dialog(wnd).Text(id::lWnd), "Desk 3001 window 0");
+    const HungWindows hung;
+    ASSERT_TRUE(hung.Hang());
+    kb.Up(VK_MENU);
+    EXPECT_TRUE(WaitGone(wnd, 5000));
+    auto hook = reinterpret_cast<BOOL(WINAPI*)(DWORD)>(reinterpret_cast<void*>(GetProcAddress(copy.lib(), "AltTabHook")));
+    hook(0);
+    FreeLibrary(copy.lib());
+    EXPECT_TRUE(copy.Gone());
+    // The window answers again; had anything of the library waited on it, it would run now.
+    ASSERT_EQ(WaitForSingleObject(hung.answering, 10000), WAIT_OBJECT_0);
+    harness::Pump(500);
 }
 
 // The main program's callback: its argument arrives in EAX; EAX, ECX and EDX are its own.

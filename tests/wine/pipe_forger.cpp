@@ -2,7 +2,6 @@
 // the library computes for this user, session and desktop.
 //   pipe_forger serve VALUE  holds the name first and answers every request with VALUE
 //   pipe_forger serve VALUE admins   the same, the pipe owned by the Administrators group
-//   pipe_forger serve VALUE low      the same, from a process at low integrity
 //   pipe_forger silent       holds the name first, takes a request and never answers
 //   pipe_forger spam         connects to the helper over and over from four threads, each
 //                            keeping 16 connections
@@ -21,22 +20,6 @@ namespace {
 
 using namespace vexlo;
 
-// The process's own token lowered to low integrity; false where the system refuses.
-bool LowerToLowIntegrity() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_DEFAULT | TOKEN_QUERY, &token)) return false;
-    SID_IDENTIFIER_AUTHORITY mandatory = SECURITY_MANDATORY_LABEL_AUTHORITY;
-    PSID low = nullptr;
-    bool ok = AllocateAndInitializeSid(&mandatory, 1, SECURITY_MANDATORY_LOW_RID, 0, 0, 0, 0, 0, 0, 0, &low);
-    TOKEN_MANDATORY_LABEL label{};
-    label.Label.Attributes = SE_GROUP_INTEGRITY;
-    label.Label.Sid = low;
-    ok = ok && SetTokenInformation(token, TokenIntegrityLevel, &label, sizeof label + GetLengthSid(low));
-    if (low) FreeSid(low);
-    CloseHandle(token);
-    return ok;
-}
-
 int Serve(const std::string& name, bool answer, std::uint32_t value, const std::string& how = "") {
     UserOnlySecurity security;
     SECURITY_ATTRIBUTES* attributes = security.Attributes();
@@ -53,7 +36,6 @@ int Serve(const std::string& name, bool answer, std::uint32_t value, const std::
             return 5;
         attributes = &adminsAttributes;
     }
-    if (how == "low" && !LowerToLowIntegrity()) return 6;
     const HANDLE pipe =
         CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE, PIPE_TYPE_BYTE | PIPE_WAIT,
                          PIPE_UNLIMITED_INSTANCES, 64, 64, 0, attributes);

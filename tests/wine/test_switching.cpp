@@ -1034,9 +1034,11 @@ public:
         while (Mapped() && GetTickCount() - start < ms) harness::Pump(20);
         return !Mapped();
     }
+    // The copy's image at its address; anything else there now is not it.
     bool Mapped() const {
         MEMORY_BASIC_INFORMATION info{};
-        return VirtualQuery(lib_, &info, sizeof info) == sizeof info && info.State != MEM_FREE;
+        return VirtualQuery(lib_, &info, sizeof info) == sizeof info && info.State != MEM_FREE &&
+               info.Type == MEM_IMAGE && info.AllocationBase == lib_;
     }
 
 private:

@@ -99,7 +99,7 @@ HWND RunningMainProgram() {
 std::optional<CommandTree> BuildTree(Root root, IShellItemArray* items, bool gate) {
     const DWORD count = ItemCount(items);
     if (root == Root::IconManager) {
-        std::wstring path = CutSelectedPath(count == 1 ? FirstPath(items) : std::wstring());
+        std::wstring path = CutSelectedPath(FirstPath(items));
         const bool offered = OffersIconManager(GetDesktopsCount(), FindWindowA(kTrayWindowClass, nullptr) != nullptr);
         const std::vector<IconTarget> targets = offered || !gate ? IconTargets() : std::vector<IconTarget>();
         if (gate && !shell::ShowsIconManager(count, !path.empty(), offered, !targets.empty())) return std::nullopt;

@@ -220,9 +220,11 @@ TEST_F(ExplorerCommand, ManifestDeclaresEveryVerbAndBothLibrariesServeIt) {
     }
     // The package declares these classes; DllRegisterServer leaves the registry to the
     // classic ones.
+    const char* const packaged = "CLSID\\{73FC55AB-3485-44DD-893A-B7B7FC0CE2C5}";
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, packaged);
     ASSERT_EQ(harness::Proc<HRESULT(WINAPI*)()>("DllRegisterServer")(), S_OK);
     HKEY key = nullptr;
-    EXPECT_NE(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{73FC55AB-3485-44DD-893A-B7B7FC0CE2C5}", 0, KEY_READ, &key),
+    EXPECT_NE(RegOpenKeyExA(HKEY_CLASSES_ROOT, packaged, 0, KEY_READ, &key),
               ERROR_SUCCESS);
     if (key) RegCloseKey(key);
 }

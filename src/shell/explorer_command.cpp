@@ -121,20 +121,18 @@ std::optional<CommandTree> BuildTree(Root root, IShellItemArray* items, bool gat
                        {}};
 }
 
-class Command final : public IExplorerCommand {
+// IUnknown for an object of one interface; every live object counts in the server's
+// references, so the library stays while Explorer holds any of them.
+template <typename Interface>
+class ServerObject : public Interface {
 public:
-    // A root (node null: the tree is built on first use) or a subcommand of tree.
-    Command(Root root, std::shared_ptr<const CommandTree> tree, const CommandNode* node)
-        : root_(root), tree_(std::move(tree)), node_(node) {
-        ServerAddRef();
-    }
-    Command(const Command&) = delete;
-    Command& operator=(const Command&) = delete;
+    ServerObject(const ServerObject&) = delete;
+    ServerObject& operator=(const ServerObject&) = delete;
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IExplorerCommand)) {
-            *out = static_cast<IExplorerCommand*>(this);
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(Interface)) {
+            *out = static_cast<Interface*>(this);
             AddRef();
             return S_OK;
         }
@@ -147,6 +145,20 @@ public:
         if (left == 0) delete this;
         return static_cast<ULONG>(left);
     }
+
+protected:
+    ServerObject() { ServerAddRef(); }
+    virtual ~ServerObject() { ServerRelease(); }
+
+private:
+    LONG references_ = 1;
+};
+
+class Command final : public ServerObject<IExplorerCommand> {
+public:
+    // A root (node null: the tree is built on first use) or a subcommand of tree.
+    Command(Root root, std::shared_ptr<const CommandTree> tree, const CommandNode* node)
+        : root_(root), tree_(std::move(tree)), node_(node) {}
 
     STDMETHODIMP GetTitle(IShellItemArray* items, LPWSTR* out) override {
         return GuardedCom("ExplorerCommand.GetTitle", [&]() -> HRESULT {
@@ -229,8 +241,6 @@ public:
     }
 
 private:
-    ~Command() { ServerRelease(); }
-
     // The node the methods describe: the root's tree is built ungated when a caller
     // asks before any GetState.
     const CommandNode& Node(IShellItemArray* items) {
@@ -242,35 +252,13 @@ private:
     Root root_;
     std::shared_ptr<const CommandTree> tree_;
     const CommandNode* node_;
-    LONG references_ = 1;
 };
 
 // The subcommands of one node, in order.
-class CommandList final : public IEnumExplorerCommand {
+class CommandList final : public ServerObject<IEnumExplorerCommand> {
 public:
     CommandList(Root root, std::shared_ptr<const CommandTree> tree, const CommandNode& node, std::size_t next = 0)
-        : root_(root), tree_(std::move(tree)), node_(node), next_(next) {
-        ServerAddRef();
-    }
-    CommandList(const CommandList&) = delete;
-    CommandList& operator=(const CommandList&) = delete;
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IEnumExplorerCommand)) {
-            *out = static_cast<IEnumExplorerCommand*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG left = InterlockedDecrement(&references_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+        : root_(root), tree_(std::move(tree)), node_(node), next_(next) {}
 
     // The enumerator rule: the count may be left out only when one is asked for.
     STDMETHODIMP Next(ULONG wanted, IExplorerCommand** out, ULONG* fetched) override {
@@ -302,13 +290,10 @@ public:
     }
 
 private:
-    ~CommandList() { ServerRelease(); }
-
     Root root_;
     std::shared_ptr<const CommandTree> tree_;
     const CommandNode& node_;
     std::size_t next_;
-    LONG references_ = 1;
 };
 
 STDMETHODIMP Command::EnumSubCommands(IEnumExplorerCommand** out) {

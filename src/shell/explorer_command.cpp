@@ -225,7 +225,10 @@ public:
             if (!node_ || node_->kind != CommandKind::Command) return E_NOTIMPL;
             if (node_->disabled) return E_ACCESSDENIED;
             if (root_ == Root::Desktop) {
-                // As the classic menu does when it closes on the item.
+                // As the classic menu does when it closes on the item. Explorer took the
+                // click that invoked the command, so it may hand the foreground on
+                // (SetForegroundWindow's rules); an elevated main program must let
+                // WM_USER + 5 through its message filter, as for the classic menu.
                 const HWND main = RunningMainProgram();
                 if (!main) return S_OK;
                 PostIfDesktop(std::string(shell::kCommandDesktop), main, shell::kCommandMessage, node_->action, 0);

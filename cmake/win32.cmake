@@ -17,6 +17,7 @@ set(VEXLO_ART_DIR ${CMAKE_BINARY_DIR}/art)
 set(VEXLO_ART_FILES banner.bmp logo.bmp vexlo.ico rdp.ico rfb.ico about.bmp ver_1.bmp ver_2.bmp ver_3.bmp
     icon.bmp runas_open.bmp)
 list(APPEND VEXLO_ART_FILES appwindow.ico switcher.bmp)
+list(APPEND VEXLO_ART_FILES logo44.png logo50.png logo150.png)
 list(TRANSFORM VEXLO_ART_FILES PREPEND ${VEXLO_ART_DIR}/ OUTPUT_VARIABLE VEXLO_ART_OUTPUTS)
 add_custom_command(
   OUTPUT ${VEXLO_ART_OUTPUTS}
@@ -150,6 +151,41 @@ target_link_options(VexloEmpty PRIVATE -static -static-libgcc -s)
 # package carries them.
 set(VEXLO_WIN64_BIN ${CMAKE_SOURCE_DIR}/build/win64/bin CACHE PATH "bin folder of the win64 tree")
 
+# Windows 11's first-level context menu: the sparse package's manifest, written from the
+# library's class table by a tool built for the build machine (package_manifest.h).
+# VEXLO_PACKAGE_PUBLISHER must equal the subject of the certificate that signs the package.
+set(VEXLO_PACKAGE_PUBLISHER "CN=Brindlecote" CACHE STRING "Publisher of the sparse package")
+set(VEXLO_MAIN_PROGRAM "Quillmere.exe" CACHE STRING "The main program's file, named by the sparse package")
+find_program(VEXLO_HOST_CXX NAMES c++ g++ clang++ REQUIRED)
+set(VEXLO_MANIFEST_TOOL ${CMAKE_BINARY_DIR}/tools/make_manifest${CMAKE_HOST_EXECUTABLE_SUFFIX})
+set(VEXLO_MANIFEST_SOURCES ${CMAKE_SOURCE_DIR}/src/shell/make_manifest.cpp
+    ${CMAKE_SOURCE_DIR}/src/shell/package_manifest.cpp ${CMAKE_SOURCE_DIR}/src/shell/registration_table.cpp)
+add_custom_command(
+  OUTPUT ${VEXLO_MANIFEST_TOOL}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/tools
+  COMMAND ${VEXLO_HOST_CXX} -std=c++20 -O1 -I${CMAKE_SOURCE_DIR}/src ${VEXLO_MANIFEST_SOURCES} -o ${VEXLO_MANIFEST_TOOL}
+  DEPENDS ${VEXLO_MANIFEST_SOURCES} ${CMAKE_SOURCE_DIR}/src/shell/package_manifest.h
+          ${CMAKE_SOURCE_DIR}/src/shell/registration_table.h ${CMAKE_SOURCE_DIR}/src/shell/command_text.h
+  COMMENT "Building the package manifest tool for the build machine")
+set(VEXLO_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
+add_custom_command(
+  OUTPUT ${VEXLO_PACKAGE_DIR}/AppxManifest.xml
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${VEXLO_PACKAGE_DIR}/Assets
+  COMMAND ${VEXLO_MANIFEST_TOOL} ${VEXLO_PACKAGE_DIR}/AppxManifest.xml ${PROJECT_VERSION}
+          ${VEXLO_PACKAGE_PUBLISHER} ${VEXLO_MAIN_PROGRAM}
+  COMMAND ${CMAKE_COMMAND} -E copy ${VEXLO_ART_DIR}/logo44.png ${VEXLO_ART_DIR}/logo50.png
+          ${VEXLO_ART_DIR}/logo150.png ${VEXLO_PACKAGE_DIR}/Assets
+  DEPENDS ${VEXLO_MANIFEST_TOOL} ${VEXLO_ART_OUTPUTS}
+  COMMENT "Writing the sparse package's AppxManifest.xml")
+add_custom_target(vexlo_package_manifest ALL DEPENDS ${VEXLO_PACKAGE_DIR}/AppxManifest.xml)
+
+# Plays Windows 11's Explorer in the tests, in both bitnesses: reads the manifest, creates
+# each verb's class from the library and walks its commands.
+add_executable(vexlo_menu_client tests/wine/menu_client.cpp)
+target_compile_options(vexlo_menu_client PRIVATE ${VEXLO_WARNINGS})
+target_link_options(vexlo_menu_client PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
+target_link_libraries(vexlo_menu_client PRIVATE ole32 oleaut32 shell32 uuid)
+
 # The release package (cpack, ZIP): both libraries, the hook helper, the header and the
 # export table for callers, the reference host and the README, all in one folder as they
 # sit in the product folder. Packed from the 32-bit tree once the win64 tree is built.
@@ -158,6 +194,12 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   install(FILES ${VEXLO_WIN64_BIN}/Vexlo64.dll ${VEXLO_WIN64_BIN}/VexloHook64.exe DESTINATION .)
   install(FILES ${CMAKE_SOURCE_DIR}/include/Vexlo.h ${CMAKE_SOURCE_DIR}/src/frame/Vexlo.def
                 ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
+  # Windows 11's menus: the package's manifest and logos (packed and signed by the
+  # release, docs/notes/windows-11-menus.md), the script that adds and removes it.
+  install(FILES ${VEXLO_PACKAGE_DIR}/AppxManifest.xml DESTINATION package)
+  install(DIRECTORY ${VEXLO_PACKAGE_DIR}/Assets DESTINATION package)
+  install(FILES ${CMAKE_SOURCE_DIR}/scripts/windows/Win11Menus.ps1
+                ${CMAKE_SOURCE_DIR}/docs/notes/windows-11-menus.md DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME Vexlo)
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -187,6 +229,9 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   # The 64-bit helper, library and host that the 32-bit tests drive a 64-bit Explorer with.
   target_compile_definitions(vexlo_wine_tests PRIVATE VEXLO_WIN64_BIN="${VEXLO_WIN64_BIN}")
   add_dependencies(vexlo_wine_tests Vexlo VexloHost)
+  # The stand-in for Windows 11's Explorer and the manifest it reads.
+  target_compile_definitions(vexlo_wine_tests PRIVATE VEXLO_PACKAGE_DIR="${VEXLO_PACKAGE_DIR}")
+  add_dependencies(vexlo_wine_tests vexlo_menu_client vexlo_package_manifest)
   # Plays a forged helper or a flooding client on the hook helper's pipe.
   add_executable(vexlo_pipe_forger tests/wine/pipe_forger.cpp)
   target_compile_options(vexlo_pipe_forger PRIVATE ${VEXLO_WARNINGS})

@@ -29,6 +29,8 @@ set(VEXLO_PORTABLE_SOURCES
   src/shared/vxList.cpp
   src/shell/icon_layout.cpp
   src/shell/desktop_menu_rules.cpp
+  src/shell/explorer_command_rules.cpp
+  src/shell/package_manifest.cpp
   src/shared/desktop_summary.cpp
   src/shared/hook_channel.cpp
 )

@@ -61,6 +61,7 @@ set(VEXLO_SHELL_SOURCES
   src/shell/icon_layout_hook.cpp
   src/shell/desktop_menu_hook.cpp
   src/shell/hook_delegation.cpp
+  src/shell/explorer_command.cpp
 )
 
 # Task switching: the Alt+Tab switcher, process details, the monitor and its chart,

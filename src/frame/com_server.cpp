@@ -16,6 +16,7 @@
 #include "shared/handles.h"
 #include "shared/once.h"
 #include "shell/com_base.h"
+#include "shell/explorer_command.h"
 #include "shell/menu_bitmap.h"
 #include "shell/registration.h"
 #include "shell/uContextIcons.h"
@@ -89,12 +90,14 @@ void AddFactory(FactoryList& list, const ShellClass& cls, CreateFn create) {
     list.insert(list.begin(), std::make_unique<TClassFactory>(cls, create));
 }
 
-// The Icon Manager's factory first, then the Run-as one. Raises when memory runs out;
-// the entry point that asked reports it.
+// The Icon Manager's factory first, then the Run-as one, then Windows 11's commands.
+// Raises when memory runs out; the entry point that asked reports it.
 bool MakeFactories() {
     FactoryList list;
     AddFactory(list, kIconManagerClass, CreateContextIcons);
     AddFactory(list, kRunAsClass, CreateContextMenuRunAs);
+    AddFactory(list, kIconManagerCommandClass, CreateIconManagerCommand);
+    AddFactory(list, kDesktopCommandClass, CreateDesktopCommand);
     g_factories.Emplace(std::move(list));
     return true;
 }
@@ -134,15 +137,17 @@ HRESULT WINAPI DllCanUnloadNow() { return ServerReferences() == 0 ? S_OK : S_FAL
 
 HRESULT WINAPI DllRegisterServer() {
     return Guarded<HRESULT>(E_FAIL, "DllRegisterServer", [] {
+        // The package declares the packaged classes; the registry never names them.
         for (const auto& factory : Factories())
-            if (!RegisterShellClass(factory->Class())) return E_FAIL;
+            if (!factory->Class().packaged && !RegisterShellClass(factory->Class())) return E_FAIL;
         return S_OK;
     });
 }
 
 HRESULT WINAPI DllUnregisterServer() {
     return Guarded<HRESULT>(E_FAIL, "DllUnregisterServer", [] {
-        for (const auto& factory : Factories()) UnregisterShellClass(factory->Class());
+        for (const auto& factory : Factories())
+            if (!factory->Class().packaged) UnregisterShellClass(factory->Class());
         return S_OK;
     });
 }

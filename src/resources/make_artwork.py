@@ -10,6 +10,7 @@ import math
 import os
 import struct
 import sys
+import zlib
 
 KEY = (255, 0, 255)  # transparent colour of pictures drawn transparent
 
@@ -196,6 +197,22 @@ def ico_bytes(sizes, pixels=None):
     return out
 
 
+def png_bytes(n, pixels=None):
+    """The icon's picture as an RGBA PNG: the logos of the sparse package."""
+    px = (pixels or icon_pixels)(n)
+    raw = bytearray()
+    for y in range(n):
+        raw.append(0)  # no filter
+        for x in range(n):
+            raw += bytes(px[y * n + x])
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", n, n, 8, 6, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
 # --- About window: background and edition pictures -------------------------------
 
 # A 5 x 7 pixel font for the few capitals the About pictures spell.
@@ -376,6 +393,10 @@ def main():
         "runas_open.bmp": bmp_bytes(16, 16, open_folder),
         "appwindow.ico": ico_bytes([32], app_window_pixels),
         "switcher.bmp": bmp24_bytes(16, 16, switcher_picture),
+        # Not in the library: the logos that Windows 11's package manifest names.
+        "logo44.png": png_bytes(44),
+        "logo50.png": png_bytes(50),
+        "logo150.png": png_bytes(150),
     }
     for name, data in files.items():
         with open(os.path.join(out, name), "wb") as f:

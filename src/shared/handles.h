@@ -80,6 +80,8 @@ VEXLO_HANDLE_TRAITS(UniqueHeapBlock, void*, nullptr, ::HeapFree(::GetProcessHeap
 VEXLO_HANDLE_TRAITS(UniqueSid, PSID, nullptr, ::FreeSid(h))
 // Memory the system allocated for the caller (FormatMessage's ALLOCATE_BUFFER and the like).
 VEXLO_HANDLE_TRAITS(UniqueLocalMemory, HLOCAL, nullptr, ::LocalFree(h))
+// Memory that COM hands over to its caller (a shell item's display name and the like).
+VEXLO_HANDLE_TRAITS(UniqueCoTaskMemory, void*, nullptr, ::CoTaskMemFree(h))
 
 #undef VEXLO_HANDLE_TRAITS
 

@@ -48,6 +48,11 @@ void InsertMarkedItem(HMENU menu, UINT position, const char* text, UINT id, HMEN
     if (!InsertMenuItemA(menu, position, TRUE, &item)) throw SystemError("Cannot add a menu item", GetLastError());
 }
 
+std::wstring CutSelectedPath(std::wstring path) {
+    if (path.size() > kMaxSelectedPath) path.resize(kMaxSelectedPath);
+    return path;
+}
+
 ContextMenuExtension::ContextMenuExtension() { ServerAddRef(); }
 ContextMenuExtension::~ContextMenuExtension() { ServerRelease(); }
 
@@ -86,8 +91,7 @@ STDMETHODIMP ContextMenuExtension::Initialize(PCIDLIST_ABSOLUTE, IDataObject* da
         const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
         std::wstring path(length, L'\0');
         DragQueryFileW(drop, 0, path.data(), length + 1);
-        if (path.size() > kMaxSelectedPath) path.resize(kMaxSelectedPath);
-        selected_ = std::move(path);
+        selected_ = CutSelectedPath(std::move(path));
         return S_OK;
     });
 }

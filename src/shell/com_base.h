@@ -23,6 +23,9 @@ long ServerReferences() noexcept;
 // Counts down a count above 0; false (and nothing changed) at 0.
 bool CountDownAboveZero(std::atomic<long>& count) noexcept;
 
+// The selected item's path as the extensions keep it: at most 260 characters.
+std::wstring CutSelectedPath(std::wstring path);
+
 // A string item checked with the menu bitmap as its checked-state picture, the way every
 // item the library adds to Explorer's menus looks. Raises on failure.
 void InsertMarkedItem(HMENU menu, UINT position, const char* text, UINT id, HMENU submenu);

@@ -17,6 +17,7 @@
 
 #include "shared/records.h"
 #include "shared/settings_rules.h"  // LeadByteTest
+#include "shell/command_text.h"
 
 namespace vexlo {
 
@@ -41,12 +42,12 @@ inline constexpr std::uint32_t kGcsValidateW = 6;
 
 inline constexpr const char* kTrayWindowClass = "VexloTrayIconWnd";
 inline constexpr const char* kMenuBitmapName = "ICON";
-inline constexpr const char* kIconManagerCaption = "Icon Manager";
-inline constexpr const char* kCreateShortcutCaption = "Create shortcut on";
-inline constexpr const char* kCopyToCaption = "Copy to";
-inline constexpr const char* kIconManagerHelpText = "Manage Your icons on desktops";
-inline constexpr const char* kRunAsItemCaption = "Run as...";
-inline constexpr const char* kRunAsHelpText = "Run this application as another user";
+inline constexpr const char* kIconManagerCaption = text::kIconManager;
+inline constexpr const char* kCreateShortcutCaption = text::kCreateShortcutOn;
+inline constexpr const char* kCopyToCaption = text::kCopyTo;
+inline constexpr const char* kIconManagerHelpText = text::kIconManagerHelp;
+inline constexpr const char* kRunAsItemCaption = text::kRunAs;
+inline constexpr const char* kRunAsHelpText = text::kRunAsHelp;
 
 // ---- Verbs and GetCommandString (both extensions) ----------------------------------------
 

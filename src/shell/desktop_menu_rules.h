@@ -18,6 +18,7 @@
 
 #include "shared/desktop_summary.h"
 #include "shared/records.h"
+#include "shell/command_text.h"
 
 namespace vexlo::shell {
 
@@ -26,8 +27,8 @@ inline constexpr std::uint32_t kFirstSwitchCommand = 1000;   // + settings index
 inline constexpr std::uint32_t kLastPostedCommand = 19999;   // a closing menu posts 999 .. 19999
 inline constexpr std::uint32_t kCommandMessage = 0x0400 + 5;  // WM_USER + 5
 inline constexpr std::uint32_t kAppendPosition = 100;        // by position: after the last item
-inline constexpr std::string_view kSettingsText = "Quillmere Settings";
-inline constexpr std::string_view kSwitchText = "Switch desktop";
+inline constexpr std::string_view kSettingsText = text::kSettings;
+inline constexpr std::string_view kSwitchText = text::kSwitchDesktop;
 // The desktop object on which "Quillmere Settings" is enabled, and the one that must open
 // before a command is posted.
 inline constexpr std::string_view kCommandDesktop = "Default";

@@ -38,6 +38,10 @@ struct ShellClass {
     const std::string_view* fileClasses;  // below HKEY_CLASSES_ROOT, in order
     std::size_t fileClassCount;
     std::string_view threadingModel;
+    // Served to Windows 11's Explorer through the sparse package (package_manifest.h):
+    // DllRegisterServer leaves such a class alone, the package declares it. Its
+    // handlerName is then the verb's Id and its fileClasses the manifest's item types.
+    bool packaged = false;
 };
 
 inline constexpr std::string_view kIconManagerFileClasses[] = {"*", "Directory", "Folder"};
@@ -65,9 +69,41 @@ inline constexpr ShellClass kRunAsClass = {
     1,
     "Apartment"};
 
+// Windows 11's first-level commands (explorer_command.h): the Icon Manager for files and
+// folders, and the desktop's commands for the background of a folder (Explorer names the
+// desktop's background so too).
+inline constexpr std::string_view kIconManagerItemTypes[] = {"*", "Directory"};
+inline constexpr std::string_view kDesktopItemTypes[] = {"Directory\\Background"};
+
+inline constexpr ShellClass kIconManagerCommandClass = {
+    "TIconManagerCommand",
+    "TIconManagerCommandFactory",
+    {0x73FC55AB, 0x3485, 0x44DD, {0x89, 0x3A, 0xB7, 0xB7, 0xFC, 0x0C, 0xE2, 0xC5}},
+    "{73FC55AB-3485-44DD-893A-B7B7FC0CE2C5}",
+    "Quillmere Icon Manager command",
+    "IconManager",
+    kIconManagerItemTypes,
+    2,
+    "STA",
+    true};
+
+inline constexpr ShellClass kDesktopCommandClass = {
+    "TDesktopCommand",
+    "TDesktopCommandFactory",
+    {0x3A216979, 0xF737, 0x4432, {0xAE, 0x94, 0x5C, 0x5A, 0x0A, 0x98, 0x8A, 0x10}},
+    "{3A216979-F737-4432-AE94-5C5A0A988A10}",
+    "Quillmere desktop commands",
+    "DesktopCommands",
+    kDesktopItemTypes,
+    1,
+    "STA",
+    true};
+
 // The factories are created Icon Manager first and listed newest first; registration,
 // unregistration and DllGetClassObject walk the list from the front.
 inline constexpr const ShellClass* kFactoryCreationOrder[] = {&kIconManagerClass, &kRunAsClass};
+// The classes that the sparse package declares, in the manifest's order.
+inline constexpr const ShellClass* kPackagedClasses[] = {&kIconManagerCommandClass, &kDesktopCommandClass};
 inline constexpr const ShellClass* kRegistrationOrder[] = {&kRunAsClass, &kIconManagerClass};
 
 enum class RegRoot { ClassesRoot, LocalMachine };

@@ -20,10 +20,12 @@ namespace {
 // CLSID_ShellLink, written here rather than taken from the uuid library.
 constexpr GUID kShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
+}  // namespace
+
 // The desktops through one open key and one derived cipher key, at most the library's
 // bound of listed desktops: the count comes from the user's own registry, and this runs
 // on Explorer's thread.
-std::vector<IconTarget> Targets() {
+std::vector<IconTarget> IconTargets() {
     const std::vector<TDesktopSummary> summaries = ReadDesktopSummaries();
     TargetPlaces places;
     places.userDesktop = [] {
@@ -44,6 +46,8 @@ std::vector<IconTarget> Targets() {
     };
     return BuildTargetList(static_cast<std::int32_t>(summaries.size()), read, places);
 }
+
+namespace {
 
 // Each failing step stops the shortcut; what the save itself answers is not looked at.
 void CreateShortcut(const std::wstring& path, const std::wstring& folder) {
@@ -128,7 +132,7 @@ public:
             const std::int32_t count = GetDesktopsCount();
             if (!OffersIconManager(count, FindWindowA(kTrayWindowClass, nullptr) != nullptr))
                 return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
-            const std::optional<IconMenu> model = BuildIconMenu(Targets(), WideToAnsi(selected_));
+            const std::optional<IconMenu> model = BuildIconMenu(IconTargets(), WideToAnsi(selected_));
             if (!model) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
 
             UniqueHmenu popup(CreatePopupMenu());
@@ -159,15 +163,7 @@ public:
             if (!info) return E_INVALIDARG;
             const auto offset = VerbOffset(reinterpret_cast<std::uintptr_t>(info->lpVerb));
             if (!offset) return E_FAIL;
-            // Against the settings as they are now, not as they were for the menu.
-            const std::vector<IconTarget> targets = Targets();
-            const std::optional<IconCommand> command = IconCommandAt(*offset, targets.size());
-            if (!command) return E_INVALIDARG;
-            // Folder names in the records are in the ANSI code page.
-            const std::wstring folder = AnsiToWide(targets[command->target].folder);
-            if (command->action == IconAction::CreateShortcut) CreateShortcut(selected_, folder);
-            else CopyInto(selected_, folder);
-            return S_OK;  // failures of the file work are not reported
+            return RunIconCommand(selected_, *offset);
         });
     }
 
@@ -179,6 +175,18 @@ public:
 };
 
 }  // namespace
+
+HRESULT RunIconCommand(const std::wstring& selected, std::uint32_t offset) {
+    // Against the settings as they are now, not as they were for the menu.
+    const std::vector<IconTarget> targets = IconTargets();
+    const std::optional<IconCommand> command = IconCommandAt(offset, targets.size());
+    if (!command) return E_INVALIDARG;
+    // Folder names in the records are in the ANSI code page.
+    const std::wstring folder = AnsiToWide(targets[command->target].folder);
+    if (command->action == IconAction::CreateShortcut) CreateShortcut(selected, folder);
+    else CopyInto(selected, folder);
+    return S_OK;  // failures of the file work are not reported
+}
 
 HRESULT CreateContextIcons(REFIID iid, void** out) { return ContextMenuExtension::Create<TContextIcons>(iid, out); }
 

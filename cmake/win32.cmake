@@ -193,6 +193,12 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_link_options(vexlo_pipe_forger PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
   target_link_libraries(vexlo_pipe_forger PRIVATE vexlo_shared)
   add_dependencies(vexlo_wine_tests vexlo_pipe_forger)
+  # Reads the windows from another process as a screen reader does.
+  add_executable(vexlo_screen_reader tests/wine/screen_reader.cpp)
+  target_compile_options(vexlo_screen_reader PRIVATE ${VEXLO_WARNINGS})
+  target_link_options(vexlo_screen_reader PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
+  target_link_libraries(vexlo_screen_reader PRIVATE oleacc oleaut32 ole32 uuid)
+  add_dependencies(vexlo_wine_tests vexlo_screen_reader)
   # One process per test case keeps windows, registry and shared blocks of one case from
   # leaking into the next; the source scan needs no Wine at build time.
   include(GoogleTest)

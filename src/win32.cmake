@@ -34,6 +34,7 @@ set(VEXLO_UI_SOURCES
   src/ui/surfaces.cpp
   src/ui/keyboard.cpp
   src/ui/password_box.cpp
+  src/ui/accessible.cpp
   src/ui/library_windows.cpp
 )
 

@@ -6,6 +6,7 @@
 #include "shared/error.h"
 #include "shared/module.h"
 #include "shared/win_text.h"
+#include "ui/accessible.h"
 #include "ui/controls.h"
 #include "ui/keyboard.h"
 #include "ui/password_box.h"
@@ -188,8 +189,22 @@ void Form::SetPictureSystemIcon(int id, const char* name) {
 void Form::CreateControls() {
     // A form whose controls cannot all be built is not created at all.
     for (int index : CreationOrder(controls_)) CreateControl(controls_[index]);
+    NameLabelledControls();
     StackPictures();
     if (def_.colourKey) UpdateKeyRegion();
+}
+
+void Form::NameLabelledControls() {
+    // Each label stands before its control (CreationOrder), which is how the system's
+    // objects for edits find their names. A combo box's object does so on Windows but not
+    // everywhere, so it is named outright, with the same text.
+    for (int i = 0; i < controls_.Count(); ++i) {
+        const int target = LabelledControl(controls_, i);
+        if (target < 0) continue;
+        const ControlDef& c = controls_[target];
+        if ((c.kind == Kind::ComboList || c.kind == Kind::ComboEdit) && controls_[i].text)
+            NameControl(Item(c.id), NameFromLabel(controls_[i].text));
+    }
 }
 
 void Form::UpdateKeyRegion() {

@@ -166,6 +166,7 @@ protected:
 
 private:
     void CreateControls();
+    void NameLabelledControls();
     void RouteCommand(int id, int code, HWND from);
     void CloseRequested();
     void Destroying();

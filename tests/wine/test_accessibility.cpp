@@ -1,0 +1,138 @@
+// The library's windows as a screen reader meets them: read from another process through
+// Active Accessibility (vexlo_screen_reader.exe), every interactive control must have a
+// name, and custom controls their roles and values.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <oleacc.h>
+
+#include <cstdint>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "dialogs/logon_ids.h"
+#include "harness.h"
+#include "remote/rfb_ids.h"
+
+namespace {
+
+using harness::Dialog;
+
+struct Heard {
+    int id = 0;
+    std::string cls;
+    long role = 0, state = 0;
+    std::string name, value, action;
+};
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> out;
+    std::string field;
+    std::istringstream in(line);
+    while (std::getline(in, field, '\t')) out.push_back(field);
+    return out;
+}
+
+std::string Reader() { return "\"" + harness::ExeDir() + "vexlo_screen_reader.exe\" "; }
+
+// The shared driver: the window and every visible window below it, as the reader heard
+// them. A window that cannot be read fails the test.
+std::vector<Heard> Read(HWND wnd) {
+    std::vector<Heard> out;
+    std::istringstream text(harness::RunProgramOutput(Reader() + "walk " + std::to_string(reinterpret_cast<UINT_PTR>(wnd))));
+    std::string line;
+    while (std::getline(text, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const auto f = Fields(line);
+        if (f.size() < 5 || f[0] != "W") continue;
+        out.push_back({std::stoi(f[1]), f[2], std::stol(f[3]), std::stol(f[4], nullptr, 16), f.size() > 5 ? f[5] : "",
+                       f.size() > 6 ? f[6] : "", f.size() > 7 ? f[7] : ""});
+    }
+    if (out.empty()) ADD_FAILURE() << "the screen reader read nothing of the window";
+    return out;
+}
+
+const Heard* Find(const std::vector<Heard>& heard, int id) {
+    for (const Heard& h : heard)
+        if (h.id == id) return &h;
+    ADD_FAILURE() << "the screen reader did not find control " << id;
+    return nullptr;
+}
+
+// Every control that takes input and every tab stop has a name.
+void ExpectEveryControlNamed(HWND form, const char* what) {
+    int interactive = 0;
+    for (const Heard& h : Read(form)) {
+        HWND item = harness::Control(form, h.id);
+        if (!item || h.id == 0) continue;
+        char parent[32] = {};
+        GetClassNameA(GetParent(item), parent, sizeof parent);
+        if (lstrcmpiA(parent, "ComboBox") == 0) continue;  // a combo box's own edit
+        const LONG style = GetWindowLongA(item, GWL_STYLE);
+        const bool groupBox = h.cls == "Button" && (style & BS_TYPEMASK) == BS_GROUPBOX;
+        const bool input = h.cls == "Edit" || h.cls == "ComboBox";
+        if (groupBox || !(input || (style & WS_TABSTOP))) continue;
+        ++interactive;
+        EXPECT_FALSE(h.name.empty()) << what << ": control " << h.id << " (" << h.cls << ") has no name";
+    }
+    EXPECT_GT(interactive, 0) << what << ": no interactive control was read";
+}
+
+TEST(ScreenReader, LogonNamesItsBoxesAfterTheirLabelsAndKeepsThePasswordHidden) {
+    namespace id = vexlo::logon_ids;
+    auto logon = harness::Proc<HWND(WINAPI*)(HWND, HICON, const BYTE*, const BYTE*, LONG)>("Logon");
+    const auto user = harness::Short("guest"), pass = harness::Short("secret");
+    HWND wnd = logon(nullptr, nullptr, user.data(), pass.data(), 1);
+    ASSERT_NE(wnd, nullptr);
+    harness::Pump(50);
+    SetWindowTextA(harness::Control(wnd, id::ePass), "typed");
+    std::vector<Heard> heard;
+    ASSERT_TRUE(harness::Drive([&] { heard = Read(wnd); }));
+    if (const Heard* h = Find(heard, id::eName)) EXPECT_EQ(h->name, "User Name:");
+    if (const Heard* h = Find(heard, id::ePass)) {
+        EXPECT_EQ(h->name, "Password:");
+        EXPECT_EQ(h->value, "");
+        EXPECT_TRUE(h->state & STATE_SYSTEM_PROTECTED);
+    }
+    ASSERT_TRUE(harness::Drive([&] { ExpectEveryControlNamed(wnd, "logon"); }));
+    DestroyWindow(wnd);
+}
+
+template <typename... Args>
+std::uint32_t Call(const char* name, Args... args) {
+    return harness::CallStdcall(name, {static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(args))...}).value;
+}
+
+void WalkModal(const char* className, const std::function<std::uint32_t()>& call,
+               const std::function<void(Dialog)>& walk) {
+    bool seen = false;
+    harness::RunModalDialog(className, call, [&](Dialog d) {
+        seen = true;
+        walk(d);
+    });
+    EXPECT_TRUE(seen) << className << " never showed";
+}
+
+TEST(ScreenReader, EveryDialogNamesEveryControl) {
+    BYTE user[256] = {}, pass[256] = {};
+    WalkModal("TformNewPass", [&] { return Call("GetNewPassword", nullptr, nullptr, user, pass); },
+              [](Dialog d) { ExpectEveryControlNamed(d, "new password"); });
+    WalkModal("TformRunAs", [] { harness::Proc<void(WINAPI*)(const char*)>("ShowRunAs")("C:\\app.exe"); return 0u; },
+              [](Dialog d) { ExpectEveryControlNamed(d, "Run As"); });
+    std::vector<BYTE> rdp(1290, 0);
+    WORD port = 3389;
+    WalkModal("TformRDPSettings", [&] { return Call("GetRDPSettings", rdp.data(), &port); },
+              [](Dialog d) { ExpectEveryControlNamed(d, "RDP"); });
+    std::vector<BYTE> rfb(536, 0);
+    WalkModal("TformRFBSettings", [&] { return Call("GetRFBSettings", rfb.data()); }, [](Dialog d) {
+        namespace id = vexlo::rfb_ids;
+        for (int page = 0; page < 3; ++page) {
+            d.ClickTab(id::PageControl1, page);
+            ExpectEveryControlNamed(d, ("RFB page " + std::to_string(page)).c_str());
+        }
+    });
+}
+
+}  // namespace

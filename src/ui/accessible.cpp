@@ -283,17 +283,18 @@ LRESULT CALLBACK NamedProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, D
 
 }  // namespace
 
-void NameControl(HWND ctl, const std::string& name) {
-    if (!ctl) return;
+Accessible* ControlAccessible(HWND ctl) {
+    if (!ctl) return nullptr;
     DWORD_PTR data = 0;
-    if (GetWindowSubclass(ctl, &NamedProc, kNameSubclass, &data) && data) {
-        reinterpret_cast<Accessible*>(data)->SetName(name);
-        NotifyClient(EVENT_OBJECT_NAMECHANGE, ctl);
-        return;
-    }
+    if (GetWindowSubclass(ctl, &NamedProc, kNameSubclass, &data) && data) return reinterpret_cast<Accessible*>(data);
     auto* acc = new Accessible;
-    acc->SetName(name);
-    if (!SetWindowSubclass(ctl, &NamedProc, kNameSubclass, reinterpret_cast<DWORD_PTR>(acc))) delete acc;
+    if (SetWindowSubclass(ctl, &NamedProc, kNameSubclass, reinterpret_cast<DWORD_PTR>(acc))) return acc;
+    delete acc;
+    return nullptr;
+}
+
+void NameControl(HWND ctl, const std::string& name) {
+    if (Accessible* acc = ControlAccessible(ctl)) acc->SetName(name);
 }
 
 void NotifyClient(DWORD event, HWND wnd, LONG child) {

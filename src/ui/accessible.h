@@ -49,6 +49,10 @@ private:
     ComPtr<AccessibleObject> object_;
 };
 
+// The accessible object of a standard control, made on first use (the control answers
+// readers with it from then on until it is destroyed); null without a control.
+Accessible* ControlAccessible(HWND ctl);
+
 // Gives a standard control an accessible name of its own (a combo box, a tab control);
 // called again, it renames. Its own object stays the system's in every other respect.
 void NameControl(HWND ctl, const std::string& name);

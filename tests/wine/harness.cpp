@@ -462,6 +462,55 @@ std::string RunHostOutput(const std::string& args, DWORD timeoutMs) {
     return RunProgramOutput("\"" + ExeDir() + "VexloHost.exe\" " + args, timeoutMs);
 }
 
+std::string ScreenReaderCommand() { return "\"" + ExeDir() + "vexlo_screen_reader.exe\" "; }
+
+ScreenReaderEvents::ScreenReaderEvents(DWORD pid, DWORD msLimit) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    outFile_ = std::string(temp) + "vexlo_reader_events.txt";
+    const std::string ready = "VexloReaderListening";
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
+    process_ = StartProgram(ScreenReaderCommand() + "events " + std::to_string(pid) + " " + std::to_string(msLimit) + " " +
+                                ready,
+                            outFile_);
+    HANDLE both[] = {event, process_};
+    listening_ = process_ && WaitForMultipleObjects(2, both, FALSE, 10000) == WAIT_OBJECT_0;
+    CloseHandle(event);
+}
+
+ScreenReaderEvents::~ScreenReaderEvents() {
+    if (!process_) return;
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 1);
+    CloseHandle(process_);
+    DeleteFileA(outFile_.c_str());
+}
+
+std::vector<std::string> ScreenReaderEvents::Finish(DWORD timeoutMs) {
+    std::vector<std::string> lines;
+    if (!process_) return lines;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs &&
+           MsgWaitForMultipleObjects(1, &process_, FALSE, 50, QS_ALLINPUT) != WAIT_OBJECT_0)
+        Pump(0);
+    HANDLE in = CreateFileA(outFile_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+    std::string text;
+    char buf[4096];
+    DWORD got = 0;
+    while (in != INVALID_HANDLE_VALUE && ReadFile(in, buf, sizeof buf, &got, nullptr) && got > 0) text.append(buf, got);
+    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            line.push_back(c);
+        }
+    }
+    return lines;
+}
+
 std::string Win64Bin() {
     std::string path = VEXLO_WIN64_BIN;
     if (!path.empty() && path[0] == '/') path = "Z:" + path;  // Wine shows the Unix root as Z:

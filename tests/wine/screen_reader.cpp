@@ -5,7 +5,8 @@
 //       the window and every visible window below it:
 //       W <ctrl id> <class> <role> <state hex> <name> <value> <default action>
 //   screen_reader events <pid> <ms> <ready event name>
-//       every event of the process until SWITCHEND (or ms pass):
+//       the events a reader speaks (focus, selection, value, name, switch) of the process
+//       until SWITCHEND (or ms pass):
 //       E <event> <ctrl id> <object id> <child id> <role> <state hex> <name> <value>
 #include <windows.h>
 #include <oleacc.h>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -86,27 +88,54 @@ int Walk(HWND top) {
 }
 
 bool switchEnded = false;
+DWORD process = 0;
 
-void CALLBACK OnEvent(HWINEVENTHOOK, DWORD event, HWND wnd, LONG object, LONG child, DWORD, DWORD) {
-    if (event == EVENT_SYSTEM_SWITCHEND) switchEnded = true;
+void Speak(DWORD event, HWND wnd, LONG object, LONG child) {
     // Screen readers ask about the object at once, while it still stands.
     IAccessible* acc = nullptr;
     VARIANT id;
     VariantInit(&id);
     Answer a;
-    if (wnd && SUCCEEDED(AccessibleObjectFromEvent(wnd, static_cast<DWORD>(object), static_cast<DWORD>(child), &acc, &id)) &&
-        acc) {
+    if (SUCCEEDED(AccessibleObjectFromEvent(wnd, static_cast<DWORD>(object), static_cast<DWORD>(child), &acc, &id)) && acc) {
         a = Ask(acc, id);
         acc->Release();
     }
     VariantClear(&id);
-    std::printf("E\t%lx\t%d\t%ld\t%ld\t%ld\t%lx\t%s\t%s\n", event, wnd ? GetDlgCtrlID(wnd) : 0, object, child,
-                a.role, a.state, a.name.c_str(), a.value.c_str());
+    std::printf("E\t%lx\t%d\t%ld\t%ld\t%ld\t%lx\t%s\t%s\n", event, GetDlgCtrlID(wnd), object, child, a.role, a.state,
+                a.name.c_str(), a.value.c_str());
     std::fflush(stdout);
 }
 
+struct Pending {
+    DWORD event;
+    HWND wnd;
+    LONG object, child;
+};
+std::vector<Pending> pending;
+bool speaking = false;
+
+void CALLBACK OnEvent(HWINEVENTHOOK, DWORD event, HWND wnd, LONG object, LONG child, DWORD, DWORD) {
+    const bool spoken = event == EVENT_OBJECT_FOCUS || event == EVENT_OBJECT_SELECTION || event == EVENT_OBJECT_VALUECHANGE ||
+                        event == EVENT_OBJECT_NAMECHANGE || event == EVENT_SYSTEM_SWITCHSTART || event == EVENT_SYSTEM_SWITCHEND;
+    DWORD from = 0;
+    if (!spoken || !wnd || !GetWindowThreadProcessId(wnd, &from) || from != process) return;
+    if (event == EVENT_SYSTEM_SWITCHEND) switchEnded = true;
+    // Asking about an event lets the next ones in: they wait their turn, in order.
+    pending.push_back({event, wnd, object, child});
+    if (speaking) return;
+    speaking = true;
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        const Pending p = pending[i];
+        Speak(p.event, p.wnd, p.object, p.child);
+    }
+    pending.clear();
+    speaking = false;
+}
+
 int Events(DWORD pid, DWORD ms, const char* ready) {
-    HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, &OnEvent, pid, 0,
+    // Every process's events, sorted here: Wine 8 delivers nothing to a hook for one process.
+    process = pid;
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, &OnEvent, 0, 0,
                                          WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
     if (!hook) return 3;
     if (HANDLE e = OpenEventA(EVENT_MODIFY_STATE, FALSE, ready)) {

@@ -35,13 +35,11 @@ std::vector<std::string> Fields(const std::string& line) {
     return out;
 }
 
-std::string Reader() { return "\"" + harness::ExeDir() + "vexlo_screen_reader.exe\" "; }
-
 // The shared driver: the window and every visible window below it, as the reader heard
 // them. A window that cannot be read fails the test.
 std::vector<Heard> Read(HWND wnd) {
     std::vector<Heard> out;
-    std::istringstream text(harness::RunProgramOutput(Reader() + "walk " + std::to_string(reinterpret_cast<UINT_PTR>(wnd))));
+    std::istringstream text(harness::RunProgramOutput(harness::ScreenReaderCommand() + "walk " + std::to_string(reinterpret_cast<UINT_PTR>(wnd))));
     std::string line;
     while (std::getline(text, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();

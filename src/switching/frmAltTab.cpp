@@ -451,7 +451,11 @@ void TVexloAltTabWnd::ReadDesktops() {
 bool TVexloAltTabWnd::OnCreate() {
     SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppWindowIcon()));
     for (int chart : {id::cCPU, id::cMemory, id::cSwap})
-        if (auto* c = ui::Window::As<TvxChart>(Item(chart))) c->SetGridSize(Scaled(kChartGrid));
+        if (auto* c = ui::Window::As<TvxChart>(Item(chart))) {
+            c->SetGridSize(Scaled(kChartGrid));
+            // Named as the group box around it says.
+            if (const ui::ControlDef* def = Controls().Find(chart)) c->SetCaption(Text(def->parent));
+        }
     cCPU_ = ui::Window::As<TvxChart>(Item(id::cCPU));
     cMemory_ = ui::Window::As<TvxChart>(Item(id::cMemory));
     cSwap_ = ui::Window::As<TvxChart>(Item(id::cSwap));

@@ -2,11 +2,14 @@
 
 #include <cmath>
 
+#include <oleacc.h>
+
 #include "shared/error.h"
 #include "shared/guard.h"
 #include "shared/handles.h"
 #include "shared/module.h"
 #include "switching/alttab_ids.h"
+#include "ui/accessible.h"
 #include "ui/window.h"
 
 namespace vexlo::switching {
@@ -28,6 +31,8 @@ bool ShapeRound(HWND wnd, int diameter) {
 // corner, a sunken-looking rim, and the switcher picture in the middle (black is clear).
 // Its window region is the circle, so the form's key region follows it. A click is told to
 // the parent the way a button tells it: WM_COMMAND with BN_CLICKED and the button's id.
+// It takes the focus as a tab stop, Enter and Space press it (a dotted square in the middle
+// shows the focus), and screen readers know it as the "Switch desktops" push button.
 class TvxRoundButton : public ui::Window {
 public:
     static constexpr const char* kClassName = "TvxRoundButton";
@@ -76,6 +81,11 @@ private:
                 SelectGuard pen(dc, dark.get());
                 Arc(dc, o, o, d, d, o, d, d, o);
             }
+            if (focused_) {
+                const int inset = (d - size) / 2 - Scaled(3);
+                RECT cue{inset, inset, d - inset, d - inset};
+                DrawFocusRect(dc, &cue);
+            }
             if (picture_) {
                 UniqueHdc mem(CreateCompatibleDC(dc));
                 SelectGuard sel(mem.get(), picture_.get());
@@ -89,9 +99,33 @@ private:
     // A new DPI gives a new size: the circle follows it.
     void OnSize(int, int) override { ShapeRound(Hwnd(), Diameter()); }
 
-    bool HandleMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result) override {
+    void Click() {
+        SendMessageA(GetParent(Hwnd()), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(Hwnd()), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(Hwnd()));
+    }
+
+    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
         switch (msg) {
         case WM_ERASEBKGND: result = 1; return true;
+        case WM_GETOBJECT:
+            accessible_.Describe({.role = ROLE_SYSTEM_PUSHBUTTON,
+                                  .state = STATE_SYSTEM_FOCUSABLE,
+                                  .name = "Switch desktops",
+                                  .action = "Press"});
+            accessible_.SetActionMessage(Hwnd(), kPress);
+            result = accessible_.Answer(Hwnd(), wp, lp);
+            return true;
+        case kPress: Click(); return true;
+        // Enter presses the focused button, not a default button.
+        case WM_GETDLGCODE: result = DLGC_BUTTON | DLGC_WANTMESSAGE; return true;
+        case WM_KEYDOWN:
+            if (wp == VK_RETURN || wp == VK_SPACE) Click();
+            return true;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            focused_ = msg == WM_SETFOCUS;
+            InvalidateRect(Hwnd(), nullptr, FALSE);
+            return true;
         case WM_LBUTTONDOWN:
             pressed_ = true;
             SetCapture(Hwnd());
@@ -104,9 +138,7 @@ private:
             const POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
             RECT r{};
             GetClientRect(Hwnd(), &r);
-            if (wasPressed && PtInRect(&r, pt))
-                SendMessageA(GetParent(Hwnd()), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(Hwnd()), BN_CLICKED),
-                             reinterpret_cast<LPARAM>(Hwnd()));
+            if (wasPressed && PtInRect(&r, pt)) Click();
             result = 0;
             return true;
         }
@@ -115,12 +147,17 @@ private:
         }
     }
 
+    // A screen reader's default action, posted to the window's own thread.
+    static constexpr UINT kPress = WM_USER + 0x140;
+
     UniqueHbitmap picture_;
     bool pressed_ = false;
+    bool focused_ = false;
+    ui::Accessible accessible_;
 };
 
 const ui::ControlDef kControls[] = {
-    {.kind = ui::Kind::Custom, .id = id::btSwitch, .name = "btSwitch", .at = {0, 0, kButtonWidth, kButtonHeight},
+    {.kind = ui::Kind::Custom, .id = id::btSwitch, .name = "btSwitch", .at = {0, 0, kButtonWidth, kButtonHeight}, .tab = 0,
      .className = TvxRoundButton::kClassName},
 };
 

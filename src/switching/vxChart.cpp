@@ -1,6 +1,9 @@
 #include "switching/vxChart.h"
 
+#include <string>
 #include <vector>
+
+#include <oleacc.h>
 
 #include "shared/handles.h"
 
@@ -47,6 +50,17 @@ ui::Window* TvxChart::Make(HWND, const CREATESTRUCTA&) { return new TvxChart(); 
 void TvxChart::Repaint() {
     InvalidateRect(Hwnd(), nullptr, FALSE);
     UpdateWindow(Hwnd());
+    if (data_.Values().empty()) return;
+    const std::string value = std::to_string(data_.Values().back()) + " %";
+    if (value == spokenValue_) return;
+    spokenValue_ = value;
+    accessible_.SetValue(value);
+    ui::NotifyClient(EVENT_OBJECT_VALUECHANGE, Hwnd());
+}
+
+LRESULT TvxChart::Accessibility(WPARAM wp, LPARAM lp) {
+    accessible_.Describe({.role = ROLE_SYSTEM_CHART, .state = STATE_SYSTEM_READONLY, .name = caption_, .value = spokenValue_});
+    return accessible_.Answer(Hwnd(), wp, lp);
 }
 
 bool TvxChart::OnPaint() {
@@ -62,7 +76,11 @@ bool TvxChart::OnPaint() {
     return true;
 }
 
-bool TvxChart::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+bool TvxChart::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_GETOBJECT) {
+        result = Accessibility(wp, lp);
+        return true;
+    }
     if (msg == WM_ERASEBKGND) {
         result = 1;  // painted whole in WM_PAINT
         return true;

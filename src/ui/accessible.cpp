@@ -62,7 +62,22 @@ public:
         if (!create || !lresult_ || FAILED(create(wnd, OBJID_CLIENT, kIidAccessible, inner_.put_void()))) return false;
         return true;
     }
-    LRESULT Lresult(WPARAM wp) { return lresult_(kIidAccessible, wp, static_cast<IAccessible*>(this)); }
+    LRESULT Lresult(WPARAM wp) {
+        LRESULT r = lresult_(kIidAccessible, wp, static_cast<IAccessible*>(this));
+        if (r != CO_E_NOTINITIALIZED) return r;
+        // The object goes to the reader through COM, and a thread of the caller's need not
+        // have joined it (the library never sets a caller's thread's apartment). Keeping
+        // the process's multithreaded apartment alive makes every such thread a member of
+        // it (Windows 8 and later): the reader's calls then come on COM's own threads,
+        // which the lock above is for.
+        using IncrementFn = HRESULT(WINAPI*)(void**);
+        static const bool joined = [] {
+            void* cookie = nullptr;
+            auto increment = SystemFunction<IncrementFn>("ole32.dll", "CoIncrementMTAUsage");
+            return increment && SUCCEEDED(increment(&cookie));
+        }();
+        return joined ? lresult_(kIidAccessible, wp, static_cast<IAccessible*>(this)) : r;
+    }
 
     void SetSelf(const AccessibleItem& self) {
         Lock lock(cs_);
@@ -246,6 +261,8 @@ private:
     LresultFromObjectFn lresult_ = nullptr;
     ComPtr<IAccessible> inner_;
 };
+
+Accessible::Accessible() = default;
 
 Accessible::~Accessible() {
     if (object_) object_->Disconnect();

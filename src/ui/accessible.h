@@ -29,7 +29,7 @@ class AccessibleObject;
 // events that say it changed.
 class Accessible {
 public:
-    Accessible() = default;
+    Accessible();
     ~Accessible();  // cuts off every reader still holding the object
     Accessible(const Accessible&) = delete;
     Accessible& operator=(const Accessible&) = delete;

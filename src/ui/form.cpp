@@ -186,6 +186,10 @@ void Form::SetPictureSystemIcon(int id, const char* name) {
     if (PictureWindow* p = As<PictureWindow>(Item(id))) p->SetSystemIcon(name);
 }
 
+void Form::SetPictureText(int id, const std::string& text) {
+    if (PictureWindow* p = As<PictureWindow>(Item(id))) p->SetSpokenText(text);
+}
+
 void Form::CreateControls() {
     // A form whose controls cannot all be built is not created at all.
     for (int index : CreationOrder(controls_)) CreateControl(controls_[index]);

@@ -79,6 +79,8 @@ public:
     void SetPictureIcon(int id, HICON icon);
     // Shows a system icon (IDI_WARNING ...) in a picture at the picture's size.
     void SetPictureSystemIcon(int id, const char* name);
+    // What a picture that carries text says to screen readers.
+    void SetPictureText(int id, const std::string& text);
 
     // Adds a control to the window, as if it stood in the table: the definition and its
     // texts are copied; the parent (a group box, a page or 0), the place inside it and

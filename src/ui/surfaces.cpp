@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <oleacc.h>
+
 #include "shared/dpi.h"
 #include "shared/module.h"
 #include "shared/win_text.h"
@@ -143,8 +145,13 @@ bool PictureWindow::OnPaint() {
     return true;
 }
 
-bool PictureWindow::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+bool PictureWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
+    case WM_GETOBJECT:
+        if (spoken_.empty()) return false;
+        accessible_.Describe({.role = ROLE_SYSTEM_GRAPHIC, .state = STATE_SYSTEM_READONLY, .name = spoken_});
+        result = accessible_.Answer(Hwnd(), wp, lp);
+        return true;
     case WM_CREATE:
         // The table names the bitmap; a picture sized to it takes its size now.
         if (def_.resource) SetResource(def_.resource);

@@ -12,9 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/about_ids.h"
 #include "dialogs/logon_ids.h"
 #include "harness.h"
+#include "remote/rdp_ids.h"
 #include "remote/rfb_ids.h"
+#include "switching/alttab_ids.h"
+#include "switching/frmAltTab.h"
 
 namespace {
 
@@ -133,4 +137,82 @@ TEST(ScreenReader, EveryDialogNamesEveryControl) {
     });
 }
 
+// A window of this thread, read while this thread answers the reader.
+std::vector<Heard> ReadOwn(HWND wnd) {
+    std::vector<Heard> heard;
+    EXPECT_TRUE(harness::Drive([&] { heard = Read(wnd); }));
+    return heard;
+}
+
+TEST(ScreenReader, CustomControlsTellTheirRolesNamesValuesAndActions) {
+    // The link label.
+    std::vector<BYTE> rdp(1290, 0);
+    WORD port = 3389;
+    WalkModal("TformRDPSettings", [&] { return Call("GetRDPSettings", rdp.data(), &port); }, [](Dialog d) {
+        const std::vector<Heard> heard = Read(d);
+        if (const Heard* h = Find(heard, vexlo::rdp_ids::lRDP)) {
+            EXPECT_EQ(h->role, ROLE_SYSTEM_LINK);
+            EXPECT_EQ(h->name, "Click here to download the latest version");
+            EXPECT_EQ(h->action, "Jump");
+            EXPECT_TRUE(h->state & STATE_SYSTEM_LINKED);
+            EXPECT_TRUE(h->state & STATE_SYSTEM_FOCUSABLE);
+        }
+    });
+
+    // The edition picture reads as its words; the artwork behind it says nothing.
+    auto about = harness::Proc<HWND(WINAPI*)(HICON, DWORD, const char*, DWORD)>("ShowAbout");
+    HWND aboutWnd = about(nullptr, 2, "1.0", 0);
+    ASSERT_NE(aboutWnd, nullptr);
+    {
+        const std::vector<Heard> heard = ReadOwn(aboutWnd);
+        if (const Heard* h = Find(heard, vexlo::about_ids::iVer)) {
+            EXPECT_EQ(h->name, "Business edition");
+            EXPECT_EQ(h->role, ROLE_SYSTEM_GRAPHIC);
+        }
+        if (const Heard* h = Find(heard, vexlo::about_ids::Image1)) EXPECT_EQ(h->name, "");
+    }
+    DestroyWindow(aboutWnd);
+
+    // The floating button.
+    HWND floating = reinterpret_cast<HWND>(static_cast<UINT_PTR>(Call("ShowSwitcherWnd", nullptr, nullptr)));
+    ASSERT_NE(floating, nullptr);
+    {
+        const std::vector<Heard> heard = ReadOwn(floating);
+        if (const Heard* h = Find(heard, vexlo::switching::id::btSwitch)) {
+            EXPECT_EQ(h->role, ROLE_SYSTEM_PUSHBUTTON);
+            EXPECT_EQ(h->name, "Switch desktops");
+            EXPECT_EQ(h->action, "Press");
+        }
+    }
+    DestroyWindow(floating);
+}
+
+// The switcher's charts read as their captions with the latest figure, and say that it
+// changed at most once a second.
+TEST(ScreenReader, ChartsTellTheirLatestFigureAtMostOnceASecond) {
+    namespace id = vexlo::switching::id;
+    using vexlo::switching::TVexloAltTabWnd;
+    auto form = vexlo::ui::MakeOwned<TVexloAltTabWnd>();
+    form->Build(0, false, false);
+    HWND wnd = form->Handle();
+    form.release()->Present();  // the window owns the form from here on
+    harness::ScreenReaderEvents reader(GetCurrentProcessId(), 3500);
+    ASSERT_TRUE(reader.Listening());
+    const std::vector<std::string> events = reader.Finish();
+    int changes = 0;
+    for (const std::string& e : events)
+        if (e.rfind("E\t800e\t" + std::to_string(id::cCPU) + "\t", 0) == 0) ++changes;
+    EXPECT_GE(changes, 1);
+    EXPECT_LE(changes, 4) << "in 3.5 s";
+    const std::vector<Heard> heard = ReadOwn(wnd);
+    if (const Heard* h = Find(heard, id::cCPU)) {
+        EXPECT_EQ(h->role, ROLE_SYSTEM_CHART);
+        EXPECT_EQ(h->name, "CPU usage");
+        EXPECT_NE(h->value.find(" %"), std::string::npos) << h->value;
+    }
+    if (const Heard* h = Find(heard, id::cSwap)) EXPECT_EQ(h->name, "Swap file usage");
+    DestroyWindow(wnd);
+}
+
 }  // namespace
+

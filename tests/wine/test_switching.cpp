@@ -1013,6 +1013,11 @@ TEST(SwitcherButton, SitsInTheCornerCallsBackWithItsHandleAndLetsClicksThrough) 
     harness::Pump(100);
     EXPECT_EQ(g_calls, 1);
     EXPECT_EQ(g_seenEax, wnd);
+    // From the keyboard: a tab stop that Space and Enter press.
+    EXPECT_TRUE(GetWindowLongA(button, GWL_STYLE) & WS_TABSTOP);
+    SendMessageA(button, WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageA(button, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(g_calls, 3);
 
     // A close request only hides it; a second call gives a second window at the same spot.
     SendMessageA(wnd, WM_CLOSE, 0, 0);

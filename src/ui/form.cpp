@@ -1,5 +1,7 @@
 #include "ui/form.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 #include "shared/dpi.h"
@@ -368,7 +370,7 @@ int Form::ShowModal() {
             break;
         }
         if (got == -1) break;
-        if (!IsDialogMessageA(wnd, &msg)) {
+        if (!DialogKey(msg) && !IsDialogMessageA(wnd, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
@@ -381,6 +383,29 @@ int Form::ShowModal() {
         Destroy();
     }
     return modalResult_;
+}
+
+bool Form::DialogKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) >= 0) return false;
+    int step = 0;
+    if (msg.wParam == VK_TAB) step = GetKeyState(VK_SHIFT) < 0 ? -1 : 1;
+    else if (msg.wParam == VK_NEXT) step = 1;
+    else if (msg.wParam == VK_PRIOR) step = -1;
+    const int pages = step ? controls_.FindKind(Kind::PageControl) : 0;
+    HWND tabs = pages ? Item(pages) : nullptr;
+    if (!tabs || !IsWindowEnabled(tabs)) return false;
+    const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+    if (count <= 0) return false;
+    const int next = ((ItemIndex(pages) + step) % count + count) % count;
+    SetItemIndex(pages, next);
+    // The focus goes to the page's first control, as the keys are there to reach it.
+    TCITEMA item{};
+    item.mask = TCIF_PARAM;
+    SendMessageA(tabs, TCM_GETITEMA, next, reinterpret_cast<LPARAM>(&item));
+    HWND page = reinterpret_cast<HWND>(item.lParam);
+    HWND first = page ? GetNextDlgTabItem(page, nullptr, FALSE) : nullptr;
+    OnNextDlgCtl(reinterpret_cast<WPARAM>(first && IsChild(page, first) ? first : tabs), TRUE);
+    return true;
 }
 
 void Form::Close() {

@@ -146,6 +146,9 @@ public:
     // wiped while they exist, and the object is deleted without touching the window,
     // which the system takes away with the thread.
     void Abandon() noexcept override;
+    // Ctrl+Tab and Ctrl+PageDown show the next page of the form's page control, with
+    // Shift or PageUp the one before, wherever the focus is in the form.
+    bool DialogKey(const MSG& msg) override;
 
 protected:
     virtual bool FormCloseQuery() { return true; }

@@ -13,6 +13,9 @@ public:
     // Ends the object of a window whose thread is ending or has ended, without touching
     // the window, which the system takes away with the thread.
     virtual void Abandon() noexcept = 0;
+    // A key the window takes before the dialog manager sees it (Ctrl+Tab among pages);
+    // true when taken.
+    virtual bool DialogKey(const MSG& /*msg*/) { return false; }
 
 protected:
     ~DialogWindow() = default;

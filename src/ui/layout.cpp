@@ -29,6 +29,12 @@ int ControlList::FindFlagged(std::uint32_t flag) const {
     return 0;
 }
 
+int ControlList::FindKind(Kind kind) const {
+    for (const ControlDef* c : all_)
+        if (c->kind == kind) return c->id;
+    return 0;
+}
+
 const ControlDef* ControlList::RadioGroupOf(int buttonId) const {
     for (const ControlDef* g : all_) {
         if (g->kind != Kind::RadioGroup || buttonId <= g->id) continue;

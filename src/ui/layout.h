@@ -142,6 +142,8 @@ public:
     const ControlDef* Find(int id) const;
     // The id of the first control with the given flag, or 0.
     int FindFlagged(std::uint32_t flag) const;
+    // The id of the first control of the given kind, or 0.
+    int FindKind(Kind kind) const;
     // The radio group whose button has the given id, or null.
     const ControlDef* RadioGroupOf(int buttonId) const;
 

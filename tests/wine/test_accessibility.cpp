@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
 #include <oleacc.h>
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 
 #include "dialogs/about_ids.h"
 #include "dialogs/logon_ids.h"
+#include "dialogs/runas_ids.h"
 #include "harness.h"
 #include "remote/rdp_ids.h"
 #include "remote/rfb_ids.h"
@@ -214,5 +216,46 @@ TEST(ScreenReader, ChartsTellTheirLatestFigureAtMostOnceASecond) {
     DestroyWindow(wnd);
 }
 
-}  // namespace
+void Keys(std::initializer_list<std::pair<WORD, bool>> keys) {
+    for (auto [vk, down] : keys) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = vk;
+        in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+        SendInput(1, &in, sizeof in);
+    }
+}
 
+TEST(Keyboard, TheBrowseButtonIsATabStopAndCtrlKeysTurnThePagesFromAnywhere) {
+    WalkModal("TformRunAs", [] { harness::Proc<void(WINAPI*)(const char*)>("ShowRunAs")("C:\\app.exe"); return 0u; },
+              [](Dialog d) {
+                  namespace id = vexlo::runas_ids;
+                  harness::ExpectTabOrder(d, {id::eApp, id::sbStart, id::eCmd});
+              });
+    std::vector<BYTE> rfb(536, 0);
+    WalkModal("TformRFBSettings", [&] { return Call("GetRFBSettings", rfb.data()); }, [](Dialog d) {
+        namespace id = vexlo::rfb_ids;
+        SetForegroundWindow(d);
+        ASSERT_TRUE(d.Focus(id::eServer));
+        const auto page = [&] { return static_cast<int>(d.Send(id::PageControl1, TCM_GETCURSEL)); };
+        // Each page's first control takes the focus.
+        const HWND first[] = {d.Item(id::cbAuto), d.Item(id::cbPointer), d.Item(id::cbShared)};
+        int at = page();
+        const auto turns = [&](int step) {
+            at = (at + step + 3) % 3;
+            return harness::WaitUntil([&] { return page() == at && d.Focused() == first[at]; }, 2000);
+        };
+        Keys({{VK_CONTROL, true}, {VK_TAB, true}, {VK_TAB, false}, {VK_CONTROL, false}});
+        EXPECT_TRUE(turns(1)) << page();
+        Keys({{VK_CONTROL, true}, {VK_NEXT, true}, {VK_NEXT, false}, {VK_CONTROL, false}});
+        EXPECT_TRUE(turns(1)) << page();
+        Keys({{VK_CONTROL, true}, {VK_NEXT, true}, {VK_NEXT, false}, {VK_CONTROL, false}});
+        EXPECT_TRUE(turns(1)) << page();
+        Keys({{VK_CONTROL, true}, {VK_SHIFT, true}, {VK_TAB, true}, {VK_TAB, false}, {VK_SHIFT, false}, {VK_CONTROL, false}});
+        EXPECT_TRUE(turns(-1)) << page();
+        Keys({{VK_CONTROL, true}, {VK_PRIOR, true}, {VK_PRIOR, false}, {VK_CONTROL, false}});
+        EXPECT_TRUE(turns(-1)) << page();
+    });
+}
+
+}  // namespace

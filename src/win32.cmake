@@ -35,6 +35,7 @@ set(VEXLO_UI_SOURCES
   src/ui/keyboard.cpp
   src/ui/password_box.cpp
   src/ui/accessible.cpp
+  src/ui/high_contrast.cpp
   src/ui/library_windows.cpp
 )
 

@@ -5,6 +5,7 @@
 
 #include "shared/handles.h"
 #include "shared/win_text.h"
+#include "ui/high_contrast.h"
 
 namespace vexlo {
 
@@ -69,7 +70,8 @@ bool TvxLink::OnPaint() {
         FillRect(dc, &client, bg ? bg : GetSysColorBrush(COLOR_BTNFACE));
         SelectGuard font(dc, font_ ? static_cast<HGDIOBJ>(font_.get()) : GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, IsWindowEnabled(Hwnd()) ? kLinkColour : GetSysColor(COLOR_GRAYTEXT));
+        SetTextColor(dc, IsWindowEnabled(Hwnd()) ? ui::ContrastColour(kLinkColour, COLOR_HOTLIGHT)
+                                                 : GetSysColor(COLOR_GRAYTEXT));
         const std::string text = WindowText(Hwnd());
         RECT r = client;
         DrawTextA(dc, text.c_str(), -1, &r, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE);

@@ -10,6 +10,7 @@
 #include "shared/module.h"
 #include "switching/alttab_ids.h"
 #include "ui/accessible.h"
+#include "ui/high_contrast.h"
 #include "ui/window.h"
 
 namespace vexlo::switching {
@@ -57,6 +58,7 @@ private:
 
     bool OnPaint() override {
         PaintBuffered(nullptr, [&](HDC dc, const RECT& client) {
+            if (HighContrast(dc, client)) return;
             const int w = client.right, h = client.bottom;
             // Gradient along the diagonal from the top-right corner.
             const double span = static_cast<double>(w + h);
@@ -93,6 +95,39 @@ private:
                                kPictureSize, RGB(0, 0, 0));
             }
         });
+        return true;
+    }
+
+    // High contrast: the button face with an outline in the button text colour, and the
+    // picture in the middle as the button text.
+    bool HighContrast(HDC dc, const RECT& client) {
+        if (!ui::HighContrast()) return false;
+        FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+        const int d = Diameter(), o = Scaled(1), size = Scaled(kPictureSize);
+        UniqueHpen outline(CreatePen(PS_SOLID, Scaled(2), GetSysColor(COLOR_BTNTEXT)));
+        SelectGuard brush(dc, GetStockObject(NULL_BRUSH));
+        SelectGuard pen(dc, outline.get());
+        Ellipse(dc, o, o, d, d);
+        if (picture_) {
+            // The picture's shape (all that is not black) in the button text colour.
+            UniqueHdc mem(CreateCompatibleDC(dc));
+            UniqueHbitmap mask(CreateBitmap(kPictureSize, kPictureSize, 1, 1, nullptr));
+            UniqueHdc maskDc(CreateCompatibleDC(dc));
+            SelectGuard sel(mem.get(), picture_.get());
+            SelectGuard selMask(maskDc.get(), mask.get());
+            SetBkColor(mem.get(), RGB(0, 0, 0));
+            BitBlt(maskDc.get(), 0, 0, kPictureSize, kPictureSize, mem.get(), 0, 0, SRCCOPY);
+            SelectGuard text(dc, GetSysColorBrush(COLOR_BTNTEXT));
+            SetTextColor(dc, RGB(0, 0, 0));
+            SetBkColor(dc, RGB(255, 255, 255));
+            StretchBlt(dc, (client.right - size) / 2, (d - size) / 2, size, size, maskDc.get(), 0, 0, kPictureSize,
+                       kPictureSize, 0x00B8074A);  // the brush where the mask is black (the shape)
+        }
+        if (focused_) {
+            const int inset = (d - size) / 2 - Scaled(3);
+            RECT cue{inset, inset, d - inset, d - inset};
+            DrawFocusRect(dc, &cue);
+        }
         return true;
     }
 

@@ -6,6 +6,7 @@
 #include <oleacc.h>
 
 #include "shared/handles.h"
+#include "ui/high_contrast.h"
 
 namespace vexlo::switching {
 
@@ -20,11 +21,13 @@ void Polyline(HDC dc, const std::vector<ChartPoint>& points) {
 // Grid and curve lines as wide as one pixel at 96 DPI.
 void Draw(HDC dc, const ChartDrawing& d, int lineWidth) {
     const RECT all{0, 0, d.size.width, d.size.height};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    // High contrast: the window colour behind, the grid in window text, the curve highlighted.
+    const bool contrast = ui::HighContrast();
+    FillRect(dc, &all, contrast ? GetSysColorBrush(COLOR_WINDOW) : static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     UniqueHpen shadow(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW)));
     UniqueHpen highlight(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT)));
-    UniqueHpen grid(CreatePen(PS_SOLID, lineWidth, kChartGridColor));
-    UniqueHpen curve(CreatePen(PS_SOLID, lineWidth, kChartCurveColor));
+    UniqueHpen grid(CreatePen(PS_SOLID, lineWidth, contrast ? GetSysColor(COLOR_WINDOWTEXT) : kChartGridColor));
+    UniqueHpen curve(CreatePen(PS_SOLID, lineWidth, contrast ? GetSysColor(COLOR_HIGHLIGHT) : kChartCurveColor));
     {
         SelectGuard pen(dc, shadow.get());
         Polyline(dc, d.shadowFrame);

@@ -95,6 +95,11 @@ BOOL CALLBACK RescaleChild(HWND child, LPARAM param) {
     return TRUE;
 }
 
+BOOL CALLBACK TellColourChange(HWND child, LPARAM) {
+    SendMessageA(child, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
+}
+
 }  // namespace
 
 Form::Form(const FormDef& def, std::span<const Command> commands)
@@ -619,6 +624,14 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
 bool Form::FormMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
     case WM_ACTIVATE: OnActivate(wp); return true;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        // Colours or high contrast changed: the common controls hear of it (only top-level
+        // windows are told), and every control paints again with what is now in force.
+        if (msg == WM_SYSCOLORCHANGE)
+            EnumChildWindows(Hwnd(), &TellColourChange, 0);
+        RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return false;
     case WM_NEXTDLGCTL: OnNextDlgCtl(wp, lp); return true;
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));

@@ -9,6 +9,7 @@
 #include "shared/dpi.h"
 #include "shared/module.h"
 #include "shared/win_text.h"
+#include "ui/high_contrast.h"
 
 namespace vexlo::ui {
 
@@ -27,10 +28,15 @@ public:
 private:
     bool OnPaint() override {
         PaintBuffered(nullptr, [&](HDC dc, const RECT& client) {
-            FillBeneath(Hwnd(), dc, client);
+            // In high contrast, text over artwork stands on the window colour instead.
+            const bool contrast = HighContrast();
+            if (contrast) FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+            else FillBeneath(Hwnd(), dc, client);
             SelectGuard sel(dc, font_ ? static_cast<HGDIOBJ>(font_) : GetStockObject(DEFAULT_GUI_FONT));
             SetBkMode(dc, TRANSPARENT);
-            SetTextColor(dc, GetSysColor(IsWindowEnabled(Hwnd()) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+            SetTextColor(dc, GetSysColor(!IsWindowEnabled(Hwnd()) ? COLOR_GRAYTEXT
+                                         : contrast               ? COLOR_WINDOWTEXT
+                                                                  : COLOR_BTNTEXT));
             RECT r = client;
             const std::string text = WindowText(Hwnd());
             DrawTextA(dc, text.c_str(), -1, &r, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_EXPANDTABS);

@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include "host/import_slot.h"
+
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
@@ -375,35 +377,12 @@ bool Dialog::WaitGone(DWORD timeoutMs) const {
 }
 
 ImportHook::ImportHook(const char* dll, const char* function, void* replacement, HMODULE module) {
-    auto base = reinterpret_cast<BYTE*>(module ? module : Vexlo());
-    auto dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
-        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), dll) != 0) continue;
-        auto names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-        auto slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            auto byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
-            slot_ = reinterpret_cast<void**>(&slots->u1.Function);
-            DWORD old = 0;
-            VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
-            original_ = *slot_;
-            *slot_ = replacement;
-            VirtualProtect(slot_, sizeof(void*), old, &old);
-            return;
-        }
-    }
+    slot_ = vexlo::host::ImportSlot(module ? module : Vexlo(), dll, function);
+    if (slot_) original_ = vexlo::host::SwapImport(slot_, replacement);
 }
 
 ImportHook::~ImportHook() {
-    if (!slot_) return;
-    DWORD old = 0;
-    VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
-    *slot_ = original_;
-    VirtualProtect(slot_, sizeof(void*), old, &old);
+    if (slot_) vexlo::host::SwapImport(slot_, original_);
 }
 
 void ExpectTabOrder(HWND form, std::initializer_list<int> ids) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -255,6 +256,130 @@ TEST(Keyboard, TheBrowseButtonIsATabStopAndCtrlKeysTurnThePagesFromAnywhere) {
         EXPECT_TRUE(turns(-1)) << page();
         Keys({{VK_CONTROL, true}, {VK_PRIOR, true}, {VK_PRIOR, false}, {VK_CONTROL, false}});
         EXPECT_TRUE(turns(-1)) << page();
+    });
+}
+
+// High contrast, as a user with a white-on-black scheme has it: the colours set with
+// SetSysColors (restored after), the setting itself seen through the library's one
+// question, whose answer the test gives.
+class HighContrastScene {
+public:
+    HighContrastScene() {
+        for (int i = 0; i < 6; ++i) saved_[i] = GetSysColor(kElements[i]);
+        SetSysColors(6, kElements, kScheme);
+    }
+    ~HighContrastScene() { SetSysColors(6, kElements, saved_); }
+    void Off() {
+        hook_.reset();
+        ownHook_.reset();
+    }
+    // In the library and in this program, which links the switcher's code too.
+    bool On() {
+        hook_ = std::make_unique<harness::ImportHook>("user32.dll", "SystemParametersInfoA", reinterpret_cast<void*>(&Answer));
+        ownHook_ = std::make_unique<harness::ImportHook>("user32.dll", "SystemParametersInfoA", reinterpret_cast<void*>(&Answer),
+                                                         GetModuleHandleA(nullptr));
+        return hook_->Installed() && ownHook_->Installed();
+    }
+
+private:
+    static BOOL WINAPI Answer(UINT action, UINT param, void* data, UINT ini) {
+        if (action != SPI_GETHIGHCONTRAST) {
+            using Fn = BOOL(WINAPI*)(UINT, UINT, void*, UINT);
+            static const auto real = reinterpret_cast<Fn>(
+                reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SystemParametersInfoA")));
+            return real(action, param, data, ini);
+        }
+        static_cast<HIGHCONTRASTA*>(data)->dwFlags = HCF_HIGHCONTRASTON;
+        return TRUE;
+    }
+    static constexpr INT kElements[6] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE, COLOR_BTNTEXT, COLOR_HIGHLIGHT, COLOR_HOTLIGHT};
+    static constexpr COLORREF kScheme[6] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(0, 0, 0), RGB(255, 255, 255), RGB(0, 255, 255), RGB(255, 255, 0)};
+    COLORREF saved_[6] = {};
+    std::unique_ptr<harness::ImportHook> hook_, ownHook_;
+};
+
+// How many of a window's pixels have each of the given colours, and how many none of them.
+std::vector<int> Colours(HWND wnd, std::initializer_list<COLORREF> colours) {
+    harness::Pump(150);
+    RECT r{};
+    GetClientRect(wnd, &r);
+    std::vector<int> counts(colours.size() + 1, 0);
+    HDC dc = GetDC(wnd);
+    for (int y = 0; y < r.bottom; ++y)
+        for (int x = 0; x < r.right; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            std::size_t i = 0;
+            for (COLORREF want : colours) {
+                if (c == want) break;
+                ++i;
+            }
+            ++counts[i];
+        }
+    ReleaseDC(wnd, dc);
+    return counts;
+}
+
+TEST(HighContrast, TextOverArtworkLinksChartsAndTheRoundButtonUseSystemColoursOnly) {
+    HighContrastScene scene;
+    ASSERT_TRUE(scene.On());
+    constexpr COLORREF black = RGB(0, 0, 0), white = RGB(255, 255, 255), cyan = RGB(0, 255, 255), yellow = RGB(255, 255, 0);
+
+    // The logon banner's text stands on the window colour, not on the artwork.
+    namespace lid = vexlo::logon_ids;
+    auto logon = harness::Proc<HWND(WINAPI*)(HWND, HICON, const BYTE*, const BYTE*, LONG)>("Logon");
+    const auto user = harness::Short("guest"), pass = harness::Short("secret");
+    HWND wnd = logon(nullptr, nullptr, user.data(), pass.data(), 1);
+    ASSERT_NE(wnd, nullptr);
+    HWND banner = harness::Control(wnd, lid::Label1);
+    std::vector<int> seen = Colours(banner, {black, white});
+    EXPECT_GT(seen[1], 50);
+    EXPECT_LT(seen[2], (seen[0] + seen[1]) / 20) << "pixels of neither colour";
+    // Turned off and told: the artwork is back behind the text.
+    scene.Off();
+    SendMessageA(wnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    seen = Colours(banner, {black, white});
+    EXPECT_GT(seen[2], (seen[0] + seen[1]));
+    ASSERT_TRUE(scene.On());
+    SendMessageA(wnd, WM_SYSCOLORCHANGE, 0, 0);
+    seen = Colours(banner, {black, white});
+    EXPECT_LT(seen[2], (seen[0] + seen[1]) / 20);
+    DestroyWindow(wnd);
+
+    // The round button: the face, its outline and picture in the button text colour.
+    HWND floating = reinterpret_cast<HWND>(static_cast<UINT_PTR>(Call("ShowSwitcherWnd", nullptr, nullptr)));
+    ASSERT_NE(floating, nullptr);
+    seen = Colours(harness::Control(floating, vexlo::switching::id::btSwitch), {black, white});
+    EXPECT_GT(seen[1], 30);
+    EXPECT_LT(seen[2], (seen[0] + seen[1]) / 10) << "the gradient is gone";
+    DestroyWindow(floating);
+
+    // The charts: window colour, window text grid, highlighted curve.
+    using vexlo::switching::TVexloAltTabWnd;
+    auto form = vexlo::ui::MakeOwned<TVexloAltTabWnd>();
+    form->Build(0, false, false);
+    HWND switcher = form->Handle();
+    form.release()->Present();
+    harness::Pump(1300);
+    seen = Colours(harness::Control(switcher, vexlo::switching::id::cCPU), {black, white, cyan});
+    EXPECT_GT(seen[0], seen[3]);
+    EXPECT_GT(seen[1], 20);
+    EXPECT_LT(seen[3], (seen[0] + seen[1] + seen[2]) / 20);
+    DestroyWindow(switcher);
+
+    // The link in the hot-light colour.
+    std::vector<BYTE> rdp(1290, 0);
+    WORD port = 3389;
+    WalkModal("TformRDPSettings", [&] { return Call("GetRDPSettings", rdp.data(), &port); }, [&](Dialog d) {
+        harness::WaitUntil([] { return false; }, 300);
+        RECT r{};
+        HWND link = d.Item(vexlo::rdp_ids::lRDP);
+        GetClientRect(link, &r);
+        HDC dc = GetDC(link);
+        int hot = 0;
+        for (int y = 0; y < r.bottom; ++y)
+            for (int x = 0; x < r.right; ++x) hot += GetPixel(dc, x, y) == yellow;
+        ReleaseDC(link, dc);
+        EXPECT_GT(hot, 20);
     });
 }
 

@@ -6,6 +6,7 @@
 #include "shared/handles.h"
 #include "shared/win_text.h"
 #include "ui/high_contrast.h"
+#include "ui/keyboard.h"
 
 namespace vexlo {
 
@@ -75,7 +76,7 @@ bool TvxLink::OnPaint() {
         const std::string text = WindowText(Hwnd());
         RECT r = client;
         DrawTextA(dc, text.c_str(), -1, &r, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE);
-        if (focused_) DrawFocusRect(dc, &client);
+        if (focused_ && keyboard_) DrawFocusRect(dc, &client);
     });
     return true;
 }
@@ -106,11 +107,14 @@ bool TvxLink::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         return true;
     }
     case WM_KEYDOWN:
+        keyboard_ = true;
+        InvalidateRect(Hwnd(), nullptr, FALSE);
         if (wp == VK_RETURN || wp == VK_SPACE) Activate();
         return true;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         focused_ = msg == WM_SETFOCUS;
+        keyboard_ = focused_ && ui::FocusFromKeyboard();
         InvalidateRect(Hwnd(), nullptr, FALSE);
         return true;
     case WM_SETFONT: SetBaseFont(reinterpret_cast<HFONT>(wp)); return true;

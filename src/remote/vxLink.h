@@ -49,6 +49,7 @@ private:
     bool hover_ = false;
     bool pressed_ = false;
     bool focused_ = false;
+    bool keyboard_ = false;  // the focus cue shows: the keyboard is in use here
     ui::Accessible accessible_;
 };
 

@@ -23,6 +23,7 @@
 #include "switching/switch_text.h"
 #include "switching/vxChart.h"
 #include "ui/accessible.h"
+#include "ui/high_contrast.h"
 
 namespace vexlo::switching {
 
@@ -509,6 +510,9 @@ void TVexloAltTabWnd::AddGroup(int entry, int width) {
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     SendMessageA(view, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(face));
     SendMessageA(view, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(face));
+    // The titles in the text colour of that face: in high contrast the list's own default
+    // may be the colour of the face itself.
+    if (ui::HighContrast()) SendMessageA(view, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_BTNTEXT)));
 
     const HICON fallback = AppWindowIcon();
     std::vector<HICON> icons;

@@ -11,6 +11,7 @@
 #include "switching/alttab_ids.h"
 #include "ui/accessible.h"
 #include "ui/high_contrast.h"
+#include "ui/keyboard.h"
 #include "ui/window.h"
 
 namespace vexlo::switching {
@@ -83,11 +84,7 @@ private:
                 SelectGuard pen(dc, dark.get());
                 Arc(dc, o, o, d, d, o, d, d, o);
             }
-            if (focused_) {
-                const int inset = (d - size) / 2 - Scaled(3);
-                RECT cue{inset, inset, d - inset, d - inset};
-                DrawFocusRect(dc, &cue);
-            }
+            DrawFocusCue(dc);
             if (picture_) {
                 UniqueHdc mem(CreateCompatibleDC(dc));
                 SelectGuard sel(mem.get(), picture_.get());
@@ -123,12 +120,16 @@ private:
             StretchBlt(dc, (client.right - size) / 2, (d - size) / 2, size, size, maskDc.get(), 0, 0, kPictureSize,
                        kPictureSize, 0x00B8074A);  // the brush where the mask is black (the shape)
         }
-        if (focused_) {
-            const int inset = (d - size) / 2 - Scaled(3);
-            RECT cue{inset, inset, d - inset, d - inset};
-            DrawFocusRect(dc, &cue);
-        }
+        DrawFocusCue(dc);
         return true;
+    }
+
+    // A dotted square around the picture, once the keyboard is in use.
+    void DrawFocusCue(HDC dc) {
+        if (!focused_ || !keyboard_) return;
+        const int d = Diameter(), inset = (d - Scaled(kPictureSize)) / 2 - Scaled(3);
+        RECT cue{inset, inset, d - inset, d - inset};
+        DrawFocusRect(dc, &cue);
     }
 
     // A new DPI gives a new size: the circle follows it.
@@ -154,11 +155,14 @@ private:
         // Enter presses the focused button, not a default button.
         case WM_GETDLGCODE: result = DLGC_BUTTON | DLGC_WANTMESSAGE; return true;
         case WM_KEYDOWN:
+            keyboard_ = true;
             if (wp == VK_RETURN || wp == VK_SPACE) Click();
+            InvalidateRect(Hwnd(), nullptr, FALSE);
             return true;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
             focused_ = msg == WM_SETFOCUS;
+            keyboard_ = focused_ && ui::FocusFromKeyboard();
             InvalidateRect(Hwnd(), nullptr, FALSE);
             return true;
         case WM_LBUTTONDOWN:
@@ -188,6 +192,7 @@ private:
     UniqueHbitmap picture_;
     bool pressed_ = false;
     bool focused_ = false;
+    bool keyboard_ = false;  // the focus cue shows: the keyboard is in use here
     ui::Accessible accessible_;
 };
 

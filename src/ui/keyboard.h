@@ -21,6 +21,11 @@ protected:
     ~DialogWindow() = default;
 };
 
+// Whether the focus that a control is taking comes from the keyboard (Tab held while
+// the dialog manager moves it): a self-drawn control shows its focus cue then, or once
+// a key reaches it, and not when a click or a program gave it the focus.
+inline bool FocusFromKeyboard() { return GetKeyState(VK_TAB) < 0; }
+
 // Counted per thread: the hook is installed with the first modeless window of a thread
 // and removed with its last.
 void AttachModelessKeyboard(DialogWindow* window);

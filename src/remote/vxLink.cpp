@@ -76,7 +76,7 @@ bool TvxLink::OnPaint() {
         const std::string text = WindowText(Hwnd());
         RECT r = client;
         DrawTextA(dc, text.c_str(), -1, &r, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE);
-        if (focused_ && keyboard_) DrawFocusRect(dc, &client);
+        if (keys_.CueShown()) DrawFocusRect(dc, &client);
     });
     return true;
 }
@@ -97,6 +97,7 @@ LRESULT TvxLink::Accessibility(WPARAM wp, LPARAM lp) {
 
 bool TvxLink::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     result = 0;
+    if (keys_.Handle(Hwnd(), msg, wp, [this] { Activate(); })) return true;
     switch (msg) {
     case WM_GETOBJECT: result = Accessibility(wp, lp); return true;
     case kActivate: Activate(); return true;
@@ -106,17 +107,6 @@ bool TvxLink::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         result = (m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN) ? DLGC_WANTMESSAGE : 0;
         return true;
     }
-    case WM_KEYDOWN:
-        keyboard_ = true;
-        InvalidateRect(Hwnd(), nullptr, FALSE);
-        if (wp == VK_RETURN || wp == VK_SPACE) Activate();
-        return true;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-        focused_ = msg == WM_SETFOCUS;
-        keyboard_ = focused_ && ui::FocusFromKeyboard();
-        InvalidateRect(Hwnd(), nullptr, FALSE);
-        return true;
     case WM_SETFONT: SetBaseFont(reinterpret_cast<HFONT>(wp)); return true;
     case WM_GETFONT: result = reinterpret_cast<LRESULT>(font_.get()); return true;
     case WM_SETTEXT:

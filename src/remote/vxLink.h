@@ -11,6 +11,7 @@
 
 #include "shared/handles.h"
 #include "ui/accessible.h"
+#include "ui/keyboard.h"
 #include "ui/window.h"
 
 namespace vexlo {
@@ -48,8 +49,7 @@ private:
     UniqueHfont font_;  // the font in use, ours
     bool hover_ = false;
     bool pressed_ = false;
-    bool focused_ = false;
-    bool keyboard_ = false;  // the focus cue shows: the keyboard is in use here
+    ui::KeyFocus keys_;
     ui::Accessible accessible_;
 };
 

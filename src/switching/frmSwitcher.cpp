@@ -126,7 +126,7 @@ private:
 
     // A dotted square around the picture, once the keyboard is in use.
     void DrawFocusCue(HDC dc) {
-        if (!focused_ || !keyboard_) return;
+        if (!keys_.CueShown()) return;
         const int d = Diameter(), inset = (d - Scaled(kPictureSize)) / 2 - Scaled(3);
         RECT cue{inset, inset, d - inset, d - inset};
         DrawFocusRect(dc, &cue);
@@ -141,6 +141,7 @@ private:
     }
 
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
+        if (keys_.Handle(Hwnd(), msg, wp, [this] { Click(); })) return true;
         switch (msg) {
         case WM_ERASEBKGND: result = 1; return true;
         case WM_GETOBJECT:
@@ -154,17 +155,6 @@ private:
         case kPress: Click(); return true;
         // Enter presses the focused button, not a default button.
         case WM_GETDLGCODE: result = DLGC_BUTTON | DLGC_WANTMESSAGE; return true;
-        case WM_KEYDOWN:
-            keyboard_ = true;
-            if (wp == VK_RETURN || wp == VK_SPACE) Click();
-            InvalidateRect(Hwnd(), nullptr, FALSE);
-            return true;
-        case WM_SETFOCUS:
-        case WM_KILLFOCUS:
-            focused_ = msg == WM_SETFOCUS;
-            keyboard_ = focused_ && ui::FocusFromKeyboard();
-            InvalidateRect(Hwnd(), nullptr, FALSE);
-            return true;
         case WM_LBUTTONDOWN:
             pressed_ = true;
             SetCapture(Hwnd());
@@ -191,8 +181,7 @@ private:
 
     UniqueHbitmap picture_;
     bool pressed_ = false;
-    bool focused_ = false;
-    bool keyboard_ = false;  // the focus cue shows: the keyboard is in use here
+    ui::KeyFocus keys_;
     ui::Accessible accessible_;
 };
 

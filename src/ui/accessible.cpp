@@ -287,12 +287,16 @@ LRESULT Accessible::Answer(HWND wnd, WPARAM wp, LPARAM lp) {
 namespace {
 
 constexpr UINT_PTR kNameSubclass = 0x564e;  // "VN"
+// Where a control keeps its object: a property, as not every import library offers
+// GetWindowSubclass.
+constexpr const char* kAccessibleProp = "VexloAccessible";
 
 LRESULT CALLBACK NamedProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
     auto* acc = reinterpret_cast<Accessible*>(data);
     if (msg == WM_GETOBJECT && static_cast<LONG>(lp) == OBJID_CLIENT) return acc->Answer(wnd, wp, lp);
     if (msg == WM_NCDESTROY) {
         RemoveWindowSubclass(wnd, &NamedProc, kNameSubclass);
+        RemovePropA(wnd, kAccessibleProp);
         delete acc;
     }
     return DefSubclassProc(wnd, msg, wp, lp);
@@ -302,10 +306,12 @@ LRESULT CALLBACK NamedProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, D
 
 Accessible* ControlAccessible(HWND ctl) {
     if (!ctl) return nullptr;
-    DWORD_PTR data = 0;
-    if (GetWindowSubclass(ctl, &NamedProc, kNameSubclass, &data) && data) return reinterpret_cast<Accessible*>(data);
+    if (auto* known = static_cast<Accessible*>(GetPropA(ctl, kAccessibleProp))) return known;
     auto* acc = new Accessible;
-    if (SetWindowSubclass(ctl, &NamedProc, kNameSubclass, reinterpret_cast<DWORD_PTR>(acc))) return acc;
+    if (SetWindowSubclass(ctl, &NamedProc, kNameSubclass, reinterpret_cast<DWORD_PTR>(acc)) &&
+        SetPropA(ctl, kAccessibleProp, acc))
+        return acc;
+    RemoveWindowSubclass(ctl, &NamedProc, kNameSubclass);
     delete acc;
     return nullptr;
 }

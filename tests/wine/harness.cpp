@@ -1,6 +1,7 @@
 #include "harness.h"
 
 #include "host/import_slot.h"
+#include "switching/frmAltTab.h"
 
 #include <gtest/gtest.h>
 
@@ -374,6 +375,24 @@ bool Dialog::Focus(int id) const {
 
 bool Dialog::WaitGone(DWORD timeoutMs) const {
     return WaitUntil([&] { return !IsWindow(wnd_); }, timeoutMs);
+}
+
+HWND PresentSwitcher() {
+    auto form = vexlo::ui::MakeOwned<vexlo::switching::TVexloAltTabWnd>();
+    form->Build(0, false, false);
+    HWND wnd = form->Handle();
+    form.release()->Present();
+    return wnd;
+}
+
+void CheckModal(const char* className, const std::function<std::uint32_t()>& call,
+                const std::function<void(Dialog)>& check) {
+    bool seen = false;
+    RunModalDialog(className, call, [&](Dialog d) {
+        seen = true;
+        check(d);
+    });
+    EXPECT_TRUE(seen) << className << " never showed";
 }
 
 ImportHook::ImportHook(const char* dll, const char* function, void* replacement, HMODULE module) {

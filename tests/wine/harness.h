@@ -163,6 +163,20 @@ private:
 std::uint32_t RunModalDialog(const char* className, const std::function<std::uint32_t()>& call,
                              const std::function<void(Dialog)>& drive);
 
+// An export called with 32-bit arguments (pointers and numbers alike); its result.
+template <typename... Args>
+std::uint32_t Call(const char* name, Args... args) {
+    return CallStdcall(name, {static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(args))...}).value;
+}
+
+// The switcher window made and shown on this thread as the hook would (linked into the
+// test program, without the hook); the window owns its form.
+HWND PresentSwitcher();
+
+// RunModalDialog whose check fails the test when the dialog never showed.
+void CheckModal(const char* className, const std::function<std::uint32_t()>& call,
+                const std::function<void(Dialog)>& check);
+
 // Replaces one function that Vexlo.dll (or the given module) imports, for the object's
 // lifetime.
 class ImportHook {

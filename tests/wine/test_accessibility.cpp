@@ -21,7 +21,6 @@
 #include "remote/rdp_ids.h"
 #include "remote/rfb_ids.h"
 #include "switching/alttab_ids.h"
-#include "switching/frmAltTab.h"
 
 namespace {
 
@@ -105,33 +104,21 @@ TEST(ScreenReader, LogonNamesItsBoxesAfterTheirLabelsAndKeepsThePasswordHidden) 
     DestroyWindow(wnd);
 }
 
-template <typename... Args>
-std::uint32_t Call(const char* name, Args... args) {
-    return harness::CallStdcall(name, {static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(args))...}).value;
-}
-
-void WalkModal(const char* className, const std::function<std::uint32_t()>& call,
-               const std::function<void(Dialog)>& walk) {
-    bool seen = false;
-    harness::RunModalDialog(className, call, [&](Dialog d) {
-        seen = true;
-        walk(d);
-    });
-    EXPECT_TRUE(seen) << className << " never showed";
-}
+using harness::Call;
+using harness::CheckModal;
 
 TEST(ScreenReader, EveryDialogNamesEveryControl) {
     BYTE user[256] = {}, pass[256] = {};
-    WalkModal("TformNewPass", [&] { return Call("GetNewPassword", nullptr, nullptr, user, pass); },
+    CheckModal("TformNewPass", [&] { return Call("GetNewPassword", nullptr, nullptr, user, pass); },
               [](Dialog d) { ExpectEveryControlNamed(d, "new password"); });
-    WalkModal("TformRunAs", [] { harness::Proc<void(WINAPI*)(const char*)>("ShowRunAs")("C:\\app.exe"); return 0u; },
+    CheckModal("TformRunAs", [] { harness::Proc<void(WINAPI*)(const char*)>("ShowRunAs")("C:\\app.exe"); return 0u; },
               [](Dialog d) { ExpectEveryControlNamed(d, "Run As"); });
     std::vector<BYTE> rdp(1290, 0);
     WORD port = 3389;
-    WalkModal("TformRDPSettings", [&] { return Call("GetRDPSettings", rdp.data(), &port); },
+    CheckModal("TformRDPSettings", [&] { return Call("GetRDPSettings", rdp.data(), &port); },
               [](Dialog d) { ExpectEveryControlNamed(d, "RDP"); });
     std::vector<BYTE> rfb(536, 0);
-    WalkModal("TformRFBSettings", [&] { return Call("GetRFBSettings", rfb.data()); }, [](Dialog d) {
+    CheckModal("TformRFBSettings", [&] { return Call("GetRFBSettings", rfb.data()); }, [](Dialog d) {
         namespace id = vexlo::rfb_ids;
         for (int page = 0; page < 3; ++page) {
             d.ClickTab(id::PageControl1, page);
@@ -151,7 +138,7 @@ TEST(ScreenReader, CustomControlsTellTheirRolesNamesValuesAndActions) {
     // The link label.
     std::vector<BYTE> rdp(1290, 0);
     WORD port = 3389;
-    WalkModal("TformRDPSettings", [&] { return Call("GetRDPSettings", rdp.data(), &port); }, [](Dialog d) {
+    CheckModal("TformRDPSettings", [&] { return Call("GetRDPSettings", rdp.data(), &port); }, [](Dialog d) {
         const std::vector<Heard> heard = Read(d);
         if (const Heard* h = Find(heard, vexlo::rdp_ids::lRDP)) {
             EXPECT_EQ(h->role, ROLE_SYSTEM_LINK);
@@ -194,11 +181,7 @@ TEST(ScreenReader, CustomControlsTellTheirRolesNamesValuesAndActions) {
 // changed at most once a second.
 TEST(ScreenReader, ChartsTellTheirLatestFigureAtMostOnceASecond) {
     namespace id = vexlo::switching::id;
-    using vexlo::switching::TVexloAltTabWnd;
-    auto form = vexlo::ui::MakeOwned<TVexloAltTabWnd>();
-    form->Build(0, false, false);
-    HWND wnd = form->Handle();
-    form.release()->Present();  // the window owns the form from here on
+    HWND wnd = harness::PresentSwitcher();
     harness::ScreenReaderEvents reader(GetCurrentProcessId(), 3500);
     ASSERT_TRUE(reader.Listening());
     const std::vector<std::string> events = reader.Finish();
@@ -228,13 +211,13 @@ void Keys(std::initializer_list<std::pair<WORD, bool>> keys) {
 }
 
 TEST(Keyboard, TheBrowseButtonIsATabStopAndCtrlKeysTurnThePagesFromAnywhere) {
-    WalkModal("TformRunAs", [] { harness::Proc<void(WINAPI*)(const char*)>("ShowRunAs")("C:\\app.exe"); return 0u; },
+    CheckModal("TformRunAs", [] { harness::Proc<void(WINAPI*)(const char*)>("ShowRunAs")("C:\\app.exe"); return 0u; },
               [](Dialog d) {
                   namespace id = vexlo::runas_ids;
                   harness::ExpectTabOrder(d, {id::eApp, id::sbStart, id::eCmd});
               });
     std::vector<BYTE> rfb(536, 0);
-    WalkModal("TformRFBSettings", [&] { return Call("GetRFBSettings", rfb.data()); }, [](Dialog d) {
+    CheckModal("TformRFBSettings", [&] { return Call("GetRFBSettings", rfb.data()); }, [](Dialog d) {
         namespace id = vexlo::rfb_ids;
         SetForegroundWindow(d);
         ASSERT_TRUE(d.Focus(id::eServer));
@@ -354,11 +337,7 @@ TEST(HighContrast, TextOverArtworkLinksChartsAndTheRoundButtonUseSystemColoursOn
     DestroyWindow(floating);
 
     // The charts: window colour, window text grid, highlighted curve.
-    using vexlo::switching::TVexloAltTabWnd;
-    auto form = vexlo::ui::MakeOwned<TVexloAltTabWnd>();
-    form->Build(0, false, false);
-    HWND switcher = form->Handle();
-    form.release()->Present();
+    HWND switcher = harness::PresentSwitcher();
     harness::Pump(1300);
     seen = Colours(harness::Control(switcher, vexlo::switching::id::cCPU), {black, white, cyan});
     EXPECT_GT(seen[0], seen[3]);
@@ -369,7 +348,7 @@ TEST(HighContrast, TextOverArtworkLinksChartsAndTheRoundButtonUseSystemColoursOn
     // The link in the hot-light colour.
     std::vector<BYTE> rdp(1290, 0);
     WORD port = 3389;
-    WalkModal("TformRDPSettings", [&] { return Call("GetRDPSettings", rdp.data(), &port); }, [&](Dialog d) {
+    CheckModal("TformRDPSettings", [&] { return Call("GetRDPSettings", rdp.data(), &port); }, [&](Dialog d) {
         harness::WaitUntil([] { return false; }, 300);
         RECT r{};
         HWND link = d.Item(vexlo::rdp_ids::lRDP);

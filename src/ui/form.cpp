@@ -390,7 +390,47 @@ int Form::ShowModal() {
     return modalResult_;
 }
 
+HWND Form::ActivePage(HWND tabs) const {
+    TCITEMA item{};
+    item.mask = TCIF_PARAM;
+    const int index = static_cast<int>(SendMessageA(tabs, TCM_GETCURSEL, 0, 0));
+    return SendMessageA(tabs, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item)) ? reinterpret_cast<HWND>(item.lParam)
+                                                                                   : nullptr;
+}
+
+bool Form::TabAroundPages(HWND tabs, bool back) {
+    // The page control holds its pages (it is a control parent), and the dialog manager
+    // walks into a control parent without ever stopping at it: so the tabs are made a
+    // stop of their own here, between what comes before them and the active page.
+    HWND focus = GetFocus();
+    if (!focus || !IsWindowVisible(tabs) || !IsWindowEnabled(tabs)) return false;
+    HWND form = Hwnd(), page = ActivePage(tabs);
+    const bool inside = IsChild(tabs, focus);
+    HWND target = nullptr;
+    if (focus == tabs) {
+        HWND first = page ? GetNextDlgTabItem(page, nullptr, FALSE) : nullptr;
+        if (first && !IsChild(page, first)) first = nullptr;
+        if (!back) {
+            target = first;
+        } else {
+            target = GetNextDlgTabItem(form, first ? first : tabs, TRUE);
+            if (target && IsChild(tabs, target)) target = nullptr;
+        }
+    } else {
+        HWND next = GetNextDlgTabItem(form, focus, back);
+        if (!back && !inside && next && IsChild(tabs, next)) target = tabs;
+        if (back && inside && next && !IsChild(tabs, next)) target = tabs;
+    }
+    if (!target) return false;
+    OnNextDlgCtl(reinterpret_cast<WPARAM>(target), TRUE);
+    return true;
+}
+
 bool Form::DialogKey(const MSG& msg) {
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0 &&
+        GetKeyState(VK_MENU) >= 0)
+        if (const int pages = controls_.FindKind(Kind::PageControl); pages && Item(pages))
+            return TabAroundPages(Item(pages), GetKeyState(VK_SHIFT) < 0);
     if (msg.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) >= 0) return false;
     int step = 0;
     if (msg.wParam == VK_TAB) step = GetKeyState(VK_SHIFT) < 0 ? -1 : 1;
@@ -404,10 +444,7 @@ bool Form::DialogKey(const MSG& msg) {
     const int next = ((ItemIndex(pages) + step) % count + count) % count;
     SetItemIndex(pages, next);
     // The focus goes to the page's first control, as the keys are there to reach it.
-    TCITEMA item{};
-    item.mask = TCIF_PARAM;
-    SendMessageA(tabs, TCM_GETITEMA, next, reinterpret_cast<LPARAM>(&item));
-    HWND page = reinterpret_cast<HWND>(item.lParam);
+    HWND page = ActivePage(tabs);
     HWND first = page ? GetNextDlgTabItem(page, nullptr, FALSE) : nullptr;
     OnNextDlgCtl(reinterpret_cast<WPARAM>(first && IsChild(page, first) ? first : tabs), TRUE);
     return true;

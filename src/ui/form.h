@@ -185,6 +185,8 @@ private:
     void OnActivate(WPARAM wp);
     void OnNextDlgCtl(WPARAM wp, LPARAM lp);
     int DefaultButtonId() const;
+    HWND ActivePage(HWND tabs) const;
+    bool TabAroundPages(HWND tabs, bool back);
     void ClickButton(int id);
 
     // A control added at run time, with its own copies of its texts.

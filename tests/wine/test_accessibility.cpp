@@ -210,7 +210,7 @@ void Keys(std::initializer_list<std::pair<WORD, bool>> keys) {
     }
 }
 
-TEST(Keyboard, TheBrowseButtonIsATabStopAndCtrlKeysTurnThePagesFromAnywhere) {
+TEST(Keyboard, TheBrowseButtonAndThePageTabsAreTabStopsAndCtrlKeysTurnThePagesFromAnywhere) {
     CheckModal("TformRunAs", [] { harness::Proc<void(WINAPI*)(const char*)>("ShowRunAs")("C:\\app.exe"); return 0u; },
               [](Dialog d) {
                   namespace id = vexlo::runas_ids;
@@ -239,6 +239,23 @@ TEST(Keyboard, TheBrowseButtonIsATabStopAndCtrlKeysTurnThePagesFromAnywhere) {
         EXPECT_TRUE(turns(-1)) << page();
         Keys({{VK_CONTROL, true}, {VK_PRIOR, true}, {VK_PRIOR, false}, {VK_CONTROL, false}});
         EXPECT_TRUE(turns(-1)) << page();
+
+        // The tabs are a stop of their own between Cancel and the page, where arrows turn.
+        HWND tabs = d.Item(id::PageControl1);
+        const auto focusIs = [&](HWND want) { return harness::WaitUntil([&] { return d.Focused() == want; }, 2000); };
+        ASSERT_TRUE(d.Focus(id::btCancel));
+        Keys({{VK_TAB, true}, {VK_TAB, false}});
+        EXPECT_TRUE(focusIs(tabs));
+        const WORD arrow = at < 2 ? VK_RIGHT : VK_LEFT;  // the tabs do not wrap
+        Keys({{arrow, true}, {arrow, false}});
+        at += arrow == VK_RIGHT ? 1 : -1;
+        EXPECT_TRUE(harness::WaitUntil([&] { return page() == at; }, 2000)) << page();
+        Keys({{VK_TAB, true}, {VK_TAB, false}});
+        EXPECT_TRUE(focusIs(first[at]));
+        Keys({{VK_SHIFT, true}, {VK_TAB, true}, {VK_TAB, false}, {VK_SHIFT, false}});
+        EXPECT_TRUE(focusIs(tabs));
+        Keys({{VK_SHIFT, true}, {VK_TAB, true}, {VK_TAB, false}, {VK_SHIFT, false}});
+        EXPECT_TRUE(focusIs(d.Item(id::btCancel)));
     });
 }
 

@@ -23,16 +23,19 @@ constexpr IID kIidDispatch = {0x00020400, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x0
 constexpr IID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 using LresultFromObjectFn = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
+// BSTRs come from oleaut32's allocator, as readers free them there; found at run time,
+// so loading the library does not load oleaut32 (oleacc brings it along).
+using AllocStringFn = BSTR(WINAPI*)(const OLECHAR*, UINT);
 using CreateStdFn = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
 
 using Item = AccessibleItem;
 
-HRESULT Text(const std::string& s, BSTR* out) {
+HRESULT Text(const std::string& s, BSTR* out, AllocStringFn alloc = nullptr) {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (s.empty()) return S_FALSE;
     const int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    *out = SysAllocStringLen(nullptr, static_cast<UINT>(n));
+    *out = alloc ? alloc(nullptr, static_cast<UINT>(n)) : nullptr;
     if (!*out) return E_OUTOFMEMORY;
     MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), *out, n);
     return S_OK;
@@ -40,7 +43,7 @@ HRESULT Text(const std::string& s, BSTR* out) {
 
 HRESULT Long(long v, VARIANT* out) {
     if (!out) return E_POINTER;
-    VariantInit(out);
+    *out = VARIANT{};
     out->vt = VT_I4;
     out->lVal = v;
     return S_OK;
@@ -59,7 +62,8 @@ public:
         oleacc_.reset(LoadLibraryA("oleacc.dll"));
         auto create = SystemFunction<CreateStdFn>(oleacc_.get(), "CreateStdAccessibleObject");
         lresult_ = SystemFunction<LresultFromObjectFn>(oleacc_.get(), "LresultFromObject");
-        if (!create || !lresult_ || FAILED(create(wnd, OBJID_CLIENT, kIidAccessible, inner_.put_void()))) return false;
+        alloc_ = SystemFunction<AllocStringFn>("oleaut32.dll", "SysAllocStringLen");
+        if (!create || !lresult_ || !alloc_ || FAILED(create(wnd, OBJID_CLIENT, kIidAccessible, inner_.put_void()))) return false;
         return true;
     }
     LRESULT Lresult(WPARAM wp) {
@@ -246,7 +250,7 @@ private:
         {
             Lock lock(cs_);
             const Item* item = Find(id);
-            if (item && (id > 0 || !(item->*field).empty())) return Text(item->*field, out);
+            if (item && (id > 0 || !(item->*field).empty())) return Text(item->*field, out, alloc_);
         }
         return system();
     }
@@ -259,6 +263,7 @@ private:
     UINT actionMsg_ = 0;
     UniqueHmodule oleacc_;
     LresultFromObjectFn lresult_ = nullptr;
+    AllocStringFn alloc_ = nullptr;
     ComPtr<IAccessible> inner_;
 };
 

@@ -119,7 +119,7 @@ add_test(NAME build.NoGlobalConstructors COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_N
 # The reference host plays the main program: it loads the DLL at run time like the product
 # does, and links the shared services to seed and inspect settings as the DLL reads them.
 add_executable(VexloHost host/main.cpp host/screenshot.cpp host/png.cpp host/settings_tool.cpp
-               host/shell.cpp)
+               host/shell.cpp host/import_slot.cpp)
 target_sources(VexloHost PRIVATE host/switching.cpp)
 target_include_directories(VexloHost PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR})
 target_compile_options(VexloHost PRIVATE ${VEXLO_WARNINGS} -O2)
@@ -219,7 +219,8 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   file(GLOB VEXLO_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/test_*.cpp)
   # The test program links the DLL's own error-raising functions, so they are tested as
   # the DLL links them: in place of the C++ runtime's.
-  add_executable(vexlo_wine_tests ${VEXLO_WINE_TESTS} tests/wine/harness.cpp src/frame/runtime_errors.cpp)
+  add_executable(vexlo_wine_tests ${VEXLO_WINE_TESTS} tests/wine/harness.cpp host/import_slot.cpp
+                 src/frame/runtime_errors.cpp)
   target_include_directories(vexlo_wine_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests/wine)
   # The window base, the form layer, the process details and the menu bitmap are also tested directly,
   # linked into the test program.
@@ -238,6 +239,12 @@ if(EXISTS ${VEXLO_GTEST_SOURCE}/CMakeLists.txt AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_link_options(vexlo_pipe_forger PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
   target_link_libraries(vexlo_pipe_forger PRIVATE vexlo_shared)
   add_dependencies(vexlo_wine_tests vexlo_pipe_forger)
+  # Reads the windows from another process as a screen reader does.
+  add_executable(vexlo_screen_reader tests/wine/screen_reader.cpp)
+  target_compile_options(vexlo_screen_reader PRIVATE ${VEXLO_WARNINGS})
+  target_link_options(vexlo_screen_reader PRIVATE ${VEXLO_STATIC_RUNTIME} -mconsole)
+  target_link_libraries(vexlo_screen_reader PRIVATE oleacc oleaut32 ole32 uuid)
+  add_dependencies(vexlo_wine_tests vexlo_screen_reader)
   # One process per test case keeps windows, registry and shared blocks of one case from
   # leaking into the next; the source scan needs no Wine at build time.
   include(GoogleTest)

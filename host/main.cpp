@@ -9,9 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "host/import_slot.h"
 #include "host/library_name.h"
 #include "host/explorer.h"
 #include "host/screenshot.h"
@@ -85,6 +87,56 @@ HWND CreateNotifyWindow() {
     RegisterClassA(&wc);
     return CreateWindowA("VexloHostWnd", "VexloHost", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
                          nullptr, wc.hInstance, nullptr);
+}
+
+// --high-contrast: the library in this process sees high contrast on, as the system does
+// not let a program turn it on under Wine (SPI_SETHIGHCONTRAST fails there): its one
+// question, SPI_GETHIGHCONTRAST, is answered here. While the command runs, a white-on-black
+// scheme is in force (SetSysColors, for every program of the session); the colours come
+// back after.
+using SystemParametersFn = BOOL(WINAPI*)(UINT, UINT, void*, UINT);
+SystemParametersFn g_systemParameters = nullptr;
+
+BOOL WINAPI HighContrastOn(UINT action, UINT param, void* data, UINT winIni) {
+    if (action == SPI_GETHIGHCONTRAST && data) {
+        auto* hc = static_cast<HIGHCONTRASTA*>(data);
+        hc->dwFlags = HCF_HIGHCONTRASTON | HCF_AVAILABLE;
+        hc->lpszDefaultScheme = nullptr;
+        return TRUE;
+    }
+    return g_systemParameters(action, param, data, winIni);
+}
+
+class HighContrastScheme {
+public:
+    HighContrastScheme() {
+        for (int i = 0; i < kCount; ++i) saved_[i] = GetSysColor(kElements[i]);
+        SetSysColors(kCount, kElements, kScheme);
+    }
+    ~HighContrastScheme() { SetSysColors(kCount, kElements, saved_); }
+
+private:
+    static constexpr int kCount = 14;
+    static constexpr INT kElements[kCount] = {COLOR_WINDOW,     COLOR_WINDOWTEXT, COLOR_BTNFACE,     COLOR_BTNTEXT,
+                                              COLOR_BTNSHADOW,  COLOR_BTNHIGHLIGHT, COLOR_3DDKSHADOW, COLOR_3DLIGHT,
+                                              COLOR_HIGHLIGHT,  COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT,  COLOR_HOTLIGHT,
+                                              COLOR_WINDOWFRAME, COLOR_INFOBK};
+    static constexpr COLORREF kScheme[kCount] = {RGB(0, 0, 0),       RGB(255, 255, 255), RGB(0, 0, 0),
+                                                 RGB(255, 255, 255), RGB(255, 255, 255), RGB(255, 255, 255),
+                                                 RGB(255, 255, 255), RGB(255, 255, 255), RGB(26, 235, 255),
+                                                 RGB(0, 0, 0),       RGB(63, 242, 63),   RGB(255, 255, 0),
+                                                 RGB(255, 255, 255), RGB(0, 0, 0)};
+    COLORREF saved_[kCount] = {};
+};
+
+bool SeeHighContrast() {
+    void** slot = vexlo::host::ImportSlot(g_vexlo, "user32.dll", "SystemParametersInfoA");
+    if (!slot) {
+        std::fprintf(stderr, VEXLO_HOST_DLL " does not ask the system for its parameters\n");
+        return false;
+    }
+    g_systemParameters = reinterpret_cast<SystemParametersFn>(vexlo::host::SwapImport(slot, reinterpret_cast<void*>(&HighContrastOn)));
+    return true;
 }
 
 HICON HostIcon() { return CopyIcon(LoadIcon(nullptr, IDI_APPLICATION)); }
@@ -362,15 +414,24 @@ const Command kCommands[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Options come before the command.
+    const bool highContrast = argc > 1 && std::strcmp(argv[1], "--high-contrast") == 0;
+    if (highContrast) {
+        ++argv;
+        --argc;
+    }
     const Command* cmd = nullptr;
     for (const Command& c : kCommands)
         if (argc > 1 && std::strcmp(argv[1], c.name) == 0) cmd = &c;
     if (!cmd) {
-        std::fprintf(stderr, "usage: VexloHost COMMAND ...\n");
+        std::fprintf(stderr, "usage: VexloHost [--high-contrast] COMMAND ...\n");
         for (const Command& c : kCommands) std::fprintf(stderr, "  %s\n", c.usage);
         return 2;
     }
     if (!LoadVexlo()) return 1;
+    if (highContrast && !SeeHighContrast()) return 1;
+    std::unique_ptr<HighContrastScheme> scheme;
+    if (highContrast) scheme = std::make_unique<HighContrastScheme>();
     g_notify = CreateNotifyWindow();
     const int rc = cmd->run(argc, argv);
     std::fflush(stdout);

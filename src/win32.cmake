@@ -34,6 +34,8 @@ set(VEXLO_UI_SOURCES
   src/ui/surfaces.cpp
   src/ui/keyboard.cpp
   src/ui/password_box.cpp
+  src/ui/accessible.cpp
+  src/ui/high_contrast.cpp
   src/ui/library_windows.cpp
 )
 

@@ -36,4 +36,13 @@ const char* EditionPictureName(std::uint32_t edition) {
     }
 }
 
+const char* EditionText(std::uint32_t edition) {
+    switch (edition & 0xFF) {
+    case 1: return "Personal edition";
+    case 2: return "Business edition";
+    case 3: return "Lite edition";
+    default: return nullptr;
+    }
+}
+
 }  // namespace vexlo::dialog_rules

@@ -43,5 +43,7 @@ std::string AboutVersionText(const char* version);
 // The bitmap resource of an edition (only the low 8 bits count), or null when the
 // edition has no picture.
 const char* EditionPictureName(std::uint32_t edition);
+// The words on that picture, for screen readers; null where there is none.
+const char* EditionText(std::uint32_t edition);
 
 }  // namespace vexlo::dialog_rules

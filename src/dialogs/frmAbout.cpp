@@ -57,6 +57,7 @@ HWND ShowAboutWindow(HICON icon, std::uint32_t edition, const char* version) {
     HWND wnd = form->Handle();
     form->SetText(id::lVer, dialog_rules::AboutVersionText(version));
     form->SetPicture(id::iVer, dialog_rules::EditionPictureName(edition));
+    if (const char* text = dialog_rules::EditionText(edition)) form->SetPictureText(id::iVer, text);
     form->ShowModeless();
     form.release();  // the window owns the form from now on
     return wnd;

@@ -27,21 +27,22 @@ namespace id = runas_ids;
 constexpr ControlDef kControls[] = {
     {.kind = Kind::Label, .id = id::lApp, .name = "lApp", .at = {8, 8, 0, 0}, .text = "Application"},
     {.kind = Kind::Edit, .id = id::eApp, .name = "eApp", .at = {8, 24, 297, 21}, .tab = 0},
-    {.kind = Kind::Button, .id = id::sbStart, .name = "sbStart", .at = {312, 24, 23, 22}},
+    // The text is the picture button's name for screen readers; the picture hides it.
+    {.kind = Kind::Button, .id = id::sbStart, .name = "sbStart", .at = {312, 24, 23, 22}, .text = "Browse...", .tab = 1},
     {.kind = Kind::Label, .id = id::lCmd, .name = "lCmd", .at = {7, 48, 0, 0}, .text = "Parameters string"},
-    {.kind = Kind::Edit, .id = id::eCmd, .name = "eCmd", .at = {7, 64, 330, 21}, .tab = 1, .flags = kPassword,
+    {.kind = Kind::Edit, .id = id::eCmd, .name = "eCmd", .at = {7, 64, 330, 21}, .tab = 2, .flags = kPassword,
      .textLimit = 255},
     {.kind = Kind::Label, .id = id::Label1, .name = "Label1", .at = {8, 88, 0, 0}, .text = "Domain or Hostname"},
-    {.kind = Kind::ComboEdit, .id = id::cbServer, .name = "cbServer", .at = {8, 104, 329, 21}, .tab = 2},
+    {.kind = Kind::ComboEdit, .id = id::cbServer, .name = "cbServer", .at = {8, 104, 329, 21}, .tab = 3},
     {.kind = Kind::Label, .id = id::Label2, .name = "Label2", .at = {8, 128, 0, 0}, .text = "User"},
-    {.kind = Kind::ComboEdit, .id = id::cbUser, .name = "cbUser", .at = {8, 144, 329, 21}, .tab = 3},
+    {.kind = Kind::ComboEdit, .id = id::cbUser, .name = "cbUser", .at = {8, 144, 329, 21}, .tab = 4},
     {.kind = Kind::Label, .id = id::lPass, .name = "lPass", .at = {7, 168, 0, 0}, .text = "Password"},
-    {.kind = Kind::Edit, .id = id::ePass1, .name = "ePass1", .at = {7, 184, 330, 21}, .tab = 4, .flags = kPassword,
+    {.kind = Kind::Edit, .id = id::ePass1, .name = "ePass1", .at = {7, 184, 330, 21}, .tab = 5, .flags = kPassword,
      .textLimit = 255},
-    {.kind = Kind::Button, .id = id::btRun, .name = "btRun", .at = {184, 216, 75, 25}, .text = "Run", .tab = 5,
+    {.kind = Kind::Button, .id = id::btRun, .name = "btRun", .at = {184, 216, 75, 25}, .text = "Run", .tab = 6,
      .flags = kDefault},
     {.kind = Kind::Button, .id = id::btCancel, .name = "btCancel", .at = {264, 216, 75, 25}, .text = "Cancel",
-     .tab = 6, .flags = kCancel},
+     .tab = 7, .flags = kCancel},
 };
 
 constexpr FormDef kForm = {

@@ -56,7 +56,7 @@ constexpr ControlDef kControls[] = {
     {.kind = Kind::Picture, .id = id::iWarning, .name = "iWarning", .at = {16, 512, 32, 32}, .flags = kStretch},
     // Transparent: the link lies in its empty third and fourth lines.
     {.kind = Kind::Label, .id = id::Label2, .name = "Label2", .at = {64, 504, 315, 65}, .text = "Microsoft RDP Client 5.2 or later is required\r\n(Included with Windows XP SP2)\r\n\r\n\r\n" "RDP and Microsoft are registred tradmarks of Microsoft Corporation", .flags = kTransparent},
-    {.kind = Kind::Custom, .id = id::lRDP, .name = "lRDP", .at = {64, 536, 191, 13}, .text = "Click here to download the latest version", .flags = kUnderline | kAutoSize, .className = TvxLink::kClassName},
+    {.kind = Kind::Custom, .id = id::lRDP, .name = "lRDP", .at = {64, 536, 191, 13}, .text = "Click here to download the latest version", .tab = 6, .flags = kUnderline | kAutoSize, .className = TvxLink::kClassName},
 };
 
 constexpr FormDef kForm = {

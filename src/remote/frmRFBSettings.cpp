@@ -55,7 +55,7 @@ constexpr ControlDef kControls[] = {
 
     {.kind = Kind::Picture, .id = id::iWarning, .name = "iWarning", .at = {16, 312, 32, 32}, .flags = kStretch},
     {.kind = Kind::Label, .id = id::Label2, .name = "Label2", .at = {64, 312, 0, 0}, .text = "Required installed VNC Viewer 4.0 or later! "},
-    {.kind = Kind::Custom, .id = id::lVNC, .name = "lVNC", .at = {64, 328, 201, 13}, .text = "Download latest version", .flags = kAutoSize, .className = TvxLink::kClassName},
+    {.kind = Kind::Custom, .id = id::lVNC, .name = "lVNC", .at = {64, 328, 201, 13}, .text = "Download latest version", .tab = 4, .flags = kAutoSize, .className = TvxLink::kClassName},
 };
 
 constexpr FormDef kForm = {

@@ -1,14 +1,19 @@
 #include "remote/vxLink.h"
 
+#include <oleacc.h>
 #include <shellapi.h>
 
 #include "shared/handles.h"
 #include "shared/win_text.h"
+#include "ui/high_contrast.h"
+#include "ui/keyboard.h"
 
 namespace vexlo {
 
 namespace {
 constexpr COLORREF kLinkColour = RGB(0, 0, 255);
+// A screen reader's default action, posted to the window's own thread.
+constexpr UINT kActivate = WM_USER + 0x140;
 }  // namespace
 
 TvxLink::TvxLink() {
@@ -66,17 +71,42 @@ bool TvxLink::OnPaint() {
         FillRect(dc, &client, bg ? bg : GetSysColorBrush(COLOR_BTNFACE));
         SelectGuard font(dc, font_ ? static_cast<HGDIOBJ>(font_.get()) : GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, IsWindowEnabled(Hwnd()) ? kLinkColour : GetSysColor(COLOR_GRAYTEXT));
+        SetTextColor(dc, IsWindowEnabled(Hwnd()) ? ui::ContrastColour(kLinkColour, COLOR_HOTLIGHT)
+                                                 : GetSysColor(COLOR_GRAYTEXT));
         const std::string text = WindowText(Hwnd());
         RECT r = client;
         DrawTextA(dc, text.c_str(), -1, &r, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE);
+        if (keys_.CueShown()) DrawFocusRect(dc, &client);
     });
     return true;
 }
 
+void TvxLink::Activate() {
+    if (IsWindowEnabled(Hwnd()) && OnClick) OnClick();
+}
+
+LRESULT TvxLink::Accessibility(WPARAM wp, LPARAM lp) {
+    accessible_.Describe({.role = ROLE_SYSTEM_LINK,
+                          .state = STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSABLE,
+                          .name = WindowText(Hwnd()),
+                          .value = Link,
+                          .action = "Jump"});
+    accessible_.SetActionMessage(Hwnd(), kActivate);
+    return accessible_.Answer(Hwnd(), wp, lp);
+}
+
 bool TvxLink::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     result = 0;
+    if (keys_.Handle(Hwnd(), msg, wp, [this] { Activate(); })) return true;
     switch (msg) {
+    case WM_GETOBJECT: result = Accessibility(wp, lp); return true;
+    case kActivate: Activate(); return true;
+    // Enter belongs to the link while it has the focus, not to the default button.
+    case WM_GETDLGCODE: {
+        const MSG* m = reinterpret_cast<const MSG*>(lp);
+        result = (m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN) ? DLGC_WANTMESSAGE : 0;
+        return true;
+    }
     case WM_SETFONT: SetBaseFont(reinterpret_cast<HFONT>(wp)); return true;
     case WM_GETFONT: result = reinterpret_cast<LRESULT>(font_.get()); return true;
     case WM_SETTEXT:

@@ -1,6 +1,7 @@
 #include "switching/frmAltTab.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <atomic>
 #include <memory>
@@ -21,6 +22,8 @@
 #include "switching/alttab_ids.h"
 #include "switching/switch_text.h"
 #include "switching/vxChart.h"
+#include "ui/accessible.h"
+#include "ui/high_contrast.h"
 
 namespace vexlo::switching {
 
@@ -186,7 +189,8 @@ const ControlDef kControls[] = {
 
 const ui::FormDef kForm{
     .className = TVexloAltTabWnd::kClassName,
-    .caption = "",
+    // No caption bar shows it: the name screen readers give the window.
+    .caption = "Task switching",
     .clientWidth = 640,
     .clientHeight = 480,
     .border = ui::Border::None,
@@ -463,7 +467,11 @@ void TVexloAltTabWnd::ReadDesktops() {
 bool TVexloAltTabWnd::OnCreate() {
     SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppWindowIcon()));
     for (int chart : {id::cCPU, id::cMemory, id::cSwap})
-        if (auto* c = ui::Window::As<TvxChart>(Item(chart))) c->SetGridSize(Scaled(kChartGrid));
+        if (auto* c = ui::Window::As<TvxChart>(Item(chart))) {
+            c->SetGridSize(Scaled(kChartGrid));
+            // Named as the group box around it says.
+            if (const ui::ControlDef* def = Controls().Find(chart)) c->SetCaption(Text(def->parent));
+        }
     cCPU_ = ui::Window::As<TvxChart>(Item(id::cCPU));
     cMemory_ = ui::Window::As<TvxChart>(Item(id::cMemory));
     cSwap_ = ui::Window::As<TvxChart>(Item(id::cSwap));
@@ -517,6 +525,9 @@ void TVexloAltTabWnd::AddGroup(int entry, int width) {
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     SendMessageA(view, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(face));
     SendMessageA(view, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(face));
+    // The titles in the text colour of that face: in high contrast the list's own default
+    // may be the colour of the face itself.
+    if (ui::HighContrast()) SendMessageA(view, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_BTNTEXT)));
 
     SetGroupIcons(e);
 
@@ -533,6 +544,9 @@ void TVexloAltTabWnd::AddGroup(int entry, int width) {
     }
     SendMessageA(view, WM_SETREDRAW, TRUE, 0);
     groupsShown_.push_back(entry);
+    // Readers hear the list as its desktop and each item as its window and desktop.
+    if (ui::Accessible* acc = ui::ControlAccessible(view)) acc->SetName(caption);
+    SpeakItems(entry, -1);
 }
 
 void TVexloAltTabWnd::SetGroupIcons(const TDeskEntry& e) {
@@ -597,6 +611,8 @@ void TVexloAltTabWnd::Present() {
         if (!inputDesktop_.empty() && !here.empty() && inputDesktop_ != here)
             if (UniqueHdesk own = OpenDesktopByName(here); own && SwitchDesktop(own.get())) returnTo_ = inputDesktop_;
         ShowModeless();  // from here on the window owns this object
+        ui::NotifyClient(EVENT_SYSTEM_SWITCHSTART, wnd);
+        switchStarted_ = true;
         const ui::AliveToken alive = Token();
         // Synchronous, but a main program that hangs does not take the hook's thread along.
         if (HWND host = MainProgramWindow(); host && IsWindow(host)) {
@@ -643,6 +659,35 @@ void TVexloAltTabWnd::FocusSelection() {
     selecting_ = true;
     if (e.View) SetFocus(e.View);
     selecting_ = false;
+    // The item itself takes the focus for readers, as Windows' own switcher names each
+    // window as the selection moves. The events need no activation: the window in front
+    // keeps the foreground.
+    if (!switchStarted_) return;  // Present tells it once the switch has begun
+    if (spokenDesk_ >= 0 && spokenDesk_ != at->desk) SpeakItems(spokenDesk_, -1);
+    SpeakItems(at->desk, at->app);
+    spokenDesk_ = at->desk;
+    ui::NotifyClient(EVENT_OBJECT_SELECTION, e.View, at->app + 1);
+    ui::NotifyClient(EVENT_OBJECT_FOCUS, e.View, at->app + 1);
+}
+
+void TVexloAltTabWnd::SpeakItems(int entry, int selected) {
+    const TDeskEntry& e = desktops_[static_cast<std::size_t>(entry)];
+    ui::Accessible* acc = ui::ControlAccessible(e.View);
+    if (!acc) return;
+    std::vector<ui::AccessibleItem> items(static_cast<std::size_t>(e.Apps.Count()));
+    for (std::int32_t k = 0; k < e.Apps.Count(); ++k) {
+        ui::AccessibleItem& item = items[static_cast<std::size_t>(k)];
+        item.role = ROLE_SYSTEM_LISTITEM;
+        item.state = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE |
+                     (k == selected ? STATE_SYSTEM_SELECTED | STATE_SYSTEM_FOCUSED : 0);
+        item.name = At<TAppEntry>(e.Apps, k).Title.Str() + ", " + e.DisplayName.Str();
+    }
+    acc->SetChildren(std::move(items));
+}
+
+void TVexloAltTabWnd::SwitchEnds() {
+    if (switchStarted_) ui::NotifyClient(EVENT_SYSTEM_SWITCHEND, Hwnd());
+    switchStarted_ = false;
 }
 
 void TVexloAltTabWnd::ShowDetails() {
@@ -703,6 +748,7 @@ void TVexloAltTabWnd::TakeKeys() {
 }
 
 void TVexloAltTabWnd::CloseAndActivate() {
+    SwitchEnds();
     KillTimer(Hwnd(), kMainTimer);
     KillTimer(Hwnd(), kUpdateTimer);
     const auto at = selection_.Current();
@@ -717,6 +763,7 @@ void TVexloAltTabWnd::CloseAndActivate() {
 }
 
 void TVexloAltTabWnd::CancelAndGo() {
+    SwitchEnds();
     KillTimer(Hwnd(), kMainTimer);
     KillTimer(Hwnd(), kUpdateTimer);
     // Nothing is switched to or activated; a desktop switched to only to show the window is
@@ -773,6 +820,7 @@ bool TVexloAltTabWnd::OnPaint() {
 }
 
 void TVexloAltTabWnd::OnDestroy() {
+    SwitchEnds();
     KillTimer(Hwnd(), kMainTimer);
     KillTimer(Hwnd(), kUpdateTimer);
     cCPU_ = cMemory_ = cSwap_ = nullptr;

@@ -124,6 +124,10 @@ private:
     void FocusSelection();
     void ShowDetails();
     void TakeKeys();
+    // What screen readers hear: the items of a group (selected: the chosen one, or -1),
+    // and the end of the switch once its start was told.
+    void SpeakItems(int entry, int selected);
+    void SwitchEnds();
     void CloseAndActivate();
     void CancelAndGo();
     const TAppEntry* CurrentApp() const;
@@ -142,6 +146,8 @@ private:
     TvxSysInfo si_;
     TvxChart *cCPU_ = nullptr, *cMemory_ = nullptr, *cSwap_ = nullptr;
     int scroll_ = 0;
+    int spokenDesk_ = -1;
+    bool switchStarted_ = false;
 };
 
 }  // namespace vexlo::switching

@@ -2,11 +2,16 @@
 
 #include <cmath>
 
+#include <oleacc.h>
+
 #include "shared/error.h"
 #include "shared/guard.h"
 #include "shared/handles.h"
 #include "shared/module.h"
 #include "switching/alttab_ids.h"
+#include "ui/accessible.h"
+#include "ui/high_contrast.h"
+#include "ui/keyboard.h"
 #include "ui/window.h"
 
 namespace vexlo::switching {
@@ -28,6 +33,8 @@ bool ShapeRound(HWND wnd, int diameter) {
 // corner, a sunken-looking rim, and the switcher picture in the middle (black is clear).
 // Its window region is the circle, so the form's key region follows it. A click is told to
 // the parent the way a button tells it: WM_COMMAND with BN_CLICKED and the button's id.
+// It takes the focus as a tab stop, Enter and Space press it (a dotted square in the middle
+// shows the focus), and screen readers know it as the "Switch desktops" push button.
 class TvxRoundButton : public ui::Window {
 public:
     static constexpr const char* kClassName = "TvxRoundButton";
@@ -52,6 +59,7 @@ private:
 
     bool OnPaint() override {
         PaintBuffered(nullptr, [&](HDC dc, const RECT& client) {
+            if (HighContrast(dc, client)) return;
             const int w = client.right, h = client.bottom;
             // Gradient along the diagonal from the top-right corner.
             const double span = static_cast<double>(w + h);
@@ -76,6 +84,7 @@ private:
                 SelectGuard pen(dc, dark.get());
                 Arc(dc, o, o, d, d, o, d, d, o);
             }
+            DrawFocusCue(dc);
             if (picture_) {
                 UniqueHdc mem(CreateCompatibleDC(dc));
                 SelectGuard sel(mem.get(), picture_.get());
@@ -86,12 +95,66 @@ private:
         return true;
     }
 
+    // High contrast: the button face with an outline in the button text colour, and the
+    // picture in the middle as the button text.
+    bool HighContrast(HDC dc, const RECT& client) {
+        if (!ui::HighContrast()) return false;
+        FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+        const int d = Diameter(), o = Scaled(1), size = Scaled(kPictureSize);
+        UniqueHpen outline(CreatePen(PS_SOLID, Scaled(2), GetSysColor(COLOR_BTNTEXT)));
+        SelectGuard brush(dc, GetStockObject(NULL_BRUSH));
+        SelectGuard pen(dc, outline.get());
+        Ellipse(dc, o, o, d, d);
+        if (picture_) {
+            // The picture's shape (all that is not black) in the button text colour.
+            UniqueHdc mem(CreateCompatibleDC(dc));
+            UniqueHbitmap mask(CreateBitmap(kPictureSize, kPictureSize, 1, 1, nullptr));
+            UniqueHdc maskDc(CreateCompatibleDC(dc));
+            SelectGuard sel(mem.get(), picture_.get());
+            SelectGuard selMask(maskDc.get(), mask.get());
+            SetBkColor(mem.get(), RGB(0, 0, 0));
+            BitBlt(maskDc.get(), 0, 0, kPictureSize, kPictureSize, mem.get(), 0, 0, SRCCOPY);
+            SelectGuard text(dc, GetSysColorBrush(COLOR_BTNTEXT));
+            SetTextColor(dc, RGB(0, 0, 0));
+            SetBkColor(dc, RGB(255, 255, 255));
+            StretchBlt(dc, (client.right - size) / 2, (d - size) / 2, size, size, maskDc.get(), 0, 0, kPictureSize,
+                       kPictureSize, 0x00B8074A);  // the brush where the mask is black (the shape)
+        }
+        DrawFocusCue(dc);
+        return true;
+    }
+
+    // A dotted square around the picture, once the keyboard is in use.
+    void DrawFocusCue(HDC dc) {
+        if (!keys_.CueShown()) return;
+        const int d = Diameter(), inset = (d - Scaled(kPictureSize)) / 2 - Scaled(3);
+        RECT cue{inset, inset, d - inset, d - inset};
+        DrawFocusRect(dc, &cue);
+    }
+
     // A new DPI gives a new size: the circle follows it.
     void OnSize(int, int) override { ShapeRound(Hwnd(), Diameter()); }
 
-    bool HandleMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result) override {
+    void Click() {
+        SendMessageA(GetParent(Hwnd()), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(Hwnd()), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(Hwnd()));
+    }
+
+    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
+        if (keys_.Handle(Hwnd(), msg, wp, [this] { Click(); })) return true;
         switch (msg) {
         case WM_ERASEBKGND: result = 1; return true;
+        case WM_GETOBJECT:
+            accessible_.Describe({.role = ROLE_SYSTEM_PUSHBUTTON,
+                                  .state = STATE_SYSTEM_FOCUSABLE,
+                                  .name = "Switch desktops",
+                                  .action = "Press"});
+            accessible_.SetActionMessage(Hwnd(), kPress);
+            result = accessible_.Answer(Hwnd(), wp, lp);
+            return true;
+        case kPress: Click(); return true;
+        // Enter presses the focused button, not a default button.
+        case WM_GETDLGCODE: result = DLGC_BUTTON | DLGC_WANTMESSAGE; return true;
         case WM_LBUTTONDOWN:
             pressed_ = true;
             SetCapture(Hwnd());
@@ -104,9 +167,7 @@ private:
             const POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
             RECT r{};
             GetClientRect(Hwnd(), &r);
-            if (wasPressed && PtInRect(&r, pt))
-                SendMessageA(GetParent(Hwnd()), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(Hwnd()), BN_CLICKED),
-                             reinterpret_cast<LPARAM>(Hwnd()));
+            if (wasPressed && PtInRect(&r, pt)) Click();
             result = 0;
             return true;
         }
@@ -115,12 +176,17 @@ private:
         }
     }
 
+    // A screen reader's default action, posted to the window's own thread.
+    static constexpr UINT kPress = WM_USER + 0x140;
+
     UniqueHbitmap picture_;
     bool pressed_ = false;
+    ui::KeyFocus keys_;
+    ui::Accessible accessible_;
 };
 
 const ui::ControlDef kControls[] = {
-    {.kind = ui::Kind::Custom, .id = id::btSwitch, .name = "btSwitch", .at = {0, 0, kButtonWidth, kButtonHeight},
+    {.kind = ui::Kind::Custom, .id = id::btSwitch, .name = "btSwitch", .at = {0, 0, kButtonWidth, kButtonHeight}, .tab = 0,
      .className = TvxRoundButton::kClassName},
 };
 

@@ -1,8 +1,12 @@
 #include "switching/vxChart.h"
 
+#include <string>
 #include <vector>
 
+#include <oleacc.h>
+
 #include "shared/handles.h"
+#include "ui/high_contrast.h"
 
 namespace vexlo::switching {
 
@@ -17,11 +21,13 @@ void Polyline(HDC dc, const std::vector<ChartPoint>& points) {
 // Grid and curve lines as wide as one pixel at 96 DPI.
 void Draw(HDC dc, const ChartDrawing& d, int lineWidth) {
     const RECT all{0, 0, d.size.width, d.size.height};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    // High contrast: the window colour behind, the grid in window text, the curve highlighted.
+    const bool contrast = ui::HighContrast();
+    FillRect(dc, &all, contrast ? GetSysColorBrush(COLOR_WINDOW) : static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     UniqueHpen shadow(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW)));
     UniqueHpen highlight(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT)));
-    UniqueHpen grid(CreatePen(PS_SOLID, lineWidth, kChartGridColor));
-    UniqueHpen curve(CreatePen(PS_SOLID, lineWidth, kChartCurveColor));
+    UniqueHpen grid(CreatePen(PS_SOLID, lineWidth, contrast ? GetSysColor(COLOR_WINDOWTEXT) : kChartGridColor));
+    UniqueHpen curve(CreatePen(PS_SOLID, lineWidth, contrast ? GetSysColor(COLOR_HIGHLIGHT) : kChartCurveColor));
     {
         SelectGuard pen(dc, shadow.get());
         Polyline(dc, d.shadowFrame);
@@ -47,6 +53,17 @@ ui::Window* TvxChart::Make(HWND, const CREATESTRUCTA&) { return new TvxChart(); 
 void TvxChart::Repaint() {
     InvalidateRect(Hwnd(), nullptr, FALSE);
     UpdateWindow(Hwnd());
+    if (data_.Values().empty()) return;
+    const std::string value = std::to_string(data_.Values().back()) + " %";
+    if (value == spokenValue_) return;
+    spokenValue_ = value;
+    accessible_.SetValue(value);
+    ui::NotifyClient(EVENT_OBJECT_VALUECHANGE, Hwnd());
+}
+
+LRESULT TvxChart::Accessibility(WPARAM wp, LPARAM lp) {
+    accessible_.Describe({.role = ROLE_SYSTEM_CHART, .state = STATE_SYSTEM_READONLY, .name = caption_, .value = spokenValue_});
+    return accessible_.Answer(Hwnd(), wp, lp);
 }
 
 bool TvxChart::OnPaint() {
@@ -62,7 +79,11 @@ bool TvxChart::OnPaint() {
     return true;
 }
 
-bool TvxChart::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+bool TvxChart::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_GETOBJECT) {
+        result = Accessibility(wp, lp);
+        return true;
+    }
     if (msg == WM_ERASEBKGND) {
         result = 1;  // painted whole in WM_PAINT
         return true;

@@ -7,7 +7,10 @@
 
 #include <cstdint>
 
+#include <string>
+
 #include "switching/chart_rules.h"
+#include "ui/accessible.h"
 #include "ui/window.h"
 
 namespace vexlo::switching {
@@ -22,15 +25,21 @@ public:
     void SetGridSize(int gridSize) { data_.SetGridSize(gridSize); }
     int GridSize() const { return data_.GridSize(); }
     const ChartData& Data() const { return data_; }
-    // Paints now.
+    // Paints now; screen readers hear the latest figure (at most as often as it repaints).
     void Repaint();
+    // What screen readers call the chart ("CPU usage").
+    void SetCaption(const std::string& caption) { caption_ = caption; }
 
 private:
     static ui::Window* Make(HWND wnd, const CREATESTRUCTA& cs);
     bool OnPaint() override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
+    LRESULT Accessibility(WPARAM wp, LPARAM lp);
+
     ChartData data_;
+    std::string caption_, spokenValue_;
+    ui::Accessible accessible_;
 };
 
 }  // namespace vexlo::switching

@@ -13,6 +13,7 @@
 #include "shared/handles.h"
 #include "shared/module.h"
 #include "shared/win_text.h"
+#include "ui/accessible.h"
 #include "ui/password_box.h"
 #include "ui/spin_rules.h"
 #include "ui/surfaces.h"
@@ -302,6 +303,13 @@ void ShowPage(HWND tabs, const ControlDef&, int index) {
     const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
     if (index < 0 || index >= count) return;
     SendMessageA(tabs, TCM_SETCURSEL, index, 0);
+    // The tabs are read as the page they show.
+    char text[128] = {};
+    TCITEMA tab{};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = text;
+    tab.cchTextMax = sizeof text;
+    if (SendMessageA(tabs, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&tab))) NameControl(tabs, text);
     // The new page appears before the old one goes, so the focus never falls to nothing
     // visible when it sat on the old page.
     if (HWND shown = PageAt(tabs, index)) ShowWindow(shown, SW_SHOW);
@@ -358,6 +366,7 @@ HWND CreatePage(const ControlDef& c, const Site& s) {
     item.mask = TCIF_PARAM;
     item.lParam = reinterpret_cast<LPARAM>(page);
     SendMessageA(tabs, TCM_SETITEMA, index, reinterpret_cast<LPARAM>(&item));
+    if (index == 0) NameControl(tabs, c.text ? c.text : "");
     return page;
 }
 

@@ -1,5 +1,7 @@
 #include "ui/form.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -7,6 +9,7 @@
 #include "shared/error.h"
 #include "shared/module.h"
 #include "shared/win_text.h"
+#include "ui/accessible.h"
 #include "ui/controls.h"
 #include "ui/keyboard.h"
 #include "ui/password_box.h"
@@ -90,6 +93,11 @@ BOOL CALLBACK RescaleChild(HWND child, LPARAM param) {
     const auto at = [&](LONG v) { return MulDiv(v, j.to, j.from); };
     SetWindowPos(child, nullptr, at(r.left), at(r.top), at(r.right) - at(r.left), at(r.bottom) - at(r.top),
                  SWP_NOZORDER | SWP_NOACTIVATE);
+    return TRUE;
+}
+
+BOOL CALLBACK TellColourChange(HWND child, LPARAM) {
+    SendMessageA(child, WM_SYSCOLORCHANGE, 0, 0);
     return TRUE;
 }
 
@@ -195,11 +203,29 @@ void Form::SetPictureSystemIcon(int id, const char* name) {
     if (PictureWindow* p = As<PictureWindow>(Item(id))) p->SetSystemIcon(name);
 }
 
+void Form::SetPictureText(int id, const std::string& text) {
+    if (PictureWindow* p = As<PictureWindow>(Item(id))) p->SetSpokenText(text);
+}
+
 void Form::CreateControls() {
     // A form whose controls cannot all be built is not created at all.
     for (int index : CreationOrder(controls_)) CreateControl(controls_[index]);
+    NameLabelledControls();
     StackPictures();
     if (def_.colourKey) UpdateKeyRegion();
+}
+
+void Form::NameLabelledControls() {
+    // Each label stands before its control (CreationOrder), which is how the system's
+    // objects for edits find their names. A combo box's object does so on Windows but not
+    // everywhere, so it is named outright, with the same text.
+    for (int i = 0; i < controls_.Count(); ++i) {
+        const int target = LabelledControl(controls_, i);
+        if (target < 0) continue;
+        const ControlDef& c = controls_[target];
+        if ((c.kind == Kind::ComboList || c.kind == Kind::ComboEdit) && controls_[i].text)
+            NameControl(Item(c.id), NameFromLabel(controls_[i].text));
+    }
 }
 
 void Form::UpdateKeyRegion() {
@@ -359,7 +385,7 @@ int Form::ShowModal() {
             break;
         }
         if (got == -1) break;
-        if (!IsDialogMessageA(wnd, &msg)) {
+        if (!DialogKey(msg) && !IsDialogMessageA(wnd, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
@@ -372,6 +398,66 @@ int Form::ShowModal() {
         Destroy();
     }
     return modalResult_;
+}
+
+HWND Form::ActivePage(HWND tabs) const {
+    TCITEMA item{};
+    item.mask = TCIF_PARAM;
+    const int index = static_cast<int>(SendMessageA(tabs, TCM_GETCURSEL, 0, 0));
+    return SendMessageA(tabs, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item)) ? reinterpret_cast<HWND>(item.lParam)
+                                                                                   : nullptr;
+}
+
+bool Form::TabAroundPages(HWND tabs, bool back) {
+    // The page control holds its pages (it is a control parent), and the dialog manager
+    // walks into a control parent without ever stopping at it: so the tabs are made a
+    // stop of their own here, between what comes before them and the active page.
+    HWND focus = GetFocus();
+    if (!focus || !IsWindowVisible(tabs) || !IsWindowEnabled(tabs)) return false;
+    HWND form = Hwnd(), page = ActivePage(tabs);
+    const bool inside = IsChild(tabs, focus);
+    HWND target = nullptr;
+    if (focus == tabs) {
+        HWND first = page ? GetNextDlgTabItem(page, nullptr, FALSE) : nullptr;
+        if (first && !IsChild(page, first)) first = nullptr;
+        if (!back) {
+            target = first;
+        } else {
+            target = GetNextDlgTabItem(form, first ? first : tabs, TRUE);
+            if (target && IsChild(tabs, target)) target = nullptr;
+        }
+    } else {
+        HWND next = GetNextDlgTabItem(form, focus, back);
+        if (!back && !inside && next && IsChild(tabs, next)) target = tabs;
+        if (back && inside && next && !IsChild(tabs, next)) target = tabs;
+    }
+    if (!target) return false;
+    OnNextDlgCtl(reinterpret_cast<WPARAM>(target), TRUE);
+    return true;
+}
+
+bool Form::DialogKey(const MSG& msg) {
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0 &&
+        GetKeyState(VK_MENU) >= 0)
+        if (const int pages = controls_.FindKind(Kind::PageControl); pages && Item(pages))
+            return TabAroundPages(Item(pages), GetKeyState(VK_SHIFT) < 0);
+    if (msg.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) >= 0) return false;
+    int step = 0;
+    if (msg.wParam == VK_TAB) step = GetKeyState(VK_SHIFT) < 0 ? -1 : 1;
+    else if (msg.wParam == VK_NEXT) step = 1;
+    else if (msg.wParam == VK_PRIOR) step = -1;
+    const int pages = step ? controls_.FindKind(Kind::PageControl) : 0;
+    HWND tabs = pages ? Item(pages) : nullptr;
+    if (!tabs || !IsWindowEnabled(tabs)) return false;
+    const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+    if (count <= 0) return false;
+    const int next = ((ItemIndex(pages) + step) % count + count) % count;
+    SetItemIndex(pages, next);
+    // The focus goes to the page's first control, as the keys are there to reach it.
+    HWND page = ActivePage(tabs);
+    HWND first = page ? GetNextDlgTabItem(page, nullptr, FALSE) : nullptr;
+    OnNextDlgCtl(reinterpret_cast<WPARAM>(first && IsChild(page, first) ? first : tabs), TRUE);
+    return true;
 }
 
 void Form::Close() {
@@ -586,6 +672,14 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
 bool Form::FormMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
     case WM_ACTIVATE: OnActivate(wp); return true;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        // Colours or high contrast changed: the common controls hear of it (only top-level
+        // windows are told), and every control paints again with what is now in force.
+        if (msg == WM_SYSCOLORCHANGE)
+            EnumChildWindows(Hwnd(), &TellColourChange, 0);
+        RedrawWindow(Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return false;
     case WM_NEXTDLGCTL: OnNextDlgCtl(wp, lp); return true;
     case WM_DPICHANGED: OnDpiMessage(lp); return true;
     case WM_GETDPISCALEDSIZE: {

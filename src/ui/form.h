@@ -79,6 +79,8 @@ public:
     void SetPictureIcon(int id, HICON icon);
     // Shows a system icon (IDI_WARNING ...) in a picture at the picture's size.
     void SetPictureSystemIcon(int id, const char* name);
+    // What a picture that carries text says to screen readers.
+    void SetPictureText(int id, const std::string& text);
 
     // Adds a control to the window, as if it stood in the table: the definition and its
     // texts are copied; the parent (a group box, a page or 0), the place inside it and
@@ -144,6 +146,9 @@ public:
     // wiped while they exist, and the object is deleted without touching the window,
     // which the system takes away with the thread.
     void Abandon() noexcept override;
+    // Ctrl+Tab and Ctrl+PageDown show the next page of the form's page control, with
+    // Shift or PageUp the one before, wherever the focus is in the form.
+    bool DialogKey(const MSG& msg) override;
 
 protected:
     virtual bool FormCloseQuery() { return true; }
@@ -166,6 +171,7 @@ protected:
 
 private:
     void CreateControls();
+    void NameLabelledControls();
     void RouteCommand(int id, int code, HWND from);
     void CloseRequested();
     void Destroying();
@@ -183,6 +189,8 @@ private:
     void OnActivate(WPARAM wp);
     void OnNextDlgCtl(WPARAM wp, LPARAM lp);
     int DefaultButtonId() const;
+    HWND ActivePage(HWND tabs) const;
+    bool TabAroundPages(HWND tabs, bool back);
     void ClickButton(int id);
 
     // A control added at run time, with its own copies of its texts.

@@ -55,7 +55,8 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wp, LPARAM lp) {
                 MSG* msg = reinterpret_cast<MSG*>(lp);
                 if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && msg->hwnd) {
                     HWND root = GetAncestor(msg->hwnd, GA_ROOT);
-                    if (root && Window::As<DialogWindow>(root) && IsDialogMessageA(root, msg)) {
+                    DialogWindow* dialog = root ? Window::As<DialogWindow>(root) : nullptr;
+                    if (dialog && (dialog->DialogKey(*msg) || IsDialogMessageA(root, msg))) {
                         // Consumed: the host dispatches a null message instead.
                         msg->message = WM_NULL;
                         msg->wParam = 0;

@@ -13,9 +13,39 @@ public:
     // Ends the object of a window whose thread is ending or has ended, without touching
     // the window, which the system takes away with the thread.
     virtual void Abandon() noexcept = 0;
+    // A key the window takes before the dialog manager sees it (Ctrl+Tab among pages);
+    // true when taken.
+    virtual bool DialogKey(const MSG& /*msg*/) { return false; }
 
 protected:
     ~DialogWindow() = default;
+};
+
+// The focus of a self-drawn control that acts like a button: Enter and Space act as a
+// click, and its focus cue shows once the keyboard brought the focus (Tab held while the
+// dialog manager moves it) or reached the control, not when a click or a program gave it.
+class KeyFocus {
+public:
+    // Takes WM_SETFOCUS, WM_KILLFOCUS and WM_KEYDOWN (true), repainting the control;
+    // press runs on Enter and Space.
+    template <typename Press>
+    bool Handle(HWND wnd, UINT msg, WPARAM wp, Press press) {
+        if (msg == WM_SETFOCUS || msg == WM_KILLFOCUS) {
+            focused_ = msg == WM_SETFOCUS;
+            keyboard_ = focused_ && GetKeyState(VK_TAB) < 0;
+        } else if (msg == WM_KEYDOWN) {
+            keyboard_ = true;
+            if (wp == VK_RETURN || wp == VK_SPACE) press();
+        } else {
+            return false;
+        }
+        InvalidateRect(wnd, nullptr, FALSE);
+        return true;
+    }
+    bool CueShown() const { return focused_ && keyboard_; }
+
+private:
+    bool focused_ = false, keyboard_ = false;
 };
 
 // Counted per thread: the hook is installed with the first modeless window of a thread

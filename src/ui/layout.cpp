@@ -29,12 +29,32 @@ int ControlList::FindFlagged(std::uint32_t flag) const {
     return 0;
 }
 
+int ControlList::FindKind(Kind kind) const {
+    for (const ControlDef* c : all_)
+        if (c->kind == kind) return c->id;
+    return 0;
+}
+
 const ControlDef* ControlList::RadioGroupOf(int buttonId) const {
     for (const ControlDef* g : all_) {
         if (g->kind != Kind::RadioGroup || buttonId <= g->id) continue;
         if (buttonId - g->id - 1 < static_cast<int>(SplitItems(g->items).size())) return g;
     }
     return nullptr;
+}
+
+int LabelledControl(const ControlList& list, int index) {
+    if (index < 0 || index + 1 >= list.Count()) return -1;
+    const ControlDef& label = list[index];
+    const ControlDef& next = list[index + 1];
+    if (label.kind != Kind::Label || label.tab >= 0 || next.parent != label.parent || next.tab < 0) return -1;
+    switch (next.kind) {
+    case Kind::Edit:
+    case Kind::ComboList:
+    case Kind::ComboEdit:
+    case Kind::SpinEdit: return index + 1;
+    default: return -1;
+    }
 }
 
 namespace {
@@ -52,7 +72,18 @@ void AppendChildren(const ControlList& list, int parent, std::vector<int>& out, 
         if (ta < 0) return false;                   // the rest keep list order
         return ta < tb;
     });
+    // A label stands just before the control it names: the system names a control after
+    // the static text before it in z-order, and a label's mnemonic moves to the next
+    // control. Labels are no tab stops, so the tab order stays the table's.
+    std::vector<int> placed;
+    placed.reserve(siblings.size());
     for (int i : siblings) {
+        if (LabelledControl(list, i) >= 0) continue;
+        for (int j : siblings)
+            if (LabelledControl(list, j) == i) placed.push_back(j);
+        placed.push_back(i);
+    }
+    for (int i : placed) {
         out.push_back(i);
         // A container's controls follow it, so the system's tab order (creation order)
         // walks into a group box where the group box stands among its siblings.

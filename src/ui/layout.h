@@ -142,6 +142,8 @@ public:
     const ControlDef* Find(int id) const;
     // The id of the first control with the given flag, or 0.
     int FindFlagged(std::uint32_t flag) const;
+    // The id of the first control of the given kind, or 0.
+    int FindKind(Kind kind) const;
     // The radio group whose button has the given id, or null.
     const ControlDef* RadioGroupOf(int buttonId) const;
 
@@ -149,9 +151,15 @@ private:
     std::vector<const ControlDef*> all_;
 };
 
+// The control that a label names: a label without a tab stop written directly before a
+// text or list control of the same holder that has one (a table's "User name:" then its
+// edit). Its index, or -1.
+int LabelledControl(const ControlList& list, int index);
+
 // Control indices in the order windows must be created (the system's tab order is
 // creation order): siblings by tab order, then those without one in list order, each
-// container followed at once by its own controls. Controls whose parent is missing
+// container followed at once by its own controls; a label that names a control comes
+// just before it (LabelledControl). Controls whose parent is missing
 // from the list are left out.
 std::vector<int> CreationOrder(const ControlList& list);
 std::vector<int> CreationOrder(const FormDef& def);

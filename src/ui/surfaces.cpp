@@ -4,9 +4,12 @@
 
 #include <string>
 
+#include <oleacc.h>
+
 #include "shared/dpi.h"
 #include "shared/module.h"
 #include "shared/win_text.h"
+#include "ui/high_contrast.h"
 
 namespace vexlo::ui {
 
@@ -25,10 +28,15 @@ public:
 private:
     bool OnPaint() override {
         PaintBuffered(nullptr, [&](HDC dc, const RECT& client) {
-            FillBeneath(Hwnd(), dc, client);
+            // In high contrast, text over artwork stands on the window colour instead.
+            const bool contrast = HighContrast();
+            if (contrast) FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+            else FillBeneath(Hwnd(), dc, client);
             SelectGuard sel(dc, font_ ? static_cast<HGDIOBJ>(font_) : GetStockObject(DEFAULT_GUI_FONT));
             SetBkMode(dc, TRANSPARENT);
-            SetTextColor(dc, GetSysColor(IsWindowEnabled(Hwnd()) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+            SetTextColor(dc, GetSysColor(!IsWindowEnabled(Hwnd()) ? COLOR_GRAYTEXT
+                                         : contrast               ? COLOR_WINDOWTEXT
+                                                                  : COLOR_BTNTEXT));
             RECT r = client;
             const std::string text = WindowText(Hwnd());
             DrawTextA(dc, text.c_str(), -1, &r, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_EXPANDTABS);
@@ -143,8 +151,13 @@ bool PictureWindow::OnPaint() {
     return true;
 }
 
-bool PictureWindow::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+bool PictureWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
+    case WM_GETOBJECT:
+        if (spoken_.empty()) return false;
+        accessible_.Describe({.role = ROLE_SYSTEM_GRAPHIC, .state = STATE_SYSTEM_READONLY, .name = spoken_});
+        result = accessible_.Answer(Hwnd(), wp, lp);
+        return true;
     case WM_CREATE:
         // The table names the bitmap; a picture sized to it takes its size now.
         if (def_.resource) SetResource(def_.resource);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "shared/handles.h"
+#include "ui/accessible.h"
 #include "ui/layout.h"
 #include "ui/window.h"
 
@@ -42,6 +43,9 @@ public:
     void Fit();
     // Draws the picture with its top-left corner at x, y.
     void Draw(HDC dc, int x, int y) const;
+    // A picture that carries text is read as that text (empty: pure artwork, which
+    // screen readers pass over).
+    void SetSpokenText(const std::string& text) { spoken_ = text; }
 
 private:
     friend struct WindowFactory;
@@ -57,6 +61,8 @@ private:
     UniqueHicon ownIcon_;
     int iconSize_ = 0;
     int width_ = 0, height_ = 0;
+    std::string spoken_;
+    Accessible accessible_;
 };
 
 }  // namespace vexlo::ui

@@ -5,7 +5,7 @@
 # reverse. A new file of ui/ takes its place in ui_levels.
 #   cmake -DSRC=<src folder> -P layering.cmake
 set(levels "shared=1" "ui=2" "remote=3" "dialogs=3" "switching=3" "shell=4" "frame=5" "hookhelper=6")
-set(ui_levels "layout=1" "spin_rules=1" "library_windows=1" "window=2" "password_box=2" "surfaces=3" "keyboard=3" "controls=4"
+set(ui_levels "layout=1" "spin_rules=1" "library_windows=1" "accessible=1" "high_contrast=1" "window=2" "password_box=2" "surfaces=3" "keyboard=3" "controls=4"
     "form=5" "bindings=6")
 function(level_in table name out)
   set(result 0)

@@ -85,20 +85,22 @@ std::vector<std::string> Names(const ui::FormDef& def) {
 }
 }  // namespace
 
-TEST(FormLayout, CreationOrderFollowsTabOrderAndContainers) {
+TEST(FormLayout, CreationOrderFollowsTabOrderAndContainersWithEachLabelBeforeItsControl) {
     const ControlDef controls[] = {
         {.kind = Kind::Label, .id = 10, .name = "lTitle", .at = {0, 0, 10, 10}},
         {.kind = Kind::Button, .id = 11, .name = "btCancel", .at = {0, 0, 10, 10}, .tab = 3, .flags = ui::kCancel},
         {.kind = Kind::GroupBox, .id = 12, .name = "gbServer", .at = {0, 0, 10, 10}, .tab = 1},
         {.kind = Kind::Edit, .id = 13, .name = "eName", .at = {0, 0, 10, 10}, .tab = 0},
         {.kind = Kind::Button, .id = 14, .name = "btOk", .at = {0, 0, 10, 10}, .tab = 2, .flags = ui::kDefault},
+        {.kind = Kind::Label, .id = 19, .name = "lPort", .at = {0, 0, 10, 10}, .parent = 12},
         {.kind = Kind::Edit, .id = 15, .name = "ePort", .at = {0, 0, 10, 10}, .tab = 1, .parent = 12},
         {.kind = Kind::Edit, .id = 16, .name = "eHost", .at = {0, 0, 10, 10}, .tab = 0, .parent = 12},
         {.kind = Kind::Label, .id = 17, .name = "lHost", .at = {0, 0, 10, 10}, .parent = 12},
         {.kind = Kind::Edit, .id = 18, .name = "eOrphan", .at = {0, 0, 10, 10}, .tab = 0, .parent = 99},
     };
     const ui::FormDef def{.className = "T", .clientWidth = 100, .clientHeight = 100, .controls = controls};
-    const std::vector<std::string> expected = {"eName", "gbServer", "eHost", "ePort", "lHost",
+    // lPort names ePort; lTitle stands before a button and lHost before another holder's edit.
+    const std::vector<std::string> expected = {"eName", "gbServer", "eHost", "lPort", "ePort", "lHost",
                                                "btOk", "btCancel", "lTitle"};
     EXPECT_EQ(Names(def), expected);
     EXPECT_EQ(ui::FindFlagged(def, ui::kDefault), 14);

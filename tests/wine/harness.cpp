@@ -1,5 +1,8 @@
 #include "harness.h"
 
+#include "host/import_slot.h"
+#include "switching/frmAltTab.h"
+
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
@@ -374,28 +377,27 @@ bool Dialog::WaitGone(DWORD timeoutMs) const {
     return WaitUntil([&] { return !IsWindow(wnd_); }, timeoutMs);
 }
 
+HWND PresentSwitcher() {
+    auto form = vexlo::ui::MakeOwned<vexlo::switching::TVexloAltTabWnd>();
+    form->Build(0, false, false);
+    HWND wnd = form->Handle();
+    form.release()->Present();
+    return wnd;
+}
+
+void CheckModal(const char* className, const std::function<std::uint32_t()>& call,
+                const std::function<void(Dialog)>& check) {
+    bool seen = false;
+    RunModalDialog(className, call, [&](Dialog d) {
+        seen = true;
+        check(d);
+    });
+    EXPECT_TRUE(seen) << className << " never showed";
+}
+
 ImportHook::ImportHook(const char* dll, const char* function, void* replacement, HMODULE module) {
-    auto base = reinterpret_cast<BYTE*>(module ? module : Vexlo());
-    auto dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
-        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), dll) != 0) continue;
-        auto names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-        auto slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            auto byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
-            slot_ = reinterpret_cast<void**>(&slots->u1.Function);
-            DWORD old = 0;
-            VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
-            original_ = *slot_;
-            *slot_ = replacement;
-            VirtualProtect(slot_, sizeof(void*), old, &old);
-            return;
-        }
-    }
+    slot_ = vexlo::host::ImportSlot(module ? module : Vexlo(), dll, function);
+    if (slot_) original_ = vexlo::host::SwapImport(slot_, replacement);
 }
 
 namespace {
@@ -426,11 +428,7 @@ void DpiSeam::Set(HWND wnd, int dpi) {
 }
 
 ImportHook::~ImportHook() {
-    if (!slot_) return;
-    DWORD old = 0;
-    VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
-    *slot_ = original_;
-    VirtualProtect(slot_, sizeof(void*), old, &old);
+    if (slot_) vexlo::host::SwapImport(slot_, original_);
 }
 
 void ExpectTabOrder(HWND form, std::initializer_list<int> ids) {
@@ -487,6 +485,55 @@ HANDLE StartProgram(const std::string& commandLine, const std::string& outFile) 
 
 std::string RunHostOutput(const std::string& args, DWORD timeoutMs) {
     return RunProgramOutput("\"" + ExeDir() + "VexloHost.exe\" " + args, timeoutMs);
+}
+
+std::string ScreenReaderCommand() { return "\"" + ExeDir() + "vexlo_screen_reader.exe\" "; }
+
+ScreenReaderEvents::ScreenReaderEvents(DWORD pid, DWORD msLimit) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    outFile_ = std::string(temp) + "vexlo_reader_events.txt";
+    const std::string ready = "VexloReaderListening";
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
+    process_ = StartProgram(ScreenReaderCommand() + "events " + std::to_string(pid) + " " + std::to_string(msLimit) + " " +
+                                ready,
+                            outFile_);
+    HANDLE both[] = {event, process_};
+    listening_ = process_ && WaitForMultipleObjects(2, both, FALSE, 10000) == WAIT_OBJECT_0;
+    CloseHandle(event);
+}
+
+ScreenReaderEvents::~ScreenReaderEvents() {
+    if (!process_) return;
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 1);
+    CloseHandle(process_);
+    DeleteFileA(outFile_.c_str());
+}
+
+std::vector<std::string> ScreenReaderEvents::Finish(DWORD timeoutMs) {
+    std::vector<std::string> lines;
+    if (!process_) return lines;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs &&
+           MsgWaitForMultipleObjects(1, &process_, FALSE, 50, QS_ALLINPUT) != WAIT_OBJECT_0)
+        Pump(0);
+    HANDLE in = CreateFileA(outFile_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+    std::string text;
+    char buf[4096];
+    DWORD got = 0;
+    while (in != INVALID_HANDLE_VALUE && ReadFile(in, buf, sizeof buf, &got, nullptr) && got > 0) text.append(buf, got);
+    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            line.push_back(c);
+        }
+    }
+    return lines;
 }
 
 std::string Win64Bin() {

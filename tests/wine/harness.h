@@ -163,6 +163,20 @@ private:
 std::uint32_t RunModalDialog(const char* className, const std::function<std::uint32_t()>& call,
                              const std::function<void(Dialog)>& drive);
 
+// An export called with 32-bit arguments (pointers and numbers alike); its result.
+template <typename... Args>
+std::uint32_t Call(const char* name, Args... args) {
+    return CallStdcall(name, {static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(args))...}).value;
+}
+
+// The switcher window made and shown on this thread as the hook would (linked into the
+// test program, without the hook); the window owns its form.
+HWND PresentSwitcher();
+
+// RunModalDialog whose check fails the test when the dialog never showed.
+void CheckModal(const char* className, const std::function<std::uint32_t()>& call,
+                const std::function<void(Dialog)>& check);
+
 // Replaces one function that Vexlo.dll (or the given module) imports, for the object's
 // lifetime.
 class ImportHook {
@@ -209,6 +223,25 @@ HANDLE StartProgram(const std::string& commandLine, const std::string& outFile =
 std::string RunHostOutput(const std::string& args, DWORD timeoutMs = 30000);
 // Any program of the build, the same way.
 std::string RunProgramOutput(const std::string& commandLine, DWORD timeoutMs = 30000);
+// The screen reader of the tests (vexlo_screen_reader.exe), in a process of its own.
+std::string ScreenReaderCommand();
+// Its record of the win events of a process, from the moment it listens until the end of a
+// switch (EVENT_SYSTEM_SWITCHEND) or msLimit: one line per event, its fields separated by
+// tabs (see screen_reader.cpp). The calling thread pumps its messages while it waits, as
+// the reader asks the windows of the process about each event.
+class ScreenReaderEvents {
+public:
+    explicit ScreenReaderEvents(DWORD pid, DWORD msLimit = 20000);
+    ~ScreenReaderEvents();
+    bool Listening() const { return listening_; }
+    std::vector<std::string> Finish(DWORD timeoutMs = 25000);
+
+private:
+    HANDLE process_ = nullptr;
+    std::string outFile_;
+    bool listening_ = false;
+};
+
 // The win64 tree's bin folder (Vexlo64.dll, VexloHook64.exe, VexloHost64.exe), with a
 // closing backslash.
 std::string Win64Bin();

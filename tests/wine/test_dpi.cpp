@@ -59,11 +59,8 @@ void ExpectFont(HWND control, int dpi) {
     EXPECT_NEAR(-lf.lfHeight, Scale(11, dpi), 1) << dpi << " DPI";
 }
 
-// An export called with 32-bit arguments; its result.
-template <typename... Args>
-std::uint32_t Call(const char* name, Args... args) {
-    return harness::CallStdcall(name, {static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(args))...}).value;
-}
+using harness::Call;
+using harness::CheckModal;
 
 int MetricForDpi(int index, int dpi) {
     using Fn = int(WINAPI*)(int, UINT);
@@ -145,16 +142,6 @@ void CheckAbout(int dpi) {
     if (wnd) DestroyWindow(wnd);
 }
 
-void CheckModal(const char* className, const std::function<std::uint32_t()>& call,
-                const std::function<void(Dialog)>& check) {
-    bool seen = false;
-    harness::RunModalDialog(className, call, [&](Dialog d) {
-        seen = true;
-        check(d);
-    });
-    EXPECT_TRUE(seen) << className << " never showed";
-}
-
 void CheckModalForms(int dpi) {
     BYTE user[256] = {}, pass[256] = {};
     CheckModal(
@@ -228,11 +215,7 @@ void CheckSwitcherButton(int dpi) {
 
 void CheckAltTab(int dpi) {
     namespace id = vexlo::switching::id;
-    using vexlo::switching::TVexloAltTabWnd;
-    auto form = vexlo::ui::MakeOwned<TVexloAltTabWnd>();
-    form->Build(0, false, false);
-    HWND wnd = form->Handle();
-    form.release()->Present();  // the window owns the form from here on
+    HWND wnd = harness::PresentSwitcher();
     harness::Pump(50);
     ExpectLayout(wnd, dpi, 640, 480,
                  {{id::sb, 8, 8, 348, 464, nullptr}, {id::lDesk, 436, 16, 185, 13, nullptr},

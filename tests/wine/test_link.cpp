@@ -152,4 +152,33 @@ TEST(LinkLabel, ClickHandsTheLinkToTheShell) {
     }
 }
 
+TEST(LinkLabel, ReachedByTabAndOpenedByEnterOrSpaceWithAFocusCue) {
+    harness::ImportHook hook("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&RecordShellExecute));
+    ASSERT_TRUE(hook.Installed());
+    g_shell = ShellCall{};
+    WithRdpLink([](HWND dlg, HWND link) {
+        const harness::Dialog d(dlg);
+        harness::ExpectTabOrder(dlg, {vexlo::rdp_ids::btCancel, vexlo::rdp_ids::lRDP});
+        ASSERT_TRUE(d.Focus(vexlo::rdp_ids::lRDP));
+        // The dialog's loop hands Enter to the focused link instead of the default button.
+        d.Key(vexlo::rdp_ids::lRDP, VK_RETURN);
+        EXPECT_TRUE(harness::WaitUntil([] { return g_shell.count == 1; }, 2000));
+        d.Key(vexlo::rdp_ids::lRDP, VK_SPACE);
+        EXPECT_TRUE(harness::WaitUntil([] { return g_shell.count == 2; }, 2000));
+        EXPECT_TRUE(IsWindow(dlg));  // OK was not pressed
+        // The focus shows as a dotted frame along the label's top edge.
+        harness::WaitUntil([] { return false; }, 200);
+        RECT r{};
+        GetClientRect(link, &r);
+        HDC dc = GetDC(link);
+        int dotted = 0;
+        for (int x = 0; x < r.right; ++x)
+            if (GetPixel(dc, x, 0) != GetSysColor(COLOR_BTNFACE)) ++dotted;
+        ReleaseDC(link, dc);
+        EXPECT_GT(dotted, r.right / 4);
+    });
+    EXPECT_EQ(g_shell.count, 2);
+    EXPECT_EQ(g_shell.verb, "open");
+}
+
 }  // namespace

@@ -127,7 +127,7 @@ TEST(RdpDialog, LayoutTextsAndLook) {
         // Tab order through the groups, then the buttons (OK is disabled at first).
         harness::ExpectTabOrder(dlg, {id::eServer, id::sePort, id::eUser, id::eDomain, id::ePass, id::cbShell,
                                       id::eShell, id::cbFull, id::cbDeskSize, id::cbColor, id::cbSound, id::cbDrives,
-                                      id::cbPrint, id::cbPorts, id::btCancel, id::eServer});
+                                      id::cbPrint, id::cbPorts, id::btCancel, id::lRDP, id::eServer});
 
         // The warning icon is painted at its place.
         harness::WaitUntil([] { return false; }, 200);

@@ -132,7 +132,7 @@ TEST_F(RunAs, CancelStartsNothingAndClearsTheFlag) {
                                 EXPECT_EQ(d.Text(id::eApp), "C:\\Program Files\\Some App\\app.exe");
                                 EXPECT_EQ(d.Send(id::eCmd, EM_GETPASSWORDCHAR), '*');
                                 EXPECT_EQ(d.Send(id::ePass1, EM_GETPASSWORDCHAR), '*');
-                                harness::ExpectTabOrder(d, {id::eApp, id::eCmd, id::cbServer, id::cbUser, id::ePass1,
+                                harness::ExpectTabOrder(d, {id::eApp, id::sbStart, id::eCmd, id::cbServer, id::cbUser, id::ePass1,
                                                             id::btRun, id::btCancel});
                                 EXPECT_EQ(RunAsFlag(), 1);
                                 d.Key(id::eApp, VK_ESCAPE);

@@ -3,6 +3,7 @@
 // floating button with its register-convention callback.
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <tlhelp32.h>
 
@@ -410,6 +411,68 @@ TEST(AltTabSwitcher, AltShiftTabMovesBackwardsWithWrapAndActivatesOnTheChosenDes
         EXPECT_FALSE(IsIconic(chosen));
         EXPECT_EQ(GetForegroundWindow(), chosen);
     });
+    EXPECT_EQ(AltTabHook(0), 1u);
+}
+
+// What a screen reader in another process hears of one switch: its start, each window the
+// selection reaches, named with its desktop, as the list item that has the focus, and its end.
+TEST(AltTabSwitcher, ScreenReadersHearTheSwitchAndEachWindowItReachesWithItsDesktop) {
+    Scene scene;
+    ASSERT_TRUE(scene.Ready("1:Main 3001:Office", "1:2 3001:1"));
+    harness::ScreenReaderEvents reader(GetCurrentProcessId());
+    ASSERT_TRUE(reader.Listening());
+    ASSERT_EQ(AltTabHook(1), 1u);
+    Keyboard kb;
+    kb.Down(VK_MENU);
+    kb.Press(VK_TAB);
+    HWND wnd = WaitForSwitcher();
+    ASSERT_NE(wnd, nullptr);
+    char caption[64] = {};
+    GetWindowTextA(wnd, caption, sizeof caption);
+    EXPECT_STRNE(caption, "");
+    harness::Pump(300);
+    kb.Press(VK_TAB);
+    harness::Pump(300);
+    kb.Press(VK_TAB);
+    harness::Pump(300);
+    kb.Up(VK_MENU);
+    EXPECT_TRUE(WaitGone(wnd));
+    const std::vector<std::string> heard = reader.Finish();
+
+    // Fields: E, event, control id, object id, child id, role, state, name, value.
+    std::vector<std::string> focused;
+    int start = -1, end = -1, firstFocus = -1, lastFocus = -1, index = 0;
+    std::string transcript;
+    for (const std::string& line : heard) {
+        transcript += line + "\n";
+        std::vector<std::string> f;
+        std::string field;
+        for (char c : line + "\t") {
+            if (c != '\t') {
+                field.push_back(c);
+                continue;
+            }
+            f.push_back(field);
+            field.clear();
+        }
+        if (f.size() < 8 || f[0] != "E") continue;
+        const unsigned long event = std::stoul(f[1], nullptr, 16);
+        ++index;
+        if (event == EVENT_SYSTEM_SWITCHSTART && start < 0) start = index;
+        if (event == EVENT_SYSTEM_SWITCHEND) end = index;
+        if (event != EVENT_OBJECT_FOCUS || f[4] == "0") continue;
+        if (firstFocus < 0) firstFocus = index;
+        lastFocus = index;
+        EXPECT_EQ(std::stol(f[5]), 34L) << "a list item's role: " << line;                   // ROLE_SYSTEM_LISTITEM
+        EXPECT_TRUE(std::stoul(f[6], nullptr, 16) & STATE_SYSTEM_SELECTED) << line;
+        if (focused.empty() || focused.back() != f[7]) focused.push_back(f[7]);
+    }
+    const std::vector<std::string> expected = {"Desk 1 window 1, Main", "Desk 1 window 0, Main",
+                                               "Desk 3001 window 0, Office"};
+    EXPECT_EQ(focused, expected) << transcript;
+    EXPECT_GT(start, 0) << transcript;
+    EXPECT_LT(start, firstFocus) << transcript;
+    EXPECT_GT(end, lastFocus) << transcript;
     EXPECT_EQ(AltTabHook(0), 1u);
 }
 
@@ -1142,6 +1205,11 @@ TEST(SwitcherButton, SitsInTheCornerCallsBackWithItsHandleAndLetsClicksThrough) 
     harness::Pump(100);
     EXPECT_EQ(g_calls, 1);
     EXPECT_EQ(g_seenEax, wnd);
+    // From the keyboard: a tab stop that Space and Enter press.
+    EXPECT_TRUE(GetWindowLongA(button, GWL_STYLE) & WS_TABSTOP);
+    SendMessageA(button, WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageA(button, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(g_calls, 3);
 
     // A close request only hides it; a second call gives a second window at the same spot.
     SendMessageA(wnd, WM_CLOSE, 0, 0);

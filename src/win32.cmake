@@ -83,6 +83,7 @@ set(VEXLO_FRAME_SOURCES
   src/frame/exports.cpp
   src/frame/runtime.cpp
   src/frame/runtime_errors.cpp
+  src/frame/runtime_guards.cpp
   src/frame/com_server.cpp
   src/frame/exports_runas.cpp
   src/frame/exports_switching.cpp

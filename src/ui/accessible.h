@@ -17,9 +17,9 @@ namespace vexlo::ui {
 struct AccessibleItem {
     long role = 0;         // ROLE_SYSTEM_...; 0: the system's answer
     long state = 0;        // STATE_SYSTEM_... added to the system's answer
-    std::string name;      // empty: the system's answer
-    std::string value;
-    std::string action;    // the default action's name ("Press", "Jump")
+    std::string name{};    // empty: the system's answer
+    std::string value{};
+    std::string action{};  // the default action's name ("Press", "Jump")
 };
 
 class AccessibleObject;

@@ -118,13 +118,13 @@ TEST(Cast128, InterleavedLanesEqualSingleBlocks) {
     std::mt19937 rng(8);
     const Bytes key = RandomBytes(rng, 16);
     const Cast128 cast(key.data(), key.size());
-    std::uint32_t l[8], r[8], l1[8], r1[8];
-    for (int j = 0; j < 8; ++j) {
+    std::uint32_t l[4], r[4], l1[4], r1[4];
+    for (int j = 0; j < 4; ++j) {
         l1[j] = l[j] = static_cast<std::uint32_t>(rng());
         r1[j] = r[j] = static_cast<std::uint32_t>(rng());
     }
     cast.EncryptWords(l, r);
-    for (int j = 0; j < 8; ++j) {
+    for (int j = 0; j < 4; ++j) {
         std::uint32_t one[1] = {l1[j]}, two[1] = {r1[j]};
         cast.EncryptWords(one, two);
         EXPECT_EQ(l[j], one[0]) << "lane " << j;

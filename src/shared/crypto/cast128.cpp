@@ -160,7 +160,7 @@ void Cast128::EncryptWords(std::uint32_t (&left)[N], std::uint32_t (&right)[N]) 
 
 // Only the widths in use: the linker keeps every explicit instantiation in the DLL.
 template void Cast128::EncryptWords<1>(std::uint32_t (&)[1], std::uint32_t (&)[1]) const;
-template void Cast128::EncryptWords<8>(std::uint32_t (&)[8], std::uint32_t (&)[8]) const;
+template void Cast128::EncryptWords<4>(std::uint32_t (&)[4], std::uint32_t (&)[4]) const;
 
 void Cast128::EncryptBlock(const std::uint8_t in[kBlockSize], std::uint8_t out[kBlockSize]) const {
     std::uint32_t l[1] = {LoadBe32(in)};

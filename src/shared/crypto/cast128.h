@@ -24,7 +24,7 @@ public:
     // Encrypts N independent blocks in place, each given as its big-endian halves
     // (left[i] = bytes 0..3, right[i] = bytes 4..7). The N blocks go through each round
     // together, so the processor overlaps their dependency chains. Available for N = 1
-    // and 8, the widths the cipher mode uses.
+    // and 4, the widths the cipher mode uses.
     template <std::size_t N>
     void EncryptWords(std::uint32_t (&left)[N], std::uint32_t (&right)[N]) const;
 

@@ -16,9 +16,9 @@ constexpr std::size_t kBlock = Cast128::kBlockSize;
 // One CAST-128 round is a chain of about a dozen dependent cycles, so a single block leaves
 // most of the core idle. Measured (bench_crypto, TSC ticks per byte, i686 / x86-64):
 // 1 lane 113 / 123, 2 lanes 78 / 80, 4 lanes 53 / 58, 6 lanes 48 / 54, 8 lanes 46 / 52.
-// On i686 the extra lanes spill to the stack, but the spills cost less than the idle
-// cycles they fill.
-constexpr std::size_t kLanes = 8;
+// Four: eight gain another 13 % on a 4 KB record (about 15 us of 115) for 5 KB more of the
+// DLL, which has a size limit and is loaded into Explorer.
+constexpr std::size_t kLanes = 4;
 
 // Deciphers N bytes; the register for byte j is window[j .. j + 7].
 template <std::size_t N>
